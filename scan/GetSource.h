@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+
+#include <curl/curl.h>
+
+// Downloading one page. A page counts as opened when a response arrived; its status is not
+// checked (an error page is a page like any other).
+namespace GetSource {
+
+inline constexpr char UserAgent[] = "vb wininet";
+inline constexpr long MaxRedirects = 10;
+
+// The waits and the size a download accepts. Kept in one place so tests can shorten them.
+struct Limits {
+    std::chrono::milliseconds connectTimeout{60'000};
+    // A transfer ends when no byte has arrived for this long.
+    std::chrono::milliseconds idleTimeout{30'000};
+    // What lies beyond is not kept; the part read is searched.
+    qint64 maxBytes = 64LL * 1024 * 1024;
+};
+Limits &DefaultLimits();
+
+struct Page {
+    bool opened = false;    // a response arrived
+    QByteArray bytes;       // the bytes delivered, in order, up to maxBytes
+    QString text;           // bytes decoded: UTF-8 when valid, else Windows-1252
+    long status = 0;        // status code of the last response, 0 when none
+    QString finalUrl;       // the address after redirects
+    QList<QPair<QByteArray, QByteArray>> headers; // of the last response; names in lower case
+    bool truncated = false; // maxBytes was reached
+    QString error;          // why the transfer failed or ended early; empty when it did not
+    qint64 elapsedMs = 0;
+};
+
+class CurlHolder;
+
+// One configured transfer: owns its curl handle and collects the page. Run it alone with
+// Perform(), or add handle() to a curl multi handle and call finish() with the result that
+// the multi handle reports.
+class PageTransfer
+{
+public:
+    explicit PageTransfer(const QString &address, const Limits &limits = DefaultLimits());
+    PageTransfer(PageTransfer &&) noexcept;
+    PageTransfer &operator=(PageTransfer &&) noexcept;
+    PageTransfer(const PageTransfer &) = delete;
+    PageTransfer &operator=(const PageTransfer &) = delete;
+    ~PageTransfer();
+
+    // False when the address was refused before any network use (not http, https or ftp).
+    bool valid() const;
+    // nullptr when !valid().
+    CURL *handle() const;
+    Page finish(CURLcode result);
+    // Blocks until the download ends.
+    Page Perform();
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+Page Fetch(const QString &address, const Limits &limits = DefaultLimits());
+
+// The page text; empty when the page cannot be opened, and *opened then false.
+QString GetPageSource(const QString &address, bool *opened = nullptr);
+
+} // namespace GetSource
