@@ -5,9 +5,22 @@
 
 namespace AppInfo {
 
+namespace {
+QString &overridden()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
 QString ProgramFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    return overridden().isEmpty() ? QCoreApplication::applicationDirPath() : overridden();
+}
+
+void OverrideProgramFolder(const QString &folder)
+{
+    overridden() = folder;
 }
 
 bool MakeProgramFolderCurrent()

@@ -1,14 +1,42 @@
 #include "CodePage.h"
 
-#include <QStringDecoder>
 
 namespace CodePage {
 
 bool IsValidUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
-    return !decoder.hasError();
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        // Plain ASCII runs are the common case in pages and sites files.
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        char32_t min;
+        char32_t cp;
+        if ((*p & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = *p & 0x1F;
+        } else if ((*p & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = *p & 0x0F;
+        } else if ((*p & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = *p & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
 }
 
 QString FromWindows1252(QByteArrayView bytes)

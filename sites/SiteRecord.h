@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <ostream>
+
 // One partner site: its display name, the page to fetch (used as typed) and the text that
 // page must contain. Any of the three may be empty.
 struct SiteRecord {
@@ -11,3 +13,10 @@ struct SiteRecord {
 
     friend bool operator==(const SiteRecord &, const SiteRecord &) = default;
 };
+
+// Readable in test failures and debug output.
+inline std::ostream &operator<<(std::ostream &out, const SiteRecord &site)
+{
+    return out << '{' << site.Name.toStdString() << " | " << site.Url.toStdString() << " | "
+               << site.SearchTerm.toStdString() << '}';
+}

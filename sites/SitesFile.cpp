@@ -74,7 +74,7 @@ std::optional<int> wholeNumber(const QString &item)
     const qlonglong value = item.trimmed().toLongLong(&ok);
     if (!ok)
         return std::nullopt;
-    return int(qBound<qlonglong>(-1, value, SitesFile::MaxSites + 1));
+    return int(qBound(qlonglong(-1), value, qlonglong(SitesFile::MaxSites + 1)));
 }
 
 } // namespace
@@ -84,10 +84,13 @@ Decoded Decode(QByteArrayView bytes)
     Decoded out;
     ItemReader reader(CodePage::Decode(bytes));
 
+    if (bytes.trimmed().isEmpty()) {
+        out.error = QStringLiteral("the file is empty");
+        return out;
+    }
     const auto countItem = reader.next();
     if (!countItem) {
-        out.error = bytes.trimmed().isEmpty() ? QStringLiteral("the file is empty")
-                                              : QStringLiteral("the file ends before the number of sites");
+        out.error = QStringLiteral("the file ends before the number of sites");
         return out;
     }
     const auto count = wholeNumber(*countItem);

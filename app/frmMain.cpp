@@ -1,0 +1,320 @@
+#include "frmMain.h"
+
+#include "AppInfo.h"
+#include "Feedback.h"
+#include "MainLayout.h"
+#include "Module1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <map>
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromLatin1(AppInfo::Title));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/app/icon16.png"));
+    icon.addFile(QStringLiteral(":/app/icon32.png"));
+    setWindowIcon(icon);
+
+    createControls();
+    createMenus();
+    createTimers();
+    connectHandlers();
+
+    setFixedSize(sizeHint());
+}
+
+frmMain::~frmMain() = default;
+
+template<typename T>
+T *frmMain::control(const char *name) const
+{
+    T *found = findChild<T *>(QString::fromLatin1(name));
+    Q_ASSERT_X(found, "frmMain::control", name);
+    return found;
+}
+
+void frmMain::createControls()
+{
+    using MainLayout::Kind;
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(MainLayout::ToPixels(0, 0, MainLayout::ClientWidth, MainLayout::ClientHeight).size());
+    // The original look: an 8-point default font, in which one line of text is 13 pixels.
+    QFont font = client->font();
+    font.setPointSize(8);
+    client->setFont(font);
+    setCentralWidget(client);
+
+    QHash<QString, QWidget *> byName;
+    std::map<int, QWidget *> tabOrder;
+    for (const MainLayout::Control &c : MainLayout::Controls()) {
+        QWidget *parent = c.container ? byName.value(QString::fromLatin1(c.container)) : client;
+        const QString caption = QString::fromLatin1(c.caption ? c.caption : "");
+        QWidget *w = nullptr;
+        switch (c.kind) {
+        case Kind::Button:
+            w = new QPushButton(caption, parent);
+            break;
+        case Kind::ListBox: {
+            auto *list = new QListWidget(parent);
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            w = list;
+            break;
+        }
+        case Kind::TextBox:
+            w = new QLineEdit(parent);
+            break;
+        case Kind::SourceBox: {
+            auto *box = new QPlainTextEdit(parent);
+            box->setLineWrapMode(QPlainTextEdit::NoWrap);
+            box->setUndoRedoEnabled(false);
+            box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            w = box;
+            break;
+        }
+        case Kind::Frame:
+            w = new QGroupBox(caption, parent);
+            break;
+        case Kind::Label: {
+            auto *label = new QLabel(caption, parent);
+            if (c.flags & MainLayout::Centred)
+                label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            w = label;
+            break;
+        }
+        case Kind::Image: {
+            auto *image = new QLabel(parent);
+            image->setPixmap(QPixmap(QString::fromLatin1(c.picture)));
+            w = image;
+            break;
+        }
+        case Kind::Line: {
+            w = new QWidget(parent);
+            w->setAutoFillBackground(true);
+            QPalette palette = w->palette();
+            palette.setColor(QPalette::Window, QColor::fromRgb(c.colour));
+            w->setPalette(palette);
+            break;
+        }
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        if (c.toolTip)
+            w->setToolTip(QString::fromLatin1(c.toolTip));
+        const int height = c.kind == Kind::Line ? MainLayout::TwipsPerPixel : c.height;
+        w->setGeometry(MainLayout::ToPixels(c.left, c.top, c.width, height));
+        if (c.flags & MainLayout::SizedToText) {
+            // Grows or shrinks to its text from its left edge, as a label sized to its text does.
+            w->resize(w->sizeHint());
+        }
+        if (c.flags & MainLayout::Hidden)
+            w->setVisible(false);
+        if (c.flags & MainLayout::Disabled)
+            w->setEnabled(false);
+        if (c.flags & MainLayout::DataHolder)
+            w->setFocusPolicy(c.kind == Kind::SourceBox ? Qt::ClickFocus : Qt::NoFocus);
+        if (qobject_cast<QLabel *>(w) || qobject_cast<QGroupBox *>(w))
+            w->setFocusPolicy(Qt::NoFocus);
+        else if (c.tab >= 0 && !(c.flags & MainLayout::DataHolder))
+            tabOrder[c.tab] = w;
+        byName.insert(w->objectName(), w);
+    }
+    QWidget *previous = nullptr;
+    for (const auto &[tab, w] : tabOrder) {
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+
+    cmdStart = control<QPushButton>("cmdStart");
+    cmdAdd = control<QPushButton>("cmdAdd");
+    cmdSkip = control<QPushButton>("cmdSkip");
+    cmdAgain = control<QPushButton>("cmdAgain");
+    cmdBack = control<QPushButton>("cmdBack");
+    cmdPrevious = control<QPushButton>("cmdPrevious");
+    cmdNext = control<QPushButton>("cmdNext");
+    Command1 = control<QPushButton>("Command1");
+    Command2 = control<QPushButton>("Command2");
+    Command3 = control<QPushButton>("Command3");
+    txtCount = control<QLineEdit>("txtCount");
+    txtName = control<QLineEdit>("txtName");
+    txtCompany = control<QLineEdit>("txtCompany");
+    txtPhone1 = control<QLineEdit>("txtPhone1");
+    txtSource = control<QPlainTextEdit>("txtSource");
+    lstSearch = control<QListWidget>("lstSearch");
+    lstUrl = control<QListWidget>("lstUrl");
+    lstNames = control<QListWidget>("lstNames");
+    lstResults = control<QListWidget>("lstResults");
+    frScan = control<QGroupBox>("frScan");
+    frAdd = control<QGroupBox>("frAdd");
+    lblScan1 = control<QLabel>("lblScan1");
+    lblManual = control<QLabel>("lblManual");
+    lblCurrRecord = control<QLabel>("lblCurrRecord");
+    lblResults = control<QLabel>("lblResults");
+}
+
+void frmMain::createMenus()
+{
+    QHash<QString, QMenu *> menus;
+    for (const MainLayout::MenuItem &item : MainLayout::Menu()) {
+        const QString menuName = QString::fromLatin1(item.menu);
+        QMenu *menu = menus.value(menuName);
+        if (!menu) {
+            menu = menuBar()->addMenu(QString::fromLatin1(item.title));
+            menu->setObjectName(menuName);
+            menus.insert(menuName, menu);
+        }
+        QAction *action = menu->addAction(QString::fromLatin1(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+    }
+    mnuAdd = findChild<QAction *>(QStringLiteral("mnuAdd"));
+    mnuScan = findChild<QAction *>(QStringLiteral("mnuScan"));
+    mnuExit = findChild<QAction *>(QStringLiteral("mnuExit"));
+    mnuContents = findChild<QAction *>(QStringLiteral("mnuContents"));
+    mnuAboutLink = findChild<QAction *>(QStringLiteral("mnuAboutLink"));
+}
+
+void frmMain::createTimers()
+{
+    for (const char *name : MainLayout::Timers()) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(MainLayout::TimerInterval);
+    }
+    tmrScan = findChild<QTimer *>(QStringLiteral("tmrScan"));
+    tmrSearch = findChild<QTimer *>(QStringLiteral("tmrSearch"));
+    tmrScan2 = findChild<QTimer *>(QStringLiteral("tmrScan2"));
+    tmrSearch2 = findChild<QTimer *>(QStringLiteral("tmrSearch2"));
+}
+
+void frmMain::connectHandlers()
+{
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(cmdBack, &QPushButton::clicked, this, &frmMain::cmdBack_Click);
+    connect(mnuAdd, &QAction::triggered, this, &frmMain::mnuAdd_Click);
+    connect(mnuScan, &QAction::triggered, this, &frmMain::mnuScan_Click);
+    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(mnuContents, &QAction::triggered, this, &frmMain::mnuContents_Click);
+    connect(mnuAboutLink, &QAction::triggered, this, &frmMain::mnuAboutLink_Click);
+
+    connect(lstNames, &QListWidget::currentRowChanged, this, &frmMain::lstNames_Click);
+    connect(lstNames, &QListWidget::doubleClicked, this, &frmMain::lstNames_DblClick);
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+    connect(cmdNext, &QPushButton::clicked, this, &frmMain::cmdNext_Click);
+    connect(cmdPrevious, &QPushButton::clicked, this, &frmMain::cmdPrevious_Click);
+    // Only the user's own edits are checked: a long term read from the file is shown as it is.
+    connect(txtPhone1, &QLineEdit::textEdited, this, &frmMain::txtPhone1_Change);
+
+    connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    connect(cmdAgain, &QPushButton::clicked, this, &frmMain::cmdAgain_Click);
+    connect(cmdSkip, &QPushButton::clicked, this, &frmMain::cmdSkip_Click);
+    connect(tmrScan, &QTimer::timeout, this, &frmMain::tmrScan_Timer);
+    connect(tmrSearch, &QTimer::timeout, this, &frmMain::tmrSearch_Timer);
+    connect(tmrScan2, &QTimer::timeout, this, &frmMain::tmrScan2_Timer);
+    connect(tmrSearch2, &QTimer::timeout, this, &frmMain::tmrSearch2_Timer);
+
+    connect(lstResults, &QListWidget::doubleClicked, this, &frmMain::lstResults_DblClick);
+    lstNames->installEventFilter(this);
+    lstResults->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (watched == lstNames)
+                lstNames_KeyPress(13);
+            else if (watched == lstResults)
+                lstResults_KeyPress(13);
+        }
+    }
+    // The key goes on to the list as usual.
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Form_Load()
+{
+    AppInfo::MakeProgramFolderCurrent();
+    if (const QString error = Module1::LoadSites(); !error.isEmpty())
+        Feedback::Message(this, error);
+    ShowRecord();
+    FillLists();
+    if (lstNames->count() > 0)
+        SelectName(Module1::CurrRecord - 1);
+    lstNames->setFocus();
+}
+
+void frmMain::ShowCentred()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    for (QTimer *timer : {tmrScan, tmrSearch, tmrScan2, tmrSearch2})
+        timer->stop();
+    StoreRecord();
+    if (const QString error = Module1::SaveSites(); !error.isEmpty())
+        Feedback::Message(this, error);
+}
+
+void frmMain::cmdAdd_Click()
+{
+    frAdd->show();
+    frScan->hide();
+}
+
+void frmMain::mnuAdd_Click()
+{
+    cmdAdd_Click();
+}
+
+void frmMain::cmdBack_Click()
+{
+    frAdd->hide();
+    frScan->show();
+}
+
+void frmMain::mnuExit_Click()
+{
+    // Ends the program as closing the window does: the user's edits are stored and saved.
+    close();
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+// The program's one window. Its handlers are named after the control and the event; the
+// site list's handlers live in sites/SiteEditor.cpp, the scan's in scan/ScanSequencer.cpp and
+// scan/ResultsList.cpp.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: the program's folder becomes the current directory, then the site list is
+    // loaded and shown.
+    void Form_Load();
+    // Centred on the screen, as the program opens.
+    void ShowCentred();
+
+    // Views and the menu.
+    void cmdAdd_Click();
+    void mnuAdd_Click();
+    void cmdBack_Click();
+    void mnuExit_Click();
+    void mnuScan_Click();
+    void mnuContents_Click();
+    void mnuAboutLink_Click();
+
+    // The site list and its editor.
+    void FillLists();
+    void ShowRecord();
+    void StoreRecord();
+    void EnableFields(bool enabled);
+    void lstNames_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void cmdNext_Click();
+    void cmdPrevious_Click();
+    void txtPhone1_Change();
+
+    // The scan.
+    void cmdStart_Click();
+    void cmdAgain_Click();
+    void cmdSkip_Click();
+    void lstNames_DblClick();
+    void lstNames_KeyPress(int KeyAscii);
+    void tmrScan_Timer();
+    void tmrSearch_Timer();
+    void tmrScan2_Timer();
+    void tmrSearch2_Timer();
+
+    // Manual verification of a result line.
+    void lstResults_DblClick();
+    void lstResults_KeyPress(int KeyAscii);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createTimers();
+    void connectHandlers();
+    void Form_Unload();
+
+    // Setting the selection runs lstNames_Click, also when the position does not change.
+    void SelectName(int position);
+    bool IsLastSite() const;
+    bool ScanPending() const;
+    void BeginSite();
+    void FetchStep(QTimer *own, QTimer *search);
+    void SearchStep(QTimer *own);
+    void FindTerm(const QString &page, const QString &term);
+    void AddResult(const QString &status, const QString &url);
+    void RaiseCounter();
+    void SetStatus(const QString &caption);
+    static QString SelectedText(const QListWidget *list);
+
+    template<typename T>
+    T *control(const char *name) const;
+
+    // Controls, by their names in the layout.
+    QPushButton *cmdStart = nullptr, *cmdAdd = nullptr, *cmdSkip = nullptr, *cmdAgain = nullptr,
+                *cmdBack = nullptr, *cmdPrevious = nullptr, *cmdNext = nullptr, *Command1 = nullptr,
+                *Command2 = nullptr, *Command3 = nullptr;
+    QLineEdit *txtCount = nullptr, *txtName = nullptr, *txtCompany = nullptr, *txtPhone1 = nullptr;
+    QPlainTextEdit *txtSource = nullptr;
+    QListWidget *lstSearch = nullptr, *lstUrl = nullptr, *lstNames = nullptr, *lstResults = nullptr;
+    QGroupBox *frScan = nullptr, *frAdd = nullptr;
+    QLabel *lblScan1 = nullptr, *lblManual = nullptr, *lblCurrRecord = nullptr, *lblResults = nullptr;
+    QTimer *tmrScan = nullptr, *tmrSearch = nullptr, *tmrScan2 = nullptr, *tmrSearch2 = nullptr;
+    QAction *mnuAdd = nullptr, *mnuScan = nullptr, *mnuExit = nullptr, *mnuContents = nullptr,
+            *mnuAboutLink = nullptr;
+
+    bool unloaded_ = false;
+    // The page the last fetch step downloaded, exactly as decoded (the page box may show it
+    // with its line breaks normalised), and the address it came from.
+    QString pageSource_;
+    QString fetchedUrl_;
+};

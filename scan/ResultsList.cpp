@@ -1,0 +1,35 @@
+// The results list: one line per site handled, each keeping the address it was written for,
+// so that any line opens its own site's page in the browser for a check by eye.
+#include "frmMain.h"
+
+#include "ResultLine.h"
+#include "ShexIt.h"
+
+#include <QListWidget>
+
+namespace {
+constexpr int UrlRole = Qt::UserRole;
+}
+
+void frmMain::AddResult(const QString &status, const QString &url)
+{
+    const QListWidgetItem *name = lstNames->currentItem();
+    auto *line = new QListWidgetItem(ResultLine::Make(name ? name->text() : QString(), status));
+    line->setData(UrlRole, url);
+    lstResults->addItem(line);
+}
+
+void frmMain::lstResults_DblClick()
+{
+    const QListWidgetItem *line = lstResults->currentItem();
+    if (!line || !line->isSelected())
+        return;
+    // Only web addresses reach the desktop: a result line never runs a program or opens a file.
+    ShexIt::OpenWebAddress(this, line->data(UrlRole).toString());
+}
+
+void frmMain::lstResults_KeyPress(int KeyAscii)
+{
+    if (KeyAscii == 13)
+        lstResults_DblClick();
+}

@@ -1,0 +1,191 @@
+// The main window's scan: a full scan walks the site names from the selected one to the last,
+// a single-site scan checks the selected one. Each site passes a fetch step and a search step,
+// each 500 ms after the one before; the timers are used one shot at a time.
+#include "frmMain.h"
+
+#include "Feedback.h"
+#include "FindIt.h"
+#include "GetSource.h"
+#include "ResultLine.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTimer>
+
+QString frmMain::SelectedText(const QListWidget *list)
+{
+    const QListWidgetItem *item = list->currentItem();
+    return item ? item->text() : QString();
+}
+
+bool frmMain::IsLastSite() const
+{
+    return lstNames->currentRow() == lstNames->count() - 1;
+}
+
+bool frmMain::ScanPending() const
+{
+    return tmrScan->isActive() || tmrSearch->isActive() || tmrScan2->isActive() || tmrSearch2->isActive();
+}
+
+void frmMain::SetStatus(const QString &caption)
+{
+    lblResults->setText(caption);
+    lblResults->resize(lblResults->sizeHint());
+}
+
+void frmMain::BeginSite()
+{
+    SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    cmdSkip->setEnabled(true);
+    tmrScan->start();
+}
+
+void frmMain::cmdStart_Click()
+{
+    // One scan at a time: a second chain would write its lines under the other's names.
+    if (ScanPending()) {
+        Feedback::Beep();
+        return;
+    }
+    if (lstNames->count() == 0)
+        return;
+    BeginSite();
+}
+
+void frmMain::mnuScan_Click()
+{
+    cmdStart_Click();
+}
+
+void frmMain::cmdAgain_Click()
+{
+    if (ScanPending()) {
+        Feedback::Beep();
+        return;
+    }
+    if (lstResults->count() == 0 || lstNames->count() == 0)
+        return;
+    SelectName(0);
+    lstResults->clear();
+    txtCount->setText(QString());
+    SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    tmrScan->start();
+}
+
+void frmMain::cmdSkip_Click()
+{
+    if (IsLastSite()) {
+        cmdSkip->setEnabled(false);
+        return;
+    }
+    AddResult(ResultLine::Skipped, SelectedText(lstUrl));
+    // Selecting the next site moves a pending step of the scan on to it.
+    SelectName(lstNames->currentRow() + 1);
+}
+
+void frmMain::lstNames_DblClick()
+{
+    if (ScanPending()) {
+        Feedback::Beep();
+        return;
+    }
+    if (lstNames->count() == 0)
+        return;
+    SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    tmrScan2->start();
+}
+
+void frmMain::lstNames_KeyPress(int KeyAscii)
+{
+    if (KeyAscii == 13)
+        lstNames_DblClick();
+}
+
+void frmMain::FetchStep(QTimer *own, QTimer *search)
+{
+    own->stop();
+    if (lstNames->count() == 0)
+        return;
+    txtSource->clear();
+    pageSource_.clear();
+    fetchedUrl_ = SelectedText(lstUrl);
+    bool opened = false;
+    pageSource_ = GetSource::GetPageSource(fetchedUrl_, &opened);
+    if (!opened)
+        AddResult(ResultLine::PageNotFound, fetchedUrl_);
+    txtSource->setPlainText(pageSource_);
+    search->start();
+}
+
+void frmMain::tmrScan_Timer()
+{
+    FetchStep(tmrScan, tmrSearch);
+}
+
+void frmMain::tmrScan2_Timer()
+{
+    FetchStep(tmrScan2, tmrSearch2);
+}
+
+void frmMain::SearchStep(QTimer *own)
+{
+    own->stop();
+    FindTerm(pageSource_, SelectedText(lstSearch));
+    // The match is marked in the page box without taking the keyboard focus from the user.
+    QTextCursor cursor(txtSource->document());
+    const int end = cursor.document()->characterCount() - 1;
+    cursor.setPosition(qBound(0, FindIt::MatchStart, end));
+    cursor.setPosition(qBound(0, FindIt::MatchStart + FindIt::MatchLength, end), QTextCursor::KeepAnchor);
+    txtSource->setTextCursor(cursor);
+}
+
+void frmMain::tmrSearch_Timer()
+{
+    SearchStep(tmrSearch);
+    if (!IsLastSite()) {
+        SelectName(lstNames->currentRow() + 1);
+        BeginSite();
+        return;
+    }
+    SetStatus(QStringLiteral("Finished . . .%1 out of %2 verified").arg(txtCount->text()).arg(lstNames->count()));
+    lblManual->show();
+    lblScan1->show();
+    cmdAgain->show();
+    cmdStart->hide();
+}
+
+void frmMain::tmrSearch2_Timer()
+{
+    SearchStep(tmrSearch2);
+    SetStatus(QStringLiteral("Finished . . ."));
+}
+
+void frmMain::FindTerm(const QString &page, const QString &term)
+{
+    switch (FindIt::FindTerm(page, term)) {
+    case FindIt::Outcome::NoPage:
+        return;
+    case FindIt::Outcome::Found:
+        AddResult(ResultLine::Ok, fetchedUrl_);
+        RaiseCounter();
+        return;
+    case FindIt::Outcome::NotFound:
+        AddResult(ResultLine::NotFound, fetchedUrl_);
+        return;
+    }
+}
+
+void frmMain::RaiseCounter()
+{
+    const QString text = txtCount->text();
+    qsizetype digits = 0;
+    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
+        ++digits;
+    const qlonglong value = text.left(digits).toLongLong();
+    txtCount->setText(QString::number(value + 1));
+}

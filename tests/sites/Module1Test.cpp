@@ -1,0 +1,134 @@
+#include "Module1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each test works in a folder of its own, which is the current directory, as the program's
+// folder is at run time.
+class Module1Files : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        previous_ = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+        Module1::Reset();
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(previous_);
+        Module1::Reset();
+    }
+
+    QString path(const char *name) const { return dir_.filePath(QString::fromLatin1(name)); }
+
+    void write(const char *name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray read(const char *name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+TEST_F(Module1Files, MissingFileIsSilentAndEmpty)
+{
+    EXPECT_TRUE(Module1::LoadSites().isEmpty());
+    EXPECT_EQ(Module1::SiteCount(), 0);
+    EXPECT_EQ(Module1::CurrRecord, 0);
+    EXPECT_FALSE(QFile::exists(path("Sites.dqx")));
+}
+
+TEST_F(Module1Files, SaveThenLoadRestoresTheListWithTheFirstCurrent)
+{
+    Module1::Sites = {{"a", "http://a.example/", "x"}, {"b", "http://b.example/", "y"}};
+    Module1::CurrRecord = 2;
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_TRUE(read("Sites.dqx").startsWith("2,1\r\n"));
+    Module1::Reset();
+    EXPECT_TRUE(Module1::LoadSites().isEmpty());
+    EXPECT_EQ(Module1::SiteCount(), 2);
+    EXPECT_EQ(Module1::CurrRecord, 1);
+    EXPECT_EQ(Module1::Site(2).Url, QStringLiteral("http://b.example/"));
+}
+
+TEST_F(Module1Files, ReadOnlyFileIsReportedAndLeftAsItWas)
+{
+    write("Sites.dqx", "0,1\r\n");
+    QFile::setPermissions(path("Sites.dqx"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    Module1::Sites = {{"a", "b", "c"}};
+    const QString error = Module1::SaveSites();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write %1:").arg(QDir::toNativeSeparators(path("Sites.dqx")))))
+            << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("read-only")));
+    EXPECT_EQ(read("Sites.dqx"), QByteArray("0,1\r\n"));
+    EXPECT_EQ(Module1::SiteCount(), 1);
+}
+
+TEST_F(Module1Files, UnwritableTargetNamesTheFileAndReason)
+{
+    // A folder where the file should be: the write cannot succeed whoever runs the test.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("Sites.dqx")));
+    const QString error = Module1::SaveSites();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write %1: ").arg(QDir::toNativeSeparators(path("Sites.dqx")))))
+            << error.toStdString();
+    EXPECT_GT(error.size(), QStringLiteral("Cannot write %1: ").arg(path("Sites.dqx")).size());
+    EXPECT_TRUE(QFileInfo(path("Sites.dqx")).isDir());
+}
+
+TEST_F(Module1Files, DamagedFileIsKeptAsBackupBeforeTheFirstWrite)
+{
+    const QByteArray damaged("3,1\r\n\"Only\"\r\n\"http://only.example/\"\r\n\"only\"\r\n");
+    write("Sites.dqx", damaged);
+    const QString error = Module1::LoadSites();
+    EXPECT_TRUE(error.contains(QStringLiteral("site 2 of 3"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("Sites.dqx.bak")));
+    EXPECT_EQ(Module1::SiteCount(), 3);
+    EXPECT_EQ(Module1::Site(1).Name, QStringLiteral("Only"));
+    EXPECT_FALSE(QFile::exists(path("Sites.dqx.bak")));
+
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("Sites.dqx.bak"), damaged);
+    EXPECT_TRUE(read("Sites.dqx").startsWith("3,1\r\n"));
+
+    // Only the first write of the run keeps the damaged file; later ones leave the backup be.
+    Module1::Sites.removeLast();
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("Sites.dqx.bak"), damaged);
+    EXPECT_TRUE(read("Sites.dqx").startsWith("2,1\r\n"));
+}
+
+TEST_F(Module1Files, OutOfRangeCountKeepsNoRecordsAndTheFile)
+{
+    write("Sites.dqx", "40000,1\r\n");
+    const QString error = Module1::LoadSites();
+    EXPECT_TRUE(error.contains(QStringLiteral("0 to 32767"))) << error.toStdString();
+    EXPECT_EQ(Module1::SiteCount(), 0);
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("Sites.dqx.bak"), QByteArray("40000,1\r\n"));
+    EXPECT_EQ(read("Sites.dqx"), QByteArray("0,1\r\n"));
+}
+
+TEST_F(Module1Files, SavingANewListCreatesTheFile)
+{
+    EXPECT_TRUE(Module1::LoadSites().isEmpty());
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("Sites.dqx"), QByteArray("0,1\r\n"));
+    EXPECT_FALSE(QFile::exists(path("Sites.dqx.bak")));
+}
+
+} // namespace
