@@ -1,0 +1,119 @@
+#pragma once
+
+#include "AppInfo.h"
+#include "Feedback.h"
+#include "Module1.h"
+#include "ShexIt.h"
+#include "frmMain.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// The real main window, started from a program folder of the test's own, with message boxes,
+// beeps and browser requests recorded instead of shown.
+class WindowTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        AppInfo::OverrideProgramFolder(folder.path());
+        Module1::Reset();
+        Feedback::SetRecorder(&feedback);
+        ShexIt::SetSink([this](QWidget *, const QUrl &url) { opened << url; });
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        ShexIt::SetSink({});
+        Feedback::SetRecorder(nullptr);
+        AppInfo::OverrideProgramFolder(QString());
+        Module1::Reset();
+    }
+
+    QString path(const QString &name) const { return QDir(folder.path()).filePath(name); }
+
+    void writeSites(const QByteArray &bytes) const
+    {
+        QFile file(path(QStringLiteral("Sites.dqx")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray sitesFile(const QString &name = QStringLiteral("Sites.dqx")) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    frmMain *start()
+    {
+        window = std::make_unique<frmMain>();
+        window->Form_Load();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return window.get();
+    }
+
+    template<typename T = QWidget>
+    T *find(const char *name) const
+    {
+        T *found = window->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Clicks a button as the user does: only a visible, enabled button reacts.
+    void click(const char *name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+
+    void type(const char *box, const QString &text) const
+    {
+        auto *edit = find<QLineEdit>(box);
+        edit->setFocus();
+        QTest::keyClicks(edit, text);
+    }
+
+    QStringList items(const char *list) const
+    {
+        QStringList texts;
+        auto *widget = find<QListWidget>(list);
+        for (int i = 0; i < widget->count(); ++i)
+            texts << widget->item(i)->text();
+        return texts;
+    }
+
+    int row(const char *list) const { return find<QListWidget>(list)->currentRow(); }
+    QString text(const char *control) const
+    {
+        if (auto *label = window->findChild<QLabel *>(QString::fromLatin1(control)))
+            return label->text();
+        return find<QLineEdit>(control)->text();
+    }
+
+    static QByteArray sites(std::initializer_list<std::array<const char *, 3>> records)
+    {
+        QByteArray bytes = QByteArray::number(qsizetype(records.size())) + ",1\r\n";
+        for (const auto &record : records)
+            for (const char *field : record)
+                bytes += '"' + QByteArray(field) + "\"\r\n";
+        return bytes;
+    }
+
+    QTemporaryDir folder;
+    Feedback::Recorder feedback;
+    QList<QUrl> opened;
+    std::unique_ptr<frmMain> window;
+};
