@@ -22,11 +22,17 @@
 #include <algorithm>
 #include <map>
 
+namespace {
+constexpr char CentreProperty[] = "layoutCentreX";
+}
+
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent,
                   Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
+    // The pictures live in this library's resources, which a static link would otherwise drop.
+    Q_INIT_RESOURCE(resources);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(AppInfo::Title));
     QIcon icon;
@@ -123,8 +129,11 @@ void frmMain::createControls()
         const int height = c.kind == Kind::Line ? MainLayout::TwipsPerPixel : c.height;
         w->setGeometry(MainLayout::ToPixels(c.left, c.top, c.width, height));
         if (c.flags & MainLayout::SizedToText) {
-            // Grows or shrinks to its text from its left edge, as a label sized to its text does.
-            w->resize(w->sizeHint());
+            // A centred label keeps its centre as its text changes, so it stays under what it
+            // belongs to whatever the width of the desktop's font.
+            if (c.flags & MainLayout::Centred)
+                w->setProperty(CentreProperty, w->geometry().center().x());
+            FitToText(static_cast<QLabel *>(w));
         }
         if (c.flags & MainLayout::Hidden)
             w->setVisible(false);
@@ -170,6 +179,14 @@ void frmMain::createControls()
     lblManual = control<QLabel>("lblManual");
     lblCurrRecord = control<QLabel>("lblCurrRecord");
     lblResults = control<QLabel>("lblResults");
+}
+
+void frmMain::FitToText(QLabel *label)
+{
+    const QSize size = label->sizeHint();
+    const QVariant centre = label->property(CentreProperty);
+    const int left = centre.isValid() ? centre.toInt() - size.width() / 2 : label->x();
+    label->setGeometry(left, label->y(), size.width(), size.height());
 }
 
 void frmMain::createMenus()

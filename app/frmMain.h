@@ -89,6 +89,7 @@ private:
     void RaiseCounter();
     void SetStatus(const QString &caption);
     static QString SelectedText(const QListWidget *list);
+    static void FitToText(QLabel *label);
 
     template<typename T>
     T *control(const char *name) const;

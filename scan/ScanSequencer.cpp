@@ -35,7 +35,7 @@ bool frmMain::ScanPending() const
 void frmMain::SetStatus(const QString &caption)
 {
     lblResults->setText(caption);
-    lblResults->resize(lblResults->sizeHint());
+    FitToText(lblResults);
 }
 
 void frmMain::BeginSite()
