@@ -1,0 +1,289 @@
+#include "FindIt.h"
+
+#include <gtest/gtest.h>
+
+#include <QChar>
+#include <QString>
+
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+using FindIt::Outcome;
+
+namespace {
+
+// The search exactly as defined: every position in turn, the piece of the page as long as the
+// term (shorter near the end), both upper-cased one code unit at a time, compared whole.
+qsizetype ByDefinition(QStringView page, QStringView term)
+{
+    for (qsizetype p = 0; p < page.size(); ++p) {
+        const QStringView piece = page.sliced(p, std::min(term.size(), page.size() - p));
+        if (piece.size() != term.size())
+            continue;
+        bool equal = true;
+        for (qsizetype k = 0; k < piece.size() && equal; ++k)
+            equal = QChar::toUpper(char32_t(piece[k].unicode()))
+                    == QChar::toUpper(char32_t(term[k].unicode()));
+        if (equal)
+            return p;
+    }
+    return -1;
+}
+
+std::string Units(QStringView text)
+{
+    std::string out;
+    for (QChar c : text) {
+        char unit[8];
+        std::snprintf(unit, sizeof unit, "%04X ", c.unicode());
+        out += unit;
+    }
+    return out;
+}
+
+// MatchStart and MatchLength belong to the whole program; only this test sees them untouched.
+TEST(FindTermTest, MatchRangeStartsAtZero)
+{
+    EXPECT_EQ(FindIt::MatchStart, 0);
+    EXPECT_EQ(FindIt::MatchLength, 0);
+}
+
+// --- Single searches ------------------------------------------------------------------------
+
+struct Case {
+    const char *name;
+    const char16_t *page;
+    const char16_t *term;
+    qsizetype expected;
+};
+
+void PrintTo(const Case &value, std::ostream *out)
+{
+    *out << value.name;
+}
+
+class FindTest : public ::testing::TestWithParam<Case>
+{
+};
+
+TEST_P(FindTest, LeftmostCaseInsensitiveMatch)
+{
+    const QStringView page(GetParam().page);
+    const QStringView term(GetParam().term);
+    EXPECT_EQ(FindIt::Find(page, term), GetParam().expected);
+    EXPECT_EQ(ByDefinition(page, term), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FindTest,
+    ::testing::Values(
+        Case{"UpperTermLowerPage", u"<a href=\"http://www.partner.example/\">", u"WWW.PARTNER.EXAMPLE", 16},
+        Case{"LowerTermUpperPage", u"HELLO WORLD", u"world", 6},
+        Case{"MixedCase", u"Link To Us", u"lInK tO uS", 0},
+        Case{"Leftmost", u"xAbCyabcABC", u"abc", 1},
+        Case{"OverlappingStart", u"aaab", u"AAB", 1},
+        Case{"AtTheVeryEnd", u"some page text END", u"end", 15},
+        Case{"LastCharacterOnly", u"abcz", u"Z", 3},
+        Case{"WholePage", u"Partner", u"pARTNER", 0},
+        Case{"TermLongerThanPage", u"abc", u"abcd", -1},
+        Case{"PieceCutByTheEnd", u"xxab", u"abc", -1},
+        Case{"Absent", u"abcdef", u"xyz", -1},
+        Case{"BlanksCount", u"link to  us", u"link to us", -1},
+        Case{"EmptyTerm", u"abc", u"", 0},
+        Case{"EmptyPage", u"", u"a", -1},
+        Case{"EmptyPageEmptyTerm", u"", u"", -1},
+        Case{"DotlessIInPage", u"\u0131stanbul", u"ISTANBUL", 0},
+        Case{"DotlessIInTerm", u"x Istanbul", u"\u0131STANBUL", 2},
+        Case{"DotlessIAgainstSmallI", u"ankara istanbul", u"\u0131", 7},
+        Case{"DottedCapitalIStaysApart", u"\u0130stanbul", u"istanbul", -1},
+        Case{"LongSInPage", u"Me\u017F\u017Fe", u"MESSE", 0},
+        Case{"LongSInTerm", u"mission", u"\u017FS", 2},
+        Case{"LongSLastInTerm", u"glass", u"A\u017F\u017F", 2},
+        Case{"SharpSIsNotDoubleS", u"STRASSE", u"stra\u00DFe", -1},
+        Case{"SharpSMatchesItself", u"Stra\u00DFe", u"STRA\u00DFE", 0},
+        Case{"FinalSigma", u"\u03BF\u03B4\u03BF\u03C2", u"\u039F\u0394\u039F\u03A3", 0},
+        Case{"AccentedFirst", u"un \u00E9clair", u"\u00C9CLAIR", 3},
+        Case{"FourWaysToIota", u"x\u1FBE\u0345\u03B9\u0399", u"\u0399\u03B9\u1FBE\u0345", 1},
+        Case{"SurrogatePair", u"x\U0001D400y", u"\U0001D400Y", 1},
+        Case{"KelvinSignIsNotK", u"\u212A", u"k", -1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Every place a term can sit relative to the vector blocks and the end of the page.
+TEST(FindPlacementTest, EveryPositionEveryLength)
+{
+    const QString pattern = QStringLiteral("HttP://wWw.PartnEr.exAmple/");
+    for (qsizetype termLength = 1; termLength <= 20; ++termLength) {
+        const QString term = pattern.left(termLength).toLower();
+        for (qsizetype pageLength = termLength; pageLength <= 90; ++pageLength) {
+            for (qsizetype at = 0; at + termLength <= pageLength; ++at) {
+                // The filler repeats the term's start, so near misses appear everywhere.
+                QString page;
+                while (page.size() < pageLength)
+                    page += pattern.left(std::max<qsizetype>(termLength - 1, 1)) + u'#';
+                page.truncate(pageLength);
+                page.replace(at, termLength, pattern.left(termLength));
+                const qsizetype expected = ByDefinition(page, term);
+                ASSERT_LE(expected, at);
+                ASSERT_EQ(FindIt::Find(page, term), expected)
+                    << page.toStdString() << " / " << term.toStdString();
+            }
+        }
+    }
+}
+
+// --- Term and page made of repeats ----------------------------------------------------------
+
+struct Repeats {
+    const char *name;
+    QString page;
+    QString term;
+    bool found; // at the very end of the page
+};
+
+void PrintTo(const Repeats &value, std::ostream *out)
+{
+    *out << value.name;
+}
+
+class RepeatsTest : public ::testing::TestWithParam<Repeats>
+{
+};
+
+TEST_P(RepeatsTest, FoundOnlyAtTheEnd)
+{
+    const Repeats &r = GetParam();
+    EXPECT_EQ(FindIt::Find(r.page, r.term), r.found ? r.page.size() - r.term.size() : -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, RepeatsTest,
+    ::testing::Values(
+        // First and last characters agree everywhere; only the middle tells.
+        Repeats{"OneLetter", QString(200'000, u'a') + u'b' + QString(1000, u'a'),
+                QString(1000, u'A') + u'B' + QString(1000, u'A'), true},
+        Repeats{"OneLetterAbsent", QString(200'000, u'a'),
+                QString(500, u'a') + u'b' + QString(500, u'a'), false},
+        Repeats{"TwoLetters", QStringLiteral("ab").repeated(100'000) + u'x' + QStringLiteral("ab").repeated(300),
+                QStringLiteral("AB").repeated(300) + u'X' + QStringLiteral("AB").repeated(300), true},
+        Repeats{"DotlessRun", QString(100'000, u'\u0131') + u'x' + QString(300, u'i'),
+                QString(300, u'I') + u'X' + QString(300, u'\u0131'), true},
+        Repeats{"LongSRun", QString(100'000, u'S'), QString(300, u'\u017F') + u'T' + QString(300, u's'), false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- FindTerm and the match range -----------------------------------------------------------
+
+struct Step {
+    const char16_t *page;
+    const char16_t *term;
+    Outcome outcome;
+    qint32 start; // MatchStart and MatchLength after the step
+    qint32 length;
+};
+
+TEST(FindTermTest, MatchRangeSetOnlyByAMatch)
+{
+    FindIt::MatchStart = 0;
+    FindIt::MatchLength = 0;
+    const Step steps[] = {
+        {u"abc", u"x", Outcome::NotFound, 0, 0},
+        {u"abcabc", u"CA", Outcome::Found, 2, 2},
+        {u"xyz", u"q", Outcome::NotFound, 2, 2},
+        {u"", u"x", Outcome::NoPage, 2, 2},
+        {u"", u"", Outcome::NoPage, 2, 2},
+        {u"abc", u"abcd", Outcome::NotFound, 2, 2},
+        {u"Our Partners: www.Example.com", u"WWW.EXAMPLE.COM", Outcome::Found, 14, 15},
+        {u"hello", u"", Outcome::Found, 0, 0},
+        {u"", u"hello", Outcome::NoPage, 0, 0},
+        {u"say hello", u"HELLO", Outcome::Found, 4, 5},
+    };
+    int number = 0;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(++number);
+        EXPECT_EQ(FindIt::FindTerm(QStringView(step.page), QStringView(step.term)), step.outcome);
+        EXPECT_EQ(FindIt::MatchStart, step.start);
+        EXPECT_EQ(FindIt::MatchLength, step.length);
+    }
+}
+
+// --- Against the definition, at random ------------------------------------------------------
+
+struct Mix {
+    const char *name;
+    const char16_t *alphabet;
+    int maxPage;
+    int maxTerm;
+    int rounds;
+};
+
+void PrintTo(const Mix &value, std::ostream *out)
+{
+    *out << value.name;
+}
+
+class DifferentialTest : public ::testing::TestWithParam<Mix>
+{
+};
+
+TEST_P(DifferentialTest, AgreesWithTheDefinition)
+{
+    const Mix &mix = GetParam();
+    const QString alphabet = QString::fromUtf16(mix.alphabet);
+    // For each character of the alphabet, the others with the same upper case.
+    std::vector<std::vector<QChar>> sameUpper(alphabet.size());
+    for (qsizetype i = 0; i < alphabet.size(); ++i) {
+        for (QChar other : alphabet) {
+            if (QChar::toUpper(char32_t(other.unicode())) == QChar::toUpper(char32_t(alphabet[i].unicode())))
+                sameUpper[i].push_back(other);
+        }
+    }
+
+    std::mt19937 random(20240611u + static_cast<unsigned>(mix.maxPage));
+    auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    int found = 0;
+    for (int round = 0; round < mix.rounds; ++round) {
+        QString page;
+        const int pageLength = below(mix.maxPage + 1);
+        for (int i = 0; i < pageLength; ++i)
+            page += alphabet[below(alphabet.size())];
+
+        QString term;
+        const int termLength = below(mix.maxTerm + 1);
+        if (pageLength > 0 && below(2) == 0) {
+            // A piece of the page with its letters swapped for others of the same upper case.
+            const int from = below(pageLength);
+            for (int i = from; i < std::min(pageLength, from + termLength); ++i) {
+                const qsizetype which = alphabet.indexOf(page[i]);
+                term += sameUpper[which][below(static_cast<int>(sameUpper[which].size()))];
+            }
+            if (below(8) == 0 && !term.isEmpty())
+                term[term.size() - 1] = alphabet[below(alphabet.size())];
+        } else {
+            for (int i = 0; i < termLength; ++i)
+                term += alphabet[below(alphabet.size())];
+        }
+
+        const qsizetype expected = ByDefinition(page, term);
+        found += expected >= 0;
+        ASSERT_EQ(FindIt::Find(page, term), expected)
+            << "round " << round << "\npage " << Units(page) << "\nterm " << Units(term);
+    }
+    // The mix must produce matches as well as misses, or it tests little.
+    EXPECT_GT(found, mix.rounds / 10);
+    EXPECT_LT(found, mix.rounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mixes, DifferentialTest,
+    ::testing::Values(
+        Mix{"AsciiAndFriends", u"aAbBiIsS \u0131\u0130\u017F\u00DF\u1E9E\u00E9\u00C9", 300, 12, 20'000},
+        Mix{"Html", u"<a href=\"HTTP://www.Example.com/\">", 400, 25, 20'000},
+        Mix{"Greek", u"\u03B9\u0399\u0345\u1FBE\u03C3\u03C2\u03A3\u03C4\u03A4", 200, 10, 20'000},
+        Mix{"Cyrillic", u"\u0442\u0422\u1C84\u1C85\u0430\u0410", 200, 10, 20'000},
+        Mix{"Surrogates", u"\xD835\xDC00\xDC01\xD801\xDC28" u"a", 200, 8, 20'000},
+        Mix{"Repetitive", u"aaaaaaaaaaaaaaaaaaaAb", 600, 60, 20'000},
+        Mix{"LongPages", u"aAbB\u0131\u017FsS", 5000, 300, 2'000}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
