@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Feedback.h"
+#include "ProcessStart.h"
+#include "Registry.h"
+#include "ShexIt.h"
+#include "frmAbout.h"
+#include "QtPrinting.h"
+
+#include <QApplication>
+#include <QList>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+// Puts every way out of the program behind recorders: the desktop's opener, the start of
+// programs, message boxes and the registry.
+class AboutFixture : public ::testing::Test
+{
+protected:
+    struct Opened {
+        QWidget *owner;
+        QUrl target;
+    };
+    struct Started {
+        QString program;
+        QStringList arguments;
+        ProcessStart::WindowStyle style;
+    };
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(scratch.isValid());
+        ShexIt::SetSink([this](QWidget *owner, const QUrl &target) { opened.append({owner, target}); });
+        ProcessStart::SetStarter(
+            [this](const QString &program, const QStringList &arguments, ProcessStart::WindowStyle style) {
+                started.append({program, arguments, style});
+                return startsSucceed(program);
+            });
+        Feedback::SetRecorder(&feedback);
+        Registry::SetStore(&registry);
+    }
+
+    void TearDown() override
+    {
+        while (frmAbout *form = frmAbout::Loaded())
+            delete form;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ShexIt::SetSink({});
+        ProcessStart::SetStarter({});
+        Feedback::SetRecorder(nullptr);
+        Registry::SetStore(nullptr);
+    }
+
+    // Like a real start: only an executable file can be started.
+    static bool startsSucceed(const QString &program);
+    // An executable file in the scratch folder.
+    QString makeProgram(const QString &relativePath);
+    static int loadedWindows();
+
+    QTemporaryDir scratch;
+    Registry::MemoryStore registry;
+    Feedback::Recorder feedback;
+    QList<Opened> opened;
+    QList<Started> started;
+};
