@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPair>
 #include <QString>
 
 class QAction;
@@ -8,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -85,7 +88,7 @@ private:
     void FetchStep(QTimer *own, QTimer *search);
     void SearchStep(QTimer *own);
     void FindTerm(const QString &page, const QString &term);
-    void AddResult(const QString &status, const QString &url);
+    QListWidgetItem *AddResult(const QString &status, const QString &url, const QString &details = {});
     void RaiseCounter();
     void SetStatus(const QString &caption);
     static QString SelectedText(const QListWidget *list);
@@ -109,7 +112,10 @@ private:
 
     bool unloaded_ = false;
     // The page the last fetch step downloaded, exactly as decoded (the page box may show it
-    // with its line breaks normalised), and the address it came from.
+    // with its line breaks normalised), the address it came from, and what the transfer told
+    // about it.
     QString pageSource_;
     QString fetchedUrl_;
+    QString fetchDetails_;
+    QList<QPair<QByteArray, QByteArray>> fetchHeaders_;
 };

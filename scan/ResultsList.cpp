@@ -11,12 +11,13 @@ namespace {
 constexpr int UrlRole = Qt::UserRole;
 }
 
-void frmMain::AddResult(const QString &status, const QString &url)
+QListWidgetItem *frmMain::AddResult(const QString &status, const QString &url, const QString &details)
 {
-    const QListWidgetItem *name = lstNames->currentItem();
-    auto *line = new QListWidgetItem(ResultLine::Make(name ? name->text() : QString(), status));
+    auto *line = new QListWidgetItem(ResultLine::Make(SelectedText(lstNames), status));
     line->setData(UrlRole, url);
+    line->setToolTip(details.isEmpty() ? QStringLiteral("Page: %1").arg(url) : details);
     lstResults->addItem(line);
+    return line;
 }
 
 void frmMain::lstResults_DblClick()

@@ -6,6 +6,7 @@
 #include "Feedback.h"
 #include "FindIt.h"
 #include "GetSource.h"
+#include "PageAnalysis.h"
 #include "ResultLine.h"
 
 #include <QLabel>
@@ -14,7 +15,23 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QStyle>
 #include <QTimer>
+
+namespace {
+// What the transfer told about a page, for the tool tip of its result line.
+QString FetchDetails(const GetSource::Page &page)
+{
+    QStringList lines{QStringLiteral("Page: %1").arg(page.finalUrl.isEmpty() ? QStringLiteral("(none)") : page.finalUrl)};
+    if (page.status != 0)
+        lines << QStringLiteral("Status: %1").arg(page.status);
+    if (page.opened)
+        lines << QStringLiteral("Read: %1 bytes%2").arg(page.bytes.size()).arg(page.truncated ? QStringLiteral(" (cut at the size limit)") : QString());
+    if (!page.error.isEmpty())
+        lines << QStringLiteral("Problem: %1").arg(page.error);
+    return lines.join(u'\n');
+}
+} // namespace
 
 QString frmMain::SelectedText(const QListWidget *list)
 {
@@ -114,10 +131,12 @@ void frmMain::FetchStep(QTimer *own, QTimer *search)
     txtSource->clear();
     pageSource_.clear();
     fetchedUrl_ = SelectedText(lstUrl);
-    bool opened = false;
-    pageSource_ = GetSource::GetPageSource(fetchedUrl_, &opened);
-    if (!opened)
-        AddResult(ResultLine::PageNotFound, fetchedUrl_);
+    GetSource::Page page = GetSource::Fetch(fetchedUrl_);
+    fetchDetails_ = FetchDetails(page);
+    fetchHeaders_ = std::move(page.headers);
+    pageSource_ = std::move(page.text);
+    if (!page.opened)
+        AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_);
     txtSource->setPlainText(pageSource_);
     search->start();
 }
@@ -170,12 +189,18 @@ void frmMain::FindTerm(const QString &page, const QString &term)
     switch (FindIt::FindTerm(page, term)) {
     case FindIt::Outcome::NoPage:
         return;
-    case FindIt::Outcome::Found:
-        AddResult(ResultLine::Ok, fetchedUrl_);
+    case FindIt::Outcome::Found: {
+        // The verdict stands as it is; the analysis only tells whether the link really counts.
+        const PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_);
+        QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
+                                          fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
+        if (analysis.hollow)
+            line->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
         RaiseCounter();
         return;
+    }
     case FindIt::Outcome::NotFound:
-        AddResult(ResultLine::NotFound, fetchedUrl_);
+        AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_);
         return;
     }
 }

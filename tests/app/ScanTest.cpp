@@ -380,3 +380,56 @@ TEST_F(Scan, RestartWithResultsButNoSitesDoesNothing)
 }
 
 } // namespace
+
+namespace {
+
+struct Hollow {
+    const char *name;
+    QByteArray body;
+    TestSupport::HeaderList headers;
+    bool warned;
+    const char *told; // in the tool tip
+};
+
+class ScanHollowMatch : public Scan, public testing::WithParamInterface<Hollow> { };
+
+TEST_P(ScanHollowMatch, KeepsTheVerdictAndMarksWhatDoesNotCount)
+{
+    const Hollow &c = GetParam();
+    server.route(QStringLiteral("/page"), c.body, 200, c.headers);
+    startWith({site("Partner", server.url(QStringLiteral("/page")))});
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(items("lstResults"), QStringList{"Partner\t  --> OK"});
+    const QListWidgetItem *line = find<QListWidget>("lstResults")->item(0);
+    EXPECT_EQ(!line->icon().isNull(), c.warned);
+    EXPECT_TRUE(line->toolTip().contains(QString::fromLatin1(c.told), Qt::CaseInsensitive)) << line->toolTip().toStdString();
+    EXPECT_TRUE(line->toolTip().contains(QStringLiteral("Status: 200")));
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Finished . . .1 out of 1 verified"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Pages, ScanHollowMatch,
+        testing::Values(Hollow{"CleanLink", "<a href=\"https://my.example/\">us</a>", {}, false, "address of a link"},
+                        Hollow{"Comment", "<!-- <a href=\"https://my.example/\">us</a> -->", {}, true, "comment"},
+                        Hollow{"Script", "<script>var u = 'https://my.example/';</script>", {}, true, "script"},
+                        Hollow{"Nofollow", "<a rel=\"nofollow\" href=\"https://my.example/\">us</a>", {}, true, "nofollow"},
+                        Hollow{"NoindexMeta", "<meta name=robots content=NOINDEX><a href=\"https://my.example/\">us</a>", {}, true, "noindex"},
+                        Hollow{"NoindexHeader", "<a href=\"https://my.example/\">us</a>", {{"X-Robots-Tag", "noindex"}}, true, "noindex"}),
+        [](const testing::TestParamInfo<Hollow> &info) { return std::string(info.param.name); });
+
+TEST_F(Scan, OtherLinesCarryWhatIsKnownAndNoWarning)
+{
+    startWith({site("Beta", server.url(QStringLiteral("/b"))),
+               site("Dead", QStringLiteral("http://127.0.0.1:%1/").arg(RawServer::UnusedPort()))});
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    auto *list = find<QListWidget>("lstResults");
+    ASSERT_EQ(list->count(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(list->item(i)->icon().isNull());
+    EXPECT_TRUE(list->item(0)->toolTip().contains(QStringLiteral("Status: 200")));
+    EXPECT_TRUE(list->item(1)->toolTip().contains(QStringLiteral("Problem:"))) << list->item(1)->toolTip().toStdString();
+}
+
+} // namespace

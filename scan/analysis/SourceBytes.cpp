@@ -1,0 +1,83 @@
+#include "SourceBytes.h"
+
+namespace PageAnalysis {
+
+namespace {
+
+// What unit k adds to the encoding. A surrogate pair is counted on its low half, so that the
+// offset of the low half is the start of the pair.
+int UnitBytes(QStringView text, qsizetype k)
+{
+    const char16_t c = text[k].unicode();
+    if (c < 0x80)
+        return 1;
+    if (c < 0x800)
+        return 2;
+    if (QChar::isHighSurrogate(c) && k + 1 < text.size() && QChar::isLowSurrogate(text[k + 1].unicode()))
+        return 0;
+    if (QChar::isLowSurrogate(c) && k > 0 && QChar::isHighSurrogate(text[k - 1].unicode()))
+        return 4;
+    return 3;
+}
+
+} // namespace
+
+QByteArray ToUtf8(QStringView text)
+{
+    // No unit takes more than three bytes (a pair takes four for two units).
+    QByteArray out(text.size() * 3, Qt::Uninitialized);
+    char *to = out.data();
+    const char16_t *units = text.utf16();
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        const char16_t c = units[k];
+        if (c < 0x80) {
+            *to++ = char(c);
+            continue;
+        }
+        char32_t code = c;
+        switch (UnitBytes(text, k)) {
+        case 0:
+            continue;
+        case 4:
+            code = QChar::surrogateToUcs4(units[k - 1], c);
+            *to++ = char(0xf0 | (code >> 18));
+            *to++ = char(0x80 | ((code >> 12) & 0x3f));
+            *to++ = char(0x80 | ((code >> 6) & 0x3f));
+            *to++ = char(0x80 | (code & 0x3f));
+            continue;
+        case 2:
+            *to++ = char(0xc0 | (code >> 6));
+            *to++ = char(0x80 | (code & 0x3f));
+            continue;
+        default:
+            if (QChar::isSurrogate(code))
+                code = QChar::ReplacementCharacter;
+            *to++ = char(0xe0 | (code >> 12));
+            *to++ = char(0x80 | ((code >> 6) & 0x3f));
+            *to++ = char(0x80 | (code & 0x3f));
+            continue;
+        }
+    }
+    out.truncate(to - out.constData());
+    return out;
+}
+
+ByteOffsets::ByteOffsets(QStringView text, bool ascii) : text_(text), ascii_(ascii) {}
+
+qsizetype ByteOffsets::Start(qsizetype i)
+{
+    if (ascii_)
+        return i;
+    for (; unit_ < i; ++unit_)
+        byte_ += UnitBytes(text_, unit_);
+    return byte_;
+}
+
+qsizetype ByteOffsets::End(qsizetype j)
+{
+    if (j > 0 && j < text_.size() && UnitBytes(text_, j) == 4)
+        return Start(j + 1);
+    return Start(j);
+}
+
+} // namespace PageAnalysis
