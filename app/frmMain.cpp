@@ -179,6 +179,8 @@ void frmMain::createControls()
     lblManual = control<QLabel>("lblManual");
     lblCurrRecord = control<QLabel>("lblCurrRecord");
     lblResults = control<QLabel>("lblResults");
+    // A hollow match's warning sign stays within the height of one line of text.
+    lstResults->setIconSize(QSize(12, 12));
 }
 
 void frmMain::FitToText(QLabel *label)

@@ -15,7 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
-#include <QStyle>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -30,6 +30,15 @@ QString FetchDetails(const GetSource::Page &page)
     if (!page.error.isEmpty())
         lines << QStringLiteral("Problem: %1").arg(page.error);
     return lines.join(u'\n');
+}
+
+// Our own picture: the desktop's icon theme may have no warning icon at all.
+QIcon HollowIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/app/warning16.png"));
+    icon.addFile(QStringLiteral(":/app/warning32.png"));
+    return icon;
 }
 } // namespace
 
@@ -195,7 +204,7 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
         if (analysis.hollow)
-            line->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            line->setIcon(HollowIcon());
         RaiseCounter();
         return;
     }
