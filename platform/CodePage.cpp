@@ -1,42 +1,10 @@
 #include "CodePage.h"
 
-
 namespace CodePage {
 
 bool IsValidUtf8(QByteArrayView bytes)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = p + bytes.size();
-    while (p < end) {
-        // Plain ASCII runs are the common case in pages and sites files.
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        char32_t min;
-        char32_t cp;
-        if ((*p & 0xE0) == 0xC0) {
-            extra = 1, min = 0x80, cp = *p & 0x1F;
-        } else if ((*p & 0xF0) == 0xE0) {
-            extra = 2, min = 0x800, cp = *p & 0x0F;
-        } else if ((*p & 0xF8) == 0xF0) {
-            extra = 3, min = 0x10000, cp = *p & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
+    return bytes.isValidUtf8();
 }
 
 QString FromWindows1252(QByteArrayView bytes)
@@ -48,11 +16,11 @@ QString FromWindows1252(QByteArrayView bytes)
         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
     };
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = (b >= 0x80 && b < 0xA0) ? High[b - 0x80] : char16_t(b);
+    // Latin-1 everywhere else; converting that is fast, and pages are large.
+    QString text = QString::fromLatin1(bytes);
+    for (QChar &c : text) {
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
+            c = QChar(High[c.unicode() - 0x80]);
     }
     return text;
 }

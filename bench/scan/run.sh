@@ -1,0 +1,214 @@
+#!/bin/bash
+# Scan benchmark: tallyweave-check --jobs 16 against curl --parallel --parallel-max 16 over the
+# same pages, served by a private nginx on 127.0.0.1 to 127.0.0.8 (eight hosts, so that the
+# checker's two-per-host limit still allows 16 transfers at once). Prints each tool's wall
+# time and peak memory (GNU time -v), and the ratio of the wall times.
+#
+#   run.sh [--check PATH] [--sites N] [--rounds R] [--port P] [--keep]
+#
+#   --check PATH  the tallyweave-check to measure (default: the one of this build tree)
+#   --sites N     pages and sites, one page per site (default 10000, at least 2000)
+#   --rounds R    measured runs of each tool after one warm-up run each (default 3)
+#   --port P      the port nginx listens on (default: the first free one from 18431)
+#   --keep        keep the temporary folder (pages, sites file, configs, logs)
+#
+# Needs nginx (Debian nginx-light), curl and GNU time (Debian time).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+check="$here/../../check/tallyweave-check"
+sites=10000
+rounds=3
+port=
+keep=no
+jobs=16
+term="www.tallyweave-partner.example"
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --check) check=$2; shift 2 ;;
+        --sites) sites=$2; shift 2 ;;
+        --rounds) rounds=$2; shift 2 ;;
+        --port) port=$2; shift 2 ;;
+        --keep) keep=yes; shift ;;
+        -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+fail() { echo "run.sh: $*" >&2; exit 2; }
+[ -x "$check" ] || fail "no tallyweave-check at $check (give --check PATH)"
+[ "$sites" -ge 2000 ] 2>/dev/null || fail "--sites must be a number of at least 2000"
+[ "$rounds" -ge 1 ] 2>/dev/null || fail "--rounds must be at least 1"
+command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || fail "nginx is missing (apt-get install nginx-light)"
+command -v curl >/dev/null || fail "curl is missing (apt-get install curl)"
+[ -x /usr/bin/time ] || fail "GNU time is missing (apt-get install time)"
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+
+port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+if [ -z "$port" ]; then
+    port=18431
+    while port_in_use "$port"; do port=$((port + 1)); done
+fi
+
+work=$(mktemp -d /tmp/tallyweave-scan-bench.XXXXXX)
+# nginx's workers run as an unprivileged user when started by root.
+chmod 755 "$work"
+nginx_pid=
+cleanup() {
+    if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
+        kill -QUIT "$nginx_pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 "$nginx_pid" 2>/dev/null || break; sleep 0.1; done
+    fi
+    if [ "$keep" = yes ]; then echo "kept: $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+echo "Generating $sites HTML pages in $work/www ..."
+mkdir -p "$work/www/p" "$work/tmp"
+# Pages of 2 to 60 KiB: head, navigation, article paragraphs, a partner block and a footer.
+# Most carry the link near the end; one in twenty lacks it, one in twenty carries it in
+# other letter case, one in ten is written in Windows-1252 rather than UTF-8.
+awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected" 'BEGIN {
+    srand(20240607)
+    split("link partner exchange directory resource garden travel recipe review guide " \
+          "community forum article archive season market local history photo gallery " \
+          "service quality support contact about friends network useful reading blog", w, " ")
+    nw = 0; for (k in w) nw++
+    found = 0
+    for (i = 1; i <= n; i++) {
+        f = sprintf("%s/%05d.html", dir, i)
+        latin = (i % 10 == 3)
+        e = latin ? "\351" : "\303\251"
+        printf "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"%s\">\n", (latin ? "windows-1252" : "utf-8") > f
+        printf "<title>Partner page %d</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n</head>\n<body>\n", i > f
+        printf "<nav><ul>\n" > f
+        for (k = 1; k <= 12; k++)
+            printf "<li><a href=\"/p/%05d.html\">%s %s</a></li>\n", (i * 31 + k) % n + 1, w[int(rand() * nw) + 1], w[int(rand() * nw) + 1] > f
+        printf "</ul></nav>\n<main>\n<h1>Caf%s %s and %s</h1>\n", e, w[i % nw + 1], w[(i * 7) % nw + 1] > f
+        target = 2048 + int(rand() * 59392)
+        size = 0
+        while (size < target) {
+            para = "<p>"
+            for (k = 0; k < 60; k++) {
+                word = w[int(rand() * nw) + 1]
+                if (rand() < 0.03) word = "r" e "sum" e
+                para = para word (rand() < 0.08 ? ". " : " ")
+            }
+            para = para "</p>\n"
+            printf "%s", para > f
+            size += length(para)
+        }
+        printf "</main>\n<aside class=\"partners\"><h2>Our partners</h2>\n" > f
+        kind = i % 20
+        if (kind == 7) {
+            printf "<p>No links this season.</p>\n" > f
+        } else {
+            t = (kind == 11) ? toupper(term) : term
+            printf "<p><a href=\"https://%s/\">A good %s</a></p>\n", t, w[i % nw + 1] > f
+            found++
+        }
+        printf "</aside>\n<footer>&copy; 2024 partner %d</footer>\n</body>\n</html>\n", i > f
+        close(f)
+    }
+    print found > expect
+}'
+bytes=$(du -sb "$work/www/p" | cut -f1)
+
+echo "Writing the sites file and curl's list ..."
+awk -v n="$sites" -v port="$port" -v term="$term" -v sitesfile="$work/Sites.dqx" -v curlcfg="$work/curl.cfg" 'BEGIN {
+    printf "%d,1\r\n", n > sitesfile
+    for (i = 1; i <= n; i++) {
+        url = sprintf("http://127.0.0.%d:%d/p/%05d.html", (i - 1) % 8 + 1, port, i)
+        printf "\"Partner %05d\"\r\n\"%s\"\r\n\"%s\"\r\n", i, url, term > sitesfile
+        printf "url = \"%s\"\noutput = \"/dev/null\"\n", url > curlcfg
+    }
+}'
+
+listen=
+for a in 1 2 3 4 5 6 7 8; do listen="$listen        listen 127.0.0.$a:$port;"$'\n'; done
+cat > "$work/nginx.conf" <<EOF
+worker_processes auto;
+daemon on;
+pid $work/nginx.pid;
+error_log $work/error.log warn;
+events { worker_connections 1024; }
+http {
+    access_log off;
+    sendfile on;
+    tcp_nopush on;
+    keepalive_requests 1000000;
+    keepalive_timeout 60s;
+    default_type text/html;
+    client_body_temp_path $work/tmp/body;
+    proxy_temp_path $work/tmp/proxy;
+    fastcgi_temp_path $work/tmp/fastcgi;
+    uwsgi_temp_path $work/tmp/uwsgi;
+    scgi_temp_path $work/tmp/scgi;
+    server {
+$listen
+        root $work/www;
+    }
+}
+EOF
+"$nginx_bin" -e "$work/error.log" -p "$work" -c "$work/nginx.conf" || fail "nginx did not start (see $work/error.log)"
+for _ in $(seq 50); do [ -s "$work/nginx.pid" ] && break; sleep 0.1; done
+nginx_pid=$(cat "$work/nginx.pid")
+for a in 1 8; do
+    curl -s -o /dev/null --max-time 5 "http://127.0.0.$a:$port/p/00001.html" || fail "nginx does not answer on 127.0.0.$a:$port"
+done
+
+# Seconds from GNU time's "h:mm:ss" or "m:ss.cc".
+wall_of() {
+    sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$1" |
+        awk -F: '{ s = 0; for (k = 1; k <= NF; k++) s = s * 60 + $k; printf "%.2f\n", s }'
+}
+peak_of() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+run_check() {
+    local code=0
+    /usr/bin/time -v -o "$work/time.check" "$check" --sites "$work/Sites.dqx" --jobs "$jobs" --quiet \
+        > "$work/check.out" 2> "$work/check.err" || code=$?
+    [ "$code" -le 1 ] || fail "tallyweave-check exited with $code: $(cat "$work/check.err")"
+}
+run_curl() {
+    /usr/bin/time -v -o "$work/time.curl" curl --silent --parallel --parallel-max "$jobs" --config "$work/curl.cfg" \
+        > /dev/null 2> "$work/curl.err" || fail "curl failed: $(tail -3 "$work/curl.err")"
+}
+
+echo "Warming up ..."
+run_curl
+run_check
+expected=$(cat "$work/expected")
+ok=$(grep -c $'\t  --> OK$' "$work/check.out" || true)
+missing=$(grep -c $'\t  --> Page Not Found$' "$work/check.out" || true)
+[ "$ok" -eq "$expected" ] && [ "$missing" -eq 0 ] ||
+    fail "tallyweave-check verified $ok sites (expected $expected) and found $missing pages missing"
+
+check_walls=()
+curl_walls=()
+check_peak=0
+curl_peak=0
+for r in $(seq "$rounds"); do
+    run_curl
+    curl_walls+=("$(wall_of "$work/time.curl")")
+    p=$(peak_of "$work/time.curl"); [ "$p" -gt "$curl_peak" ] && curl_peak=$p
+    run_check
+    check_walls+=("$(wall_of "$work/time.check")")
+    p=$(peak_of "$work/time.check"); [ "$p" -gt "$check_peak" ] && check_peak=$p
+    echo "  round $r: curl ${curl_walls[-1]} s, tallyweave-check ${check_walls[-1]} s"
+done
+
+curl_wall=$(printf '%s\n' "${curl_walls[@]}" | median)
+check_wall=$(printf '%s\n' "${check_walls[@]}" | median)
+awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -v cp="$curl_peak" -v tp="$check_peak" \
+    -v ok="$ok" -v jobs="$jobs" -v rounds="$rounds" 'BEGIN {
+    ratio = (cw > 0) ? tw / cw : 0
+    printf "\nScan of %d pages (%.1f MiB of HTML) on 8 loopback hosts, %d transfers at once, median of %d rounds\n", \
+        sites, bytes / 1048576, jobs, rounds
+    printf "  %-18s wall %7.2f s   peak memory %7.1f MiB\n", "curl --parallel", cw, cp / 1024
+    printf "  %-18s wall %7.2f s   peak memory %7.1f MiB   (%d verified)\n", "tallyweave-check", tw, tp / 1024, ok
+    printf "  ratio tallyweave-check / curl: %.2f (target at most 1.25: %s)\n", ratio, (ratio <= 1.25) ? "met" : "missed"
+    printf "  peak memory of tallyweave-check: %.1f MiB (target under 64 MiB: %s)\n", tp / 1024, (tp < 65536) ? "met" : "missed"
+}'

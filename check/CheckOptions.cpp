@@ -1,0 +1,181 @@
+#include "CheckOptions.h"
+
+#include "AppInfo.h"
+
+namespace CheckOptions {
+
+namespace {
+
+struct OptionSpec {
+    const char *name;
+    bool takesValue;
+};
+
+constexpr OptionSpec Specs[] = {
+    {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
+    {"--quiet", false}, {"--help", false}, {"--version", false},
+};
+
+const OptionSpec *findSpec(QStringView name)
+{
+    for (const OptionSpec &spec : Specs)
+        if (name == QLatin1StringView(spec.name))
+            return &spec;
+    return nullptr;
+}
+
+QString quoted(const QString &text)
+{
+    return u'\u201c' + text + u'\u201d';
+}
+
+// Empty when the value was taken; else the complaint.
+QString apply(Options &options, QStringView name, const QString &value)
+{
+    if (name == u"--sites") {
+        if (value.isEmpty())
+            return QStringLiteral("--sites needs a file name");
+        options.sitesFile = value;
+    } else if (name == u"--site") {
+        if (options.site)
+            return QStringLiteral("--site may be given only once");
+        options.site = value;
+    } else if (name == u"--jobs") {
+        bool ok = false;
+        const int jobs = value.toInt(&ok);
+        if (!ok || jobs < 1 || jobs > MaxJobs)
+            return QStringLiteral("--jobs takes a whole number from 1 to %1, not %2").arg(MaxJobs).arg(quoted(value));
+        options.jobs = jobs;
+    } else if (name == u"--format") {
+        if (value == u"text")
+            options.format = Format::Text;
+        else if (value == u"json")
+            options.format = Format::Json;
+        else if (value == u"csv")
+            options.format = Format::Csv;
+        else
+            return QStringLiteral("--format takes text, json or csv, not %1").arg(quoted(value));
+    } else if (name == u"--quiet") {
+        options.quiet = true;
+    } else if (name == u"--help") {
+        options.help = true;
+    } else if (name == u"--version") {
+        options.version = true;
+    }
+    return {};
+}
+
+} // namespace
+
+Parsed Parse(const QStringList &arguments)
+{
+    Parsed out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        QString name = argument;
+        std::optional<QString> inlineValue;
+        if (argument == u"-h")
+            name = QStringLiteral("--help");
+        else if (argument == u"-q")
+            name = QStringLiteral("--quiet");
+        else if (argument.startsWith(u"--") && argument.contains(u'=')) {
+            const qsizetype equals = argument.indexOf(u'=');
+            name = argument.left(equals);
+            inlineValue = argument.mid(equals + 1);
+        }
+
+        const OptionSpec *spec = findSpec(name);
+        if (!spec) {
+            out.error = argument.startsWith(u'-')
+                    ? QStringLiteral("unknown option %1").arg(quoted(argument))
+                    : QStringLiteral("unexpected argument %1").arg(quoted(argument));
+            return out;
+        }
+        QString value;
+        if (spec->takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                out.error = QStringLiteral("%1 needs a value").arg(name);
+                return out;
+            }
+        } else if (inlineValue) {
+            out.error = QStringLiteral("%1 takes no value").arg(name);
+            return out;
+        }
+        out.error = apply(out.options, name, value);
+        if (!out.error.isEmpty())
+            return out;
+    }
+    return out;
+}
+
+QStringList OptionNames()
+{
+    QStringList names;
+    for (const OptionSpec &spec : Specs)
+        names << QLatin1StringView(spec.name);
+    return names;
+}
+
+QString HelpText()
+{
+    return QStringLiteral(
+            "Usage: tallyweave-check [--sites FILE] [--site NAME] [--jobs N]\n"
+            "                        [--format text|json|csv] [--quiet]\n"
+            "\n"
+            "Checks whether each partner site of a Tallyweave sites file still carries your\n"
+            "link: downloads each site's page and searches its source, without regard to\n"
+            "letter case, for the site's search term, with the same fetch rules, verdicts\n"
+            "and status texts as the Tallyweave window, without the window and its pauses.\n"
+            "The sites file is only read, never written.\n"
+            "\n"
+            "Options:\n"
+            "  --sites FILE     the sites file to check (default: Sites.dqx in the folder\n"
+            "                   that holds tallyweave-check)\n"
+            "  --site NAME      check only the site of that name (each of them when several\n"
+            "                   share it); a name the file does not hold is an error\n"
+            "  --jobs N         at most N downloads at once, 1 to 256 (default 16), and\n"
+            "                   never more than 2 at once to any one host\n"
+            "  --format FORMAT  text (default), json or csv\n"
+            "  --quiet, -q      no progress bar (it is drawn on standard error, and only\n"
+            "                   when standard error is a terminal)\n"
+            "  --help, -h       show this text and exit\n"
+            "  --version        show the version and exit\n"
+            "\n"
+            "Output, on standard output and always in the order of the sites file:\n"
+            "  text  one line per site: its name, a tab and the window's status text\n"
+            "        (\"  --> OK\", \"  --> Search Term Not Found\" or \"  --> Page Not Found\"),\n"
+            "        then the closing line \"Finished . . .N out of M verified\", where M\n"
+            "        is the number of sites checked and N is left out when it is 0.\n"
+            "        A page that opens but is empty gets no line, as in the window.\n"
+            "  json  one document: \"sites\", an array with one object per site (name, url,\n"
+            "        status, http_status, final_url, bytes, ms, match_offset, truncated,\n"
+            "        error), and \"summary\" (sites_file, checked, verified, not_verified,\n"
+            "        ok, not_found, page_not_found, empty, ms).\n"
+            "  csv   RFC 4180: a header row with the same field names, one row per site.\n"
+            "  status is ok, not_found (term not in the page), page_not_found (the page\n"
+            "  could not be opened) or empty (it opened but delivered nothing);\n"
+            "  match_offset is where the term begins in the page text, in characters;\n"
+            "  a value that does not apply is null in json and an empty field in csv.\n"
+            "\n"
+            "Exit status:\n"
+            "  0  every site checked was verified (its term was found)\n"
+            "  1  at least one was not: term not found, page not found or empty page\n"
+            "  2  bad usage, a sites file that cannot be read or is damaged (reported on\n"
+            "     standard error, the file left as it is), an unknown --site name, or a\n"
+            "     report that could not be written\n");
+}
+
+QString VersionText()
+{
+    return QStringLiteral("%1 %2.%3.%4\n")
+            .arg(QLatin1StringView(ProgramName))
+            .arg(AppInfo::Major)
+            .arg(AppInfo::Minor)
+            .arg(AppInfo::Revision);
+}
+
+} // namespace CheckOptions

@@ -1,0 +1,186 @@
+#include "CheckReport.h"
+
+#include "ResultLine.h"
+
+namespace CheckReport {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using SiteVerdict::SiteResult;
+
+json text(const QString &value)
+{
+    return value.toStdString();
+}
+
+json textOrNull(const QString &value)
+{
+    return value.isEmpty() ? json() : text(value);
+}
+
+constexpr Field FieldTable[] = {
+    {"name", [](const SiteRecord &s, const SiteResult &) { return text(s.Name); }},
+    {"url", [](const SiteRecord &s, const SiteResult &) { return text(s.Url); }},
+    {"status", [](const SiteRecord &, const SiteResult &r) { return json(SiteVerdict::StatusWord(r.status)); }},
+    {"http_status", [](const SiteRecord &, const SiteResult &r) { return r.httpStatus ? json(r.httpStatus) : json(); }},
+    {"final_url", [](const SiteRecord &, const SiteResult &r) { return textOrNull(r.finalUrl); }},
+    {"bytes", [](const SiteRecord &, const SiteResult &r) { return json(r.bytes); }},
+    {"ms", [](const SiteRecord &, const SiteResult &r) { return json(r.ms); }},
+    {"match_offset", [](const SiteRecord &, const SiteResult &r) { return r.matchOffset >= 0 ? json(r.matchOffset) : json(); }},
+    {"truncated", [](const SiteRecord &, const SiteResult &r) { return json(r.truncated); }},
+    {"error", [](const SiteRecord &, const SiteResult &r) { return textOrNull(r.error); }},
+};
+
+// Names and pages come from outside; a broken character must not stop the report.
+std::string dump(const json &value, int indent = -1)
+{
+    return value.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
+std::string csvValue(const json &value)
+{
+    if (value.is_null())
+        return {};
+    if (value.is_string())
+        return CsvField(value.get_ref<const std::string &>());
+    return dump(value);
+}
+
+} // namespace
+
+std::span<const Field> Fields()
+{
+    return FieldTable;
+}
+
+void Summary::add(SiteVerdict::Status status)
+{
+    switch (status) {
+    case SiteVerdict::Status::Ok:
+        ++ok;
+        break;
+    case SiteVerdict::Status::NotFound:
+        ++notFound;
+        break;
+    case SiteVerdict::Status::PageNotFound:
+        ++pageNotFound;
+        break;
+    case SiteVerdict::Status::Empty:
+        ++empty;
+        break;
+    }
+}
+
+QString ClosingLine(qsizetype verified, qsizetype sites)
+{
+    return QStringLiteral("Finished . . .") + (verified > 0 ? QString::number(verified) : QString())
+            + QStringLiteral(" out of ") + QString::number(sites) + QStringLiteral(" verified");
+}
+
+std::string CsvField(std::string_view text)
+{
+    // Blanks at either end are kept by RFC 4180 but trimmed by many readers: quoting keeps them.
+    const bool blankAtEnd = !text.empty() && (text.front() == ' ' || text.front() == '\t'
+                                              || text.back() == ' ' || text.back() == '\t');
+    if (!blankAtEnd && text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    out += '"';
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+Writer::Writer(CheckOptions::Format format, std::ostream &out) : format_(format), out_(out) { }
+
+void Writer::begin()
+{
+    switch (format_) {
+    case CheckOptions::Format::Text:
+        break;
+    case CheckOptions::Format::Json:
+        out_ << "{\n  \"sites\": [\n";
+        break;
+    case CheckOptions::Format::Csv: {
+        std::string header;
+        for (const Field &field : Fields()) {
+            if (!header.empty())
+                header += ',';
+            header += field.name;
+        }
+        out_ << header << "\r\n";
+        break;
+    }
+    }
+}
+
+void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
+{
+    switch (format_) {
+    case CheckOptions::Format::Text:
+        // As in the window, an empty page gets no line.
+        if (result.status != SiteVerdict::Status::Empty)
+            out_ << ResultLine::Make(site.Name, SiteVerdict::StatusText(result.status)).toStdString() << '\n';
+        break;
+    case CheckOptions::Format::Json: {
+        json object = json::object();
+        for (const Field &field : Fields())
+            object[field.name] = field.value(site, result);
+        // Held until the next one shows whether a comma follows, so that every write ends a
+        // line and a progress bar below it never lands inside the document.
+        if (!heldJson_.empty())
+            out_ << "    " << heldJson_ << ",\n";
+        heldJson_ = dump(object);
+        break;
+    }
+    case CheckOptions::Format::Csv: {
+        std::string row;
+        bool firstField = true;
+        for (const Field &field : Fields()) {
+            if (!firstField)
+                row += ',';
+            firstField = false;
+            row += csvValue(field.value(site, result));
+        }
+        out_ << row << "\r\n";
+        break;
+    }
+    }
+}
+
+void Writer::end(const Summary &summary)
+{
+    switch (format_) {
+    case CheckOptions::Format::Text:
+        out_ << ClosingLine(summary.ok, summary.checked()).toStdString() << '\n';
+        break;
+    case CheckOptions::Format::Json: {
+        json s = json::object();
+        s["sites_file"] = summary.sitesFile.toStdString();
+        s["checked"] = summary.checked();
+        s["verified"] = summary.ok;
+        s["not_verified"] = summary.checked() - summary.ok;
+        s["ok"] = summary.ok;
+        s["not_found"] = summary.notFound;
+        s["page_not_found"] = summary.pageNotFound;
+        s["empty"] = summary.empty;
+        s["ms"] = summary.ms;
+        if (!heldJson_.empty())
+            out_ << "    " << heldJson_ << "\n";
+        heldJson_.clear();
+        out_ << "  ],\n  \"summary\": " << dump(s) << "\n}\n";
+        break;
+    }
+    case CheckOptions::Format::Csv:
+        break;
+    }
+    out_.flush();
+}
+
+} // namespace CheckReport

@@ -1,0 +1,61 @@
+#include "HostScheduler.h"
+
+#include <QHash>
+#include <QUrl>
+
+HostScheduler::HostScheduler(const std::vector<QString> &hostOfSite, int perHost)
+    : perHost_(perHost < 1 ? 1 : perHost)
+{
+    QHash<QString, int> ids;
+    hostOfSite_.reserve(hostOfSite.size());
+    for (qsizetype site = 0; site < qsizetype(hostOfSite.size()); ++site) {
+        auto it = ids.find(hostOfSite[site]);
+        if (it == ids.end()) {
+            it = ids.insert(hostOfSite[site], int(hosts_.size()));
+            hosts_.emplace_back();
+        }
+        hostOfSite_.push_back(*it);
+        hosts_[*it].waiting.push_back(site);
+    }
+    waiting_ = qsizetype(hostOfSite.size());
+    for (int host = 0; host < int(hosts_.size()); ++host)
+        offer(host);
+}
+
+void HostScheduler::offer(int host)
+{
+    const Host &h = hosts_[host];
+    if (h.running < perHost_ && !h.waiting.empty())
+        ready_.emplace(h.waiting.front(), host);
+}
+
+qsizetype HostScheduler::next(qsizetype bound)
+{
+    if (ready_.empty() || ready_.begin()->first >= bound)
+        return -1;
+    const auto [site, host] = *ready_.begin();
+    ready_.erase(ready_.begin());
+    Host &h = hosts_[host];
+    h.waiting.pop_front();
+    ++h.running;
+    --waiting_;
+    offer(host);
+    return site;
+}
+
+void HostScheduler::finished(qsizetype site)
+{
+    const int host = hostOfSite_[site];
+    Host &h = hosts_[host];
+    const bool wasFull = h.running >= perHost_;
+    --h.running;
+    if (wasFull)
+        offer(host);
+}
+
+QString HostScheduler::HostKey(QStringView address)
+{
+    const QUrl url(address.toString(), QUrl::TolerantMode);
+    const QString host = url.host();
+    return host.isEmpty() ? address.toString() : host.toLower();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "GetSource.h"
+
+#include <QString>
+#include <QStringView>
+
+// What the checker keeps of one site once its page has been searched: the verdict and a few
+// facts about the download, never the page itself.
+namespace SiteVerdict {
+
+enum class Status {
+    Ok,           // the term occurs in the page text
+    NotFound,     // the page text is not empty and lacks the term
+    PageNotFound, // the page could not be opened
+    Empty,        // the page opened but delivered nothing; the window writes no line for it
+};
+
+struct SiteResult {
+    Status status = Status::PageNotFound;
+    long httpStatus = 0;      // 0 when no response arrived
+    QString finalUrl;         // after redirects; empty when unknown
+    qint64 bytes = 0;         // bytes read (at most the download limit)
+    qint64 ms = 0;            // time the download took
+    qsizetype matchOffset = -1; // start of the leftmost match in the page text, in characters
+    bool truncated = false;   // the page was longer than the download limit
+    QString error;            // why the download failed or ended early
+};
+
+// The window's verdict for a downloaded page: an unopened page is not found, an empty one
+// has no verdict, else the leftmost case-insensitive match decides.
+SiteResult Judge(const GetSource::Page &page, QStringView term);
+
+// The window's status text; empty for Status::Empty, for which the window writes no line.
+QString StatusText(Status status);
+// The word that json and csv output use.
+const char *StatusWord(Status status);
+
+} // namespace SiteVerdict

@@ -1,0 +1,642 @@
+// Drives the real tallyweave-check against a local server.
+#include "CheckOptions.h"
+#include "CheckReport.h"
+#include "CsvRead.h"
+#include "FindIt.h"
+#include "GetSource.h"
+#include "LocalServer.h"
+#include "ResultLine.h"
+#include "RunProgram.h"
+#include "SitesFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+
+const std::string Program = TALLYWEAVE_CHECK;
+const char Term[] = "my-site.example";
+
+std::string utf8(const QString &text)
+{
+    return text.toStdString();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+timespec modified(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mtim;
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return out;
+}
+
+// The site names in the order a report gives them.
+std::vector<std::string> namesInReport(CheckOptions::Format format, const std::string &out)
+{
+    std::vector<std::string> names;
+    if (format == CheckOptions::Format::Text) {
+        for (const std::string &line : lines(out))
+            if (line.find('\t') != std::string::npos)
+                names.push_back(line.substr(0, line.find('\t')));
+    } else if (format == CheckOptions::Format::Json) {
+        const nlohmann::json doc = nlohmann::json::parse(out, nullptr, false);
+        if (!doc.is_discarded())
+            for (const auto &site : doc["sites"])
+                names.push_back(site["name"].get<std::string>());
+    } else {
+        CsvRows rows;
+        if (ReadCsv(out, rows))
+            for (std::size_t i = 1; i < rows.size(); ++i)
+                names.push_back(rows[i].at(0));
+    }
+    return names;
+}
+
+const char *formatName(CheckOptions::Format format)
+{
+    switch (format) {
+    case CheckOptions::Format::Text:
+        return "text";
+    case CheckOptions::Format::Json:
+        return "json";
+    case CheckOptions::Format::Csv:
+        return "csv";
+    }
+    return "";
+}
+
+class CheckCli : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        const std::string page = std::string("<html><body><p>Partners</p><a href=\"http://www.") + Term
+                + "/\">My Site</a></body></html>";
+        server_.page("/ok", page);
+        server_.page("/ok2", "<html>" + std::string("MY-SITE.EXAMPLE") + "</html>");
+        server_.page("/missing", "<html><body>No links here</body></html>");
+        server_.page("/empty", "");
+        server_.page("/gone", "<html>Not here any more, but " + std::string(Term) + "</html>", 404);
+        server_.redirect("/moved", "/ok");
+        server_.page("/latin1", "<p>caf\xe9 \x93quoted\x94 my-site.example</p>");
+        server_.page("/slow", page, 200, 700);
+        server_.page("/nap", page, 200, 150);
+        ASSERT_TRUE(server_.start());
+    }
+
+    SiteRecord site(const char *name, const std::string &path, const QString &term = QString::fromLatin1(Term))
+    {
+        return {QString::fromUtf8(name), server_.url(path), term};
+    }
+
+    QString writeSites(const QList<SiteRecord> &sites, const QString &name = QStringLiteral("Sites.dqx"))
+    {
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(writeFile(path, SitesFile::Encode(sites)));
+        return path;
+    }
+
+    RunResult run(std::vector<std::string> arguments, const RunSettings &settings = {})
+    {
+        return RunProgram(Program, arguments, settings);
+    }
+
+    QTemporaryDir dir_;
+    LocalServer server_;
+};
+
+// --- Order ---------------------------------------------------------------------------------
+
+class OrderKept : public CheckCli, public testing::WithParamInterface<CheckOptions::Format> { };
+
+TEST_P(OrderKept, WhenALaterSiteAnswersFirst)
+{
+    const QString path = writeSites({site("Slow", "/slow"), site("Quick one", "/ok"), site("Quick two", "/missing"),
+                                     site("Quick three", "/ok2")});
+    const RunResult r = run({"--sites", utf8(path), "--format", formatName(GetParam())});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(namesInReport(GetParam(), r.out),
+              (std::vector<std::string>{"Slow", "Quick one", "Quick two", "Quick three"}))
+            << r.out;
+
+    // The later sites really did answer before the first.
+    const std::vector<std::string> answered = server_.answered();
+    const auto slow = std::find(answered.begin(), answered.end(), "/slow");
+    const auto quick = std::find(answered.begin(), answered.end(), "/ok");
+    ASSERT_NE(slow, answered.end());
+    ASSERT_NE(quick, answered.end());
+    EXPECT_LT(quick, slow);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, OrderKept,
+                         testing::Values(CheckOptions::Format::Text, CheckOptions::Format::Json,
+                                         CheckOptions::Format::Csv),
+                         [](const auto &info) { return std::string(formatName(info.param)); });
+
+TEST_F(CheckCli, TextIsWhatTheWindowWrites)
+{
+    const SiteRecord refused{QStringLiteral("Refused"), QStringLiteral("http://127.0.0.1:%1/").arg(ClosedPort()),
+                             QString::fromLatin1(Term)};
+    const QString path = writeSites({site("Slow", "/slow"), site("Found", "/ok"), site("Absent", "/missing"),
+                                     site("Blank page", "/empty"), refused, site("Error page", "/gone")});
+
+    const RunResult r = run({"--sites", utf8(path)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Slow\t  --> OK\n"
+                     "Found\t  --> OK\n"
+                     "Absent\t  --> Search Term Not Found\n"
+                     "Refused\t  --> Page Not Found\n"
+                     "Error page\t  --> OK\n"
+                     "Finished . . .3 out of 6 verified\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// --- The per-host limit ----------------------------------------------------------------------
+
+struct LimitCase {
+    int jobs;
+    int sites;
+    int mostAtOnce;
+};
+
+class HostLimit : public CheckCli, public testing::WithParamInterface<LimitCase> { };
+
+TEST_P(HostLimit, HoldsWhateverTheJobs)
+{
+    QList<SiteRecord> sites;
+    for (int i = 0; i < GetParam().sites; ++i)
+        sites.append(site(("Site " + std::to_string(i)).c_str(), "/nap"));
+    const QString path = writeSites(sites);
+    const RunResult r = run({"--sites", utf8(path), "--jobs", std::to_string(GetParam().jobs), "--quiet"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(server_.hits("/nap"), GetParam().sites);
+    EXPECT_EQ(server_.mostAtOnce(), GetParam().mostAtOnce);
+    EXPECT_EQ(server_.mostConnectionsAtOnce(), GetParam().mostAtOnce);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostLimit,
+                         testing::Values(LimitCase{16, 10, 2}, LimitCase{256, 6, 2}, LimitCase{2, 6, 2},
+                                         LimitCase{1, 4, 1}),
+                         [](const auto &info) {
+                             return "jobs" + std::to_string(info.param.jobs) + "_sites" + std::to_string(info.param.sites);
+                         });
+
+// --- Formats -------------------------------------------------------------------------------
+
+class Formats : public CheckCli
+{
+protected:
+    void SetUp() override
+    {
+        CheckCli::SetUp();
+        closedUrl_ = QStringLiteral("http://127.0.0.1:%1/").arg(ClosedPort());
+        sites_ = {
+                site("Found", "/ok"),
+                site("Comma, \"quotes\" and\r\nline break", "/missing"),
+                {QStringLiteral("Refused"), closedUrl_, QString::fromLatin1(Term)},
+                {QStringLiteral("No scheme"), QStringLiteral("www.example.com/links"), QString::fromLatin1(Term)},
+                site("  Blank page  ", "/empty"),
+                site("Error page", "/gone"),
+                site("Moved \u00e9\u00e8 \U0001F517", "/moved"),
+                site("Latin-1", "/latin1", QString::fromUtf8("CAF\u00c9")),
+        };
+        path_ = writeSites(sites_);
+        before_ = readFile(path_);
+        mtime_ = modified(path_);
+    }
+
+    void TearDown() override
+    {
+        // Never written.
+        EXPECT_EQ(readFile(path_), before_);
+        EXPECT_EQ(modified(path_).tv_sec, mtime_.tv_sec);
+        EXPECT_EQ(modified(path_).tv_nsec, mtime_.tv_nsec);
+        EXPECT_FALSE(QFile::exists(dir_.filePath(QLatin1StringView(SitesFile::BackupName))));
+    }
+
+    // What each site must show, in file order.
+    struct Expected {
+        const char *status;
+        nlohmann::json http;
+        nlohmann::json finalUrl;
+        nlohmann::json offset;
+    };
+    std::vector<Expected> expected() const
+    {
+        using nlohmann::json;
+        const std::string okPage = std::string("<html><body><p>Partners</p><a href=\"http://www.");
+        return {
+                {"ok", 200, utf8(server_.url("/ok")), json(okPage.size())},
+                {"not_found", 200, utf8(server_.url("/missing")), json()},
+                // An address that was never reached is its own final address.
+                {"page_not_found", json(), utf8(closedUrl_), json()},
+                {"page_not_found", json(), "www.example.com/links", json()},
+                {"empty", 200, utf8(server_.url("/empty")), json()},
+                {"ok", 404, utf8(server_.url("/gone")), json(29)},
+                {"ok", 200, utf8(server_.url("/ok")), json(okPage.size())},
+                {"ok", 200, utf8(server_.url("/latin1")), json(3)},
+        };
+    }
+
+    QString closedUrl_;
+    QList<SiteRecord> sites_;
+    QString path_;
+    QByteArray before_;
+    timespec mtime_{};
+};
+
+TEST_F(Formats, JsonParsesWithEveryField)
+{
+    const RunResult r = run({"--sites", utf8(path_), "--format", "json"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << r.out;
+    const std::vector<Expected> want = expected();
+    ASSERT_EQ(doc["sites"].size(), want.size()) << r.out;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const nlohmann::json &o = doc["sites"][i];
+        SCOPED_TRACE(o.dump());
+        EXPECT_EQ(o["name"], utf8(sites_[qsizetype(i)].Name));
+        EXPECT_EQ(o["url"], utf8(sites_[qsizetype(i)].Url));
+        EXPECT_EQ(o["status"], want[i].status);
+        EXPECT_EQ(o["http_status"], want[i].http);
+        EXPECT_EQ(o["final_url"], want[i].finalUrl);
+        EXPECT_EQ(o["match_offset"], want[i].offset);
+        EXPECT_EQ(o["truncated"], false);
+        EXPECT_TRUE(o["ms"].is_number_integer() && o["ms"] >= 0);
+        if (want[i].http.is_null()) {
+            EXPECT_EQ(o["bytes"], 0);
+            EXPECT_TRUE(o["error"].is_string() && !o["error"].get<std::string>().empty());
+        } else {
+            EXPECT_TRUE(o["error"].is_null());
+        }
+    }
+    // Bytes of the pages as served.
+    EXPECT_EQ(doc["sites"][1]["bytes"], std::string("<html><body>No links here</body></html>").size());
+    EXPECT_EQ(doc["sites"][4]["bytes"], 0);
+    const nlohmann::json &summary = doc["summary"];
+    EXPECT_EQ(summary["sites_file"], utf8(path_));
+    EXPECT_EQ(summary["checked"], 8);
+    EXPECT_EQ(summary["verified"], 4);
+    EXPECT_EQ(summary["not_verified"], 4);
+    EXPECT_EQ(summary["ok"], 4);
+    EXPECT_EQ(summary["not_found"], 1);
+    EXPECT_EQ(summary["page_not_found"], 2);
+    EXPECT_EQ(summary["empty"], 1);
+}
+
+TEST_F(Formats, CsvReadsBackAsTheJsonSays)
+{
+    const RunResult csv = run({"--sites", utf8(path_), "--format", "csv"});
+    const RunResult json = run({"--sites", utf8(path_), "--format", "json"});
+    EXPECT_EQ(csv.exitCode, 1);
+    CsvRows rows;
+    std::string error;
+    ASSERT_TRUE(ReadCsv(csv.out, rows, &error)) << error << "\n" << csv.out;
+    const nlohmann::json doc = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded());
+    ASSERT_EQ(rows.size(), doc["sites"].size() + 1);
+    const std::span<const CheckReport::Field> fields = CheckReport::Fields();
+    ASSERT_EQ(rows[0].size(), fields.size());
+    for (std::size_t f = 0; f < fields.size(); ++f)
+        EXPECT_EQ(rows[0][f], fields[f].name);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const nlohmann::json &o = doc["sites"][i - 1];
+        ASSERT_EQ(rows[i].size(), fields.size());
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const nlohmann::json &v = o[fields[f].name];
+            const std::string name = fields[f].name;
+            if (name == "ms")
+                continue; // two runs take their own time
+            if (name == "error") { // which can name the time a connection took
+                EXPECT_EQ(rows[i][f].empty(), v.is_null()) << "row " << i;
+                continue;
+            }
+            const std::string want = v.is_null() ? "" : v.is_string() ? v.get<std::string>() : v.dump();
+            EXPECT_EQ(rows[i][f], want) << "row " << i << " field " << fields[f].name;
+        }
+    }
+}
+
+TEST_F(Formats, TextLeavesOutTheEmptyPage)
+{
+    const RunResult r = run({"--sites", utf8(path_)});
+    EXPECT_EQ(r.exitCode, 1);
+    std::string want;
+    const std::vector<Expected> expect = expected();
+    for (qsizetype i = 0; i < sites_.size(); ++i) {
+        const std::string status = expect[std::size_t(i)].status;
+        const QString text = status == "ok"           ? ResultLine::Ok
+                : status == "not_found"               ? ResultLine::NotFound
+                : status == "page_not_found"          ? ResultLine::PageNotFound
+                                                      : QString();
+        if (!text.isEmpty())
+            want += utf8(ResultLine::Make(sites_[i].Name, text)) + "\n";
+    }
+    want += "Finished . . .4 out of 8 verified\n";
+    EXPECT_EQ(r.out, want);
+}
+
+// --- The window's verdicts -----------------------------------------------------------------
+
+TEST_F(Formats, AgreesWithTheWindowsFetchAndSearch)
+{
+    const RunResult r = run({"--sites", utf8(path_), "--format", "json"});
+    const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded());
+    ASSERT_EQ(doc["sites"].size(), std::size_t(sites_.size()));
+    for (qsizetype i = 0; i < sites_.size(); ++i) {
+        const SiteRecord &s = sites_[i];
+        bool opened = false;
+        const QString text = GetSource::GetPageSource(s.Url, &opened);
+        FindIt::MatchStart = -7;
+        const FindIt::Outcome outcome = FindIt::FindTerm(text, s.SearchTerm);
+        const std::string window = !opened                               ? "page_not_found"
+                : outcome == FindIt::Outcome::NoPage                     ? "empty"
+                : outcome == FindIt::Outcome::Found                      ? "ok"
+                                                                         : "not_found";
+        const nlohmann::json &o = doc["sites"][std::size_t(i)];
+        EXPECT_EQ(o["status"], window) << utf8(s.Name);
+        if (window == "ok") {
+            EXPECT_EQ(o["match_offset"], FindIt::MatchStart) << utf8(s.Name);
+        }
+    }
+}
+
+// --- Exit status ---------------------------------------------------------------------------
+
+struct ExitCase {
+    const char *label;
+    std::vector<const char *> paths; // one site per path, named after it
+    std::vector<std::string> extra;
+    int exitCode;
+};
+
+class ExitStatus : public CheckCli, public testing::WithParamInterface<ExitCase> { };
+
+TEST_P(ExitStatus, TellsWhetherEverySiteWasVerified)
+{
+    QList<SiteRecord> sites;
+    for (const char *p : GetParam().paths) {
+        if (std::string(p) == "refused")
+            sites.append({QStringLiteral("refused"), QStringLiteral("http://127.0.0.1:%1/").arg(ClosedPort()),
+                          QString::fromLatin1(Term)});
+        else
+            sites.append(site(p, p));
+    }
+    const QString path = writeSites(sites);
+    std::vector<std::string> arguments = {"--sites", utf8(path)};
+    arguments.insert(arguments.end(), GetParam().extra.begin(), GetParam().extra.end());
+    const RunResult r = run(arguments);
+    EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, ExitStatus,
+        testing::Values(ExitCase{"all_found", {"/ok", "/gone", "/moved"}, {}, 0},
+                        ExitCase{"no_sites", {}, {}, 0},
+                        ExitCase{"term_missing", {"/ok", "/missing"}, {}, 1},
+                        ExitCase{"page_refused", {"/ok", "refused"}, {}, 1},
+                        ExitCase{"empty_page", {"/ok", "/empty"}, {}, 1},
+                        ExitCase{"named_site_found", {"/ok", "/missing"}, {"--site", "/ok"}, 0},
+                        ExitCase{"named_site_missing", {"/ok", "/missing"}, {"--site", "/missing"}, 1},
+                        ExitCase{"json_too", {"/ok", "/missing"}, {"--format", "json"}, 1},
+                        ExitCase{"csv_too", {"/ok"}, {"--format=csv"}, 0}),
+        [](const auto &info) { return std::string(info.param.label); });
+
+struct UsageCase {
+    const char *label;
+    std::vector<std::string> arguments;
+    const char *complaint;
+};
+
+class BadUsage : public CheckCli, public testing::WithParamInterface<UsageCase> { };
+
+TEST_P(BadUsage, ExitsWithTwoAndSaysWhy)
+{
+    const QString path = writeSites({site("A", "/ok")});
+    std::vector<std::string> arguments = {"--sites", utf8(path)};
+    arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    const RunResult r = run(arguments);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("tallyweave-check: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(GetParam().complaint), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    EXPECT_EQ(server_.answered().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadUsage,
+                         testing::Values(UsageCase{"jobs_zero", {"--jobs", "0"}, "--jobs takes"},
+                                         UsageCase{"jobs_word", {"--jobs", "x"}, "--jobs takes"},
+                                         UsageCase{"jobs_no_value", {"--jobs"}, "--jobs needs a value"},
+                                         UsageCase{"format_xml", {"--format", "xml"}, "--format takes"},
+                                         UsageCase{"unknown_option", {"--fast"}, "unknown option"},
+                                         UsageCase{"stray_argument", {"extra"}, "unexpected argument"},
+                                         UsageCase{"quiet_with_value", {"--quiet=1"}, "takes no value"}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+// --- The sites file ------------------------------------------------------------------------
+
+class DamagedFile : public CheckCli, public testing::WithParamInterface<const char *> { };
+
+TEST_P(DamagedFile, IsReportedAndLeftByteForByte)
+{
+    const QByteArray bytes(GetParam());
+    const QString path = dir_.filePath(QStringLiteral("Damaged.dqx"));
+    ASSERT_TRUE(writeFile(path, bytes));
+    const timespec before = modified(path);
+    const QStringList listing = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QString reason = SitesFile::Decode(bytes).error;
+    ASSERT_FALSE(reason.isEmpty()) << "the sample is not damaged";
+
+    const RunResult r = run({"--sites", utf8(path)});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tallyweave-check: cannot read " + utf8(path) + ": " + utf8(reason) + "\n");
+    EXPECT_EQ(readFile(path), bytes);
+    EXPECT_EQ(modified(path).tv_sec, before.tv_sec);
+    EXPECT_EQ(modified(path).tv_nsec, before.tv_nsec);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), listing);
+    EXPECT_EQ(server_.answered().size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, DamagedFile,
+                         testing::Values("", "   \r\n", "abc\r\n", "3,1\r\n\"a\"\r\n\"http://127.0.0.1:9/\"\r\n",
+                                         "-2,1\r\n", "40000,1\r\n", "2\r\n", "1,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
+
+TEST_F(CheckCli, MissingFileIsReported)
+{
+    const QString path = dir_.filePath(QStringLiteral("nowhere/Sites.dqx"));
+    const RunResult r = run({"--sites", utf8(path)});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tallyweave-check: cannot read " + utf8(path) + ": No such file or directory\n");
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(CheckCli, FolderInsteadOfFileIsReported)
+{
+    const RunResult r = run({"--sites", utf8(dir_.path())});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.rfind("tallyweave-check: cannot read " + utf8(dir_.path()) + ": ", 0), 0u) << r.err;
+}
+
+TEST_F(CheckCli, UnknownSiteNameIsAnError)
+{
+    const QString path = writeSites({site("Alpha", "/ok"), site("Beta", "/ok2")});
+    const RunResult r = run({"--sites", utf8(path), "--site", "alpha"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tallyweave-check: " + utf8(path) + " holds no site named \u201c" + "alpha" + "\u201d\n");
+    EXPECT_EQ(server_.answered().size(), 0u);
+}
+
+TEST_F(CheckCli, NamedSiteAloneIsChecked)
+{
+    const QString path = writeSites({site("Alpha", "/ok"), site("Beta", "/missing"), site("Alpha", "/ok2"),
+                                     site("Gamma", "/gone")});
+    const RunResult r = run({"--sites", utf8(path), "--site", "Alpha"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Alpha\t  --> OK\nAlpha\t  --> OK\nFinished . . .2 out of 2 verified\n");
+    EXPECT_EQ(server_.hits("/ok"), 1);
+    EXPECT_EQ(server_.hits("/ok2"), 1);
+    EXPECT_EQ(server_.answered().size(), 2u);
+}
+
+TEST_F(CheckCli, ReadsTheSitesFileBesideTheProgram)
+{
+    // A copy of the program in its own folder with its own sites file, started elsewhere,
+    // where another sites file lies that must not be read.
+    const QString programFolder = dir_.filePath(QStringLiteral("installed"));
+    const QString elsewhere = dir_.filePath(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(programFolder));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QString copy = programFolder + QStringLiteral("/tallyweave-check");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Program), copy));
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(writeFile(programFolder + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Beside", "/ok")})));
+    ASSERT_TRUE(writeFile(elsewhere + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Wrong", "/missing")})));
+
+    RunSettings settings;
+    settings.workingDirectory = utf8(elsewhere);
+    const RunResult r = RunProgram(utf8(copy), {}, settings);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Beside\t  --> OK\nFinished . . .1 out of 1 verified\n");
+    EXPECT_EQ(server_.hits("/missing"), 0);
+}
+
+TEST_F(CheckCli, AReportThatCannotBeWrittenIsNoSuccess)
+{
+    const QString path = writeSites({site("A", "/ok")});
+    RunSettings settings;
+    settings.outFile = "/dev/full";
+    const RunResult r = run({"--sites", utf8(path)}, settings);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, "tallyweave-check: cannot write the report to standard output\n");
+}
+
+// --- Progress ------------------------------------------------------------------------------
+
+struct ProgressCase {
+    const char *label;
+    bool terminal;
+    bool quiet;
+    bool bar;
+};
+
+class Progress : public CheckCli, public testing::WithParamInterface<ProgressCase> { };
+
+TEST_P(Progress, OnlyOnATerminalAndNotWhenQuiet)
+{
+    const QString path = writeSites({site("A", "/ok"), site("B", "/nap"), site("C", "/ok2")});
+    std::vector<std::string> arguments = {"--sites", utf8(path)};
+    if (GetParam().quiet)
+        arguments.push_back("--quiet");
+    RunSettings settings;
+    settings.errToTerminal = GetParam().terminal;
+    const RunResult r = run(arguments, settings);
+    EXPECT_EQ(r.exitCode, 0);
+    // Standard output is a pipe in every case and never carries the bar.
+    EXPECT_EQ(r.out, "A\t  --> OK\nB\t  --> OK\nC\t  --> OK\nFinished . . .3 out of 3 verified\n");
+    if (GetParam().bar) {
+        EXPECT_NE(r.err.find("3/3 sites"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find('['), std::string::npos) << r.err;
+    } else {
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Progress,
+                         testing::Values(ProgressCase{"terminal", true, false, true},
+                                         ProgressCase{"terminal_quiet", true, true, false},
+                                         ProgressCase{"pipe", false, false, false},
+                                         ProgressCase{"pipe_quiet", false, true, false}),
+                         [](const auto &info) { return std::string(info.param.label); });
+
+// --- Help and manual -----------------------------------------------------------------------
+
+TEST_F(CheckCli, HelpIsShownAndEndsWell)
+{
+    const RunResult r = run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, utf8(CheckOptions::HelpText()));
+    EXPECT_EQ(r.out.rfind("Usage: tallyweave-check", 0), 0u);
+    const RunResult v = run({"--version"});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, utf8(CheckOptions::VersionText()));
+}
+
+TEST_F(CheckCli, HelpAndManualDescribeEveryOptionAndField)
+{
+    const std::string help = utf8(CheckOptions::HelpText());
+    const QByteArray manual = readFile(QStringLiteral(CHECK_MANUAL));
+    ASSERT_FALSE(manual.isEmpty());
+    for (const QString &option : CheckOptions::OptionNames()) {
+        EXPECT_NE(help.find(utf8(option)), std::string::npos) << utf8(option);
+        // roff writes each hyphen of an option as \-.
+        const QByteArray roff = option.toUtf8().replace("-", "\\-");
+        EXPECT_TRUE(manual.contains(roff)) << roff.constData();
+    }
+    for (const CheckReport::Field &field : CheckReport::Fields()) {
+        EXPECT_NE(help.find(field.name), std::string::npos) << field.name;
+        EXPECT_TRUE(manual.contains(field.name)) << field.name;
+    }
+    for (const char *word : {"not_found", "page_not_found", "empty", "Sites.dqx", "EXIT STATUS"})
+        EXPECT_TRUE(manual.contains(word)) << word;
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "CheckOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using CheckOptions::Format;
+
+namespace {
+
+struct GoodCase {
+    const char *label;
+    QStringList arguments;
+    std::optional<QString> sitesFile;
+    std::optional<QString> site;
+    int jobs;
+    Format format;
+    bool quiet;
+};
+
+class ParseGood : public testing::TestWithParam<GoodCase> { };
+
+TEST_P(ParseGood, TakesEveryOption)
+{
+    const GoodCase &c = GetParam();
+    const CheckOptions::Parsed parsed = CheckOptions::Parse(c.arguments);
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.sitesFile, c.sitesFile);
+    EXPECT_EQ(parsed.options.site, c.site);
+    EXPECT_EQ(parsed.options.jobs, c.jobs);
+    EXPECT_EQ(parsed.options.format, c.format);
+    EXPECT_EQ(parsed.options.quiet, c.quiet);
+    EXPECT_FALSE(parsed.options.help);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, ParseGood,
+        testing::Values(
+                GoodCase{"nothing", {}, std::nullopt, std::nullopt, 16, Format::Text, false},
+                GoodCase{"all", {"--sites", "a.dqx", "--site", "Shop", "--jobs", "4", "--format", "json", "--quiet"},
+                         QString("a.dqx"), QString("Shop"), 4, Format::Json, true},
+                GoodCase{"equals", {"--sites=b c.dqx", "--site=", "--jobs=256", "--format=csv"},
+                         QString("b c.dqx"), QString(""), 256, Format::Csv, false},
+                GoodCase{"short quiet, one job", {"-q", "--jobs", "1", "--format", "text"}, std::nullopt,
+                         std::nullopt, 1, Format::Text, true},
+                GoodCase{"last format wins", {"--format", "csv", "--format", "json"}, std::nullopt, std::nullopt,
+                         16, Format::Json, false},
+                GoodCase{"value that looks like an option", {"--site", "--quiet"}, std::nullopt,
+                         QString("--quiet"), 16, Format::Text, false}),
+        [](const auto &info) {
+            std::string name;
+            for (char c : std::string(info.param.label))
+                name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+            return name;
+        });
+
+struct BadCase {
+    QStringList arguments;
+    const char *complaint; // part of the message
+};
+
+class ParseBad : public testing::TestWithParam<BadCase> { };
+
+TEST_P(ParseBad, SaysWhatIsWrong)
+{
+    const CheckOptions::Parsed parsed = CheckOptions::Parse(GetParam().arguments);
+    EXPECT_TRUE(parsed.error.contains(QString::fromUtf8(GetParam().complaint)))
+            << "message: " << parsed.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
+                         testing::Values(BadCase{{"--jobs", "0"}, "--jobs takes a whole number from 1 to 256"},
+                                         BadCase{{"--jobs", "257"}, "from 1 to 256"},
+                                         BadCase{{"--jobs", "many"}, "\u201cmany\u201d"},
+                                         BadCase{{"--jobs", "-3"}, "--jobs takes"},
+                                         BadCase{{"--jobs"}, "--jobs needs a value"},
+                                         BadCase{{"--sites"}, "--sites needs a value"},
+                                         BadCase{{"--sites="}, "--sites needs a file name"},
+                                         BadCase{{"--format", "xml"}, "--format takes text, json or csv"},
+                                         BadCase{{"--format", "JSON"}, "\u201cJSON\u201d"},
+                                         BadCase{{"--verbose"}, "unknown option \u201c--verbose\u201d"},
+                                         BadCase{{"-x"}, "unknown option"},
+                                         BadCase{{"Sites.dqx"}, "unexpected argument \u201cSites.dqx\u201d"},
+                                         BadCase{{"--quiet=yes"}, "--quiet takes no value"},
+                                         BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"}));
+
+TEST(CheckOptions, HelpAndVersionAreRecognised)
+{
+    EXPECT_TRUE(CheckOptions::Parse({"--help"}).options.help);
+    EXPECT_TRUE(CheckOptions::Parse({"-h"}).options.help);
+    EXPECT_TRUE(CheckOptions::Parse({"--version"}).options.version);
+    EXPECT_FALSE(CheckOptions::Parse({"--quiet"}).options.help);
+}
+
+TEST(CheckOptions, HelpNamesEveryOptionAndEveryExitStatus)
+{
+    const QString help = CheckOptions::HelpText();
+    const QStringList names = CheckOptions::OptionNames();
+    ASSERT_GE(names.size(), 7);
+    for (const QString &name : names)
+        EXPECT_TRUE(help.contains(name)) << name.toStdString();
+    for (const char *word : {"ok", "not_found", "page_not_found", "empty", "  0  ", "  1  ", "  2  ", "Sites.dqx"})
+        EXPECT_TRUE(help.contains(QLatin1StringView(word))) << word;
+}
+
+} // namespace

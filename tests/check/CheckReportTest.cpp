@@ -1,0 +1,256 @@
+#include "CheckReport.h"
+#include "CsvRead.h"
+#include "ResultLine.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+using SiteVerdict::SiteResult;
+using SiteVerdict::Status;
+
+namespace {
+
+struct Sample {
+    SiteRecord site;
+    SiteResult result;
+};
+
+SiteResult makeResult(Status status, long http, const char *finalUrl, qint64 bytes, qint64 ms, qsizetype offset,
+                      bool truncated, const char *error)
+{
+    SiteResult r;
+    r.status = status;
+    r.httpStatus = http;
+    r.finalUrl = QString::fromUtf8(finalUrl);
+    r.bytes = bytes;
+    r.ms = ms;
+    r.matchOffset = offset;
+    r.truncated = truncated;
+    r.error = QString::fromUtf8(error);
+    return r;
+}
+
+std::vector<Sample> samples()
+{
+    return {
+            {{"Plain", "http://a.example/", "term"},
+             makeResult(Status::Ok, 200, "http://a.example/", 1234, 15, 42, false, "")},
+            {{"Comma, \"quoted\" name", "http://b.example/x?a=1,2", "t"},
+             makeResult(Status::NotFound, 404, "http://b.example/x?a=1,2", 10, 3, -1, false, "")},
+            {{"Line\r\nbreak\ttab", "gopher://x", ""},
+             makeResult(Status::PageNotFound, 0, "", 0, 0, -1, false, "Unsupported protocol")},
+            {{"  blanks  ", "http://c.example/", "x"}, makeResult(Status::Empty, 200, "http://c.example/", 0, 1, -1, false, "")},
+            {{QString::fromUtf8("\u00dcn\u00efc\u00f6d\u00e9 \U0001F517"), QString::fromUtf8("http://d.example/\u00e9"),
+              QString::fromUtf8("\u00fc")},
+             makeResult(Status::Ok, 301, "http://e.example/", 67108864, 900, 0, true, "Maximum file size exceeded")},
+    };
+}
+
+std::string write(CheckOptions::Format format, const std::vector<Sample> &list)
+{
+    std::ostringstream out;
+    CheckReport::Writer writer(format, out);
+    CheckReport::Summary summary;
+    summary.sitesFile = QStringLiteral("/tmp/Sites \"x\".dqx");
+    summary.ms = 77;
+    writer.begin();
+    for (const Sample &s : list) {
+        writer.site(s.site, s.result);
+        summary.add(s.result.status);
+    }
+    writer.end(summary);
+    return out.str();
+}
+
+std::string utf8(const QString &text)
+{
+    return text.toStdString();
+}
+
+TEST(CheckReport, TextIsTheWindowsLinesAndClosingLine)
+{
+    const std::vector<Sample> list = samples();
+    std::string expected;
+    for (const Sample &s : list)
+        if (s.result.status != Status::Empty)
+            expected += utf8(ResultLine::Make(s.site.Name, SiteVerdict::StatusText(s.result.status))) + '\n';
+    expected += "Finished . . .2 out of 5 verified\n";
+    EXPECT_EQ(write(CheckOptions::Format::Text, list), expected);
+    // And the status texts are the window's own, with their two leading blanks.
+    EXPECT_NE(expected.find("Plain\t  --> OK\n"), std::string::npos);
+    EXPECT_NE(expected.find("name\t  --> Search Term Not Found\n"), std::string::npos);
+    EXPECT_NE(expected.find("tab\t  --> Page Not Found\n"), std::string::npos);
+}
+
+TEST(CheckReport, JsonParsesAndCarriesEveryField)
+{
+    const std::vector<Sample> list = samples();
+    const std::string text = write(CheckOptions::Format::Json, list);
+    const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << text;
+    ASSERT_TRUE(doc["sites"].is_array());
+    ASSERT_EQ(doc["sites"].size(), list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const nlohmann::json &o = doc["sites"][i];
+        const Sample &s = list[i];
+        SCOPED_TRACE(utf8(s.site.Name));
+        EXPECT_EQ(o["name"], utf8(s.site.Name));
+        EXPECT_EQ(o["url"], utf8(s.site.Url));
+        EXPECT_EQ(o["status"], SiteVerdict::StatusWord(s.result.status));
+        if (s.result.httpStatus)
+            EXPECT_EQ(o["http_status"], s.result.httpStatus);
+        else
+            EXPECT_TRUE(o["http_status"].is_null());
+        if (s.result.finalUrl.isEmpty())
+            EXPECT_TRUE(o["final_url"].is_null());
+        else
+            EXPECT_EQ(o["final_url"], utf8(s.result.finalUrl));
+        EXPECT_EQ(o["bytes"], s.result.bytes);
+        EXPECT_EQ(o["ms"], s.result.ms);
+        if (s.result.matchOffset >= 0)
+            EXPECT_EQ(o["match_offset"], s.result.matchOffset);
+        else
+            EXPECT_TRUE(o["match_offset"].is_null());
+        EXPECT_EQ(o["truncated"], s.result.truncated);
+        if (s.result.error.isEmpty())
+            EXPECT_TRUE(o["error"].is_null());
+        else
+            EXPECT_EQ(o["error"], utf8(s.result.error));
+    }
+    // Exactly the documented fields, in their order, in every object.
+    const auto ordered = nlohmann::ordered_json::parse(text);
+    for (const auto &o : ordered["sites"]) {
+        std::vector<std::string> keys;
+        for (auto it = o.begin(); it != o.end(); ++it)
+            keys.push_back(it.key());
+        std::vector<std::string> fields;
+        for (const CheckReport::Field &f : CheckReport::Fields())
+            fields.push_back(f.name);
+        EXPECT_EQ(keys, fields);
+    }
+    const nlohmann::json &summary = doc["summary"];
+    EXPECT_EQ(summary["sites_file"], "/tmp/Sites \"x\".dqx");
+    EXPECT_EQ(summary["checked"], 5);
+    EXPECT_EQ(summary["verified"], 2);
+    EXPECT_EQ(summary["not_verified"], 3);
+    EXPECT_EQ(summary["ok"], 2);
+    EXPECT_EQ(summary["not_found"], 1);
+    EXPECT_EQ(summary["page_not_found"], 1);
+    EXPECT_EQ(summary["empty"], 1);
+    EXPECT_EQ(summary["ms"], 77);
+}
+
+TEST(CheckReport, CsvReadsBackWithARealReader)
+{
+    const std::vector<Sample> list = samples();
+    const std::string text = write(CheckOptions::Format::Csv, list);
+    CsvRows rows;
+    std::string error;
+    ASSERT_TRUE(ReadCsv(text, rows, &error)) << error << "\n" << text;
+    ASSERT_EQ(rows.size(), list.size() + 1);
+    std::vector<std::string> header;
+    for (const CheckReport::Field &f : CheckReport::Fields())
+        header.push_back(f.name);
+    EXPECT_EQ(rows[0], header);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const Sample &s = list[i];
+        const std::vector<std::string> expected = {
+                utf8(s.site.Name),
+                utf8(s.site.Url),
+                SiteVerdict::StatusWord(s.result.status),
+                s.result.httpStatus ? std::to_string(s.result.httpStatus) : "",
+                utf8(s.result.finalUrl),
+                std::to_string(s.result.bytes),
+                std::to_string(s.result.ms),
+                s.result.matchOffset >= 0 ? std::to_string(s.result.matchOffset) : "",
+                s.result.truncated ? "true" : "false",
+                utf8(s.result.error),
+        };
+        EXPECT_EQ(rows[i + 1], expected);
+    }
+    // Every record ends in CR LF, the last one too.
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+}
+
+TEST(CheckReport, NoSitesStillMakesWholeDocuments)
+{
+    EXPECT_EQ(write(CheckOptions::Format::Text, {}), "Finished . . . out of 0 verified\n");
+    const nlohmann::json doc = nlohmann::json::parse(write(CheckOptions::Format::Json, {}), nullptr, false);
+    ASSERT_FALSE(doc.is_discarded());
+    EXPECT_TRUE(doc["sites"].is_array());
+    EXPECT_TRUE(doc["sites"].empty());
+    EXPECT_EQ(doc["summary"]["checked"], 0);
+    CsvRows rows;
+    ASSERT_TRUE(ReadCsv(write(CheckOptions::Format::Csv, {}), rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].front(), "name");
+}
+
+// A progress bar drawn on the same terminal starts at the beginning of a line: whatever the
+// writer has written so far must end one.
+TEST(CheckReport, EveryWriteEndsALine)
+{
+    for (const CheckOptions::Format format :
+         {CheckOptions::Format::Text, CheckOptions::Format::Json, CheckOptions::Format::Csv}) {
+        std::ostringstream out;
+        CheckReport::Writer writer(format, out);
+        writer.begin();
+        EXPECT_TRUE(out.str().empty() || out.str().back() == '\n') << out.str();
+        for (const Sample &s : samples()) {
+            writer.site(s.site, s.result);
+            EXPECT_TRUE(out.str().empty() || out.str().back() == '\n') << out.str();
+        }
+        writer.end({});
+        EXPECT_EQ(out.str().back(), '\n');
+    }
+}
+
+TEST(CheckReport, BrokenCharactersDoNotBreakTheJson)
+{
+    Sample s{{QString(QChar(0xD800)) + "x", "http://a/", "t"}, makeResult(Status::Ok, 200, "", 1, 1, 0, false, "")};
+    const nlohmann::json doc = nlohmann::json::parse(write(CheckOptions::Format::Json, {s}), nullptr, false);
+    ASSERT_FALSE(doc.is_discarded());
+    EXPECT_EQ(doc["sites"].size(), 1u);
+}
+
+struct CsvCase {
+    const char *in;
+    const char *out;
+};
+
+class CsvField : public testing::TestWithParam<CsvCase> { };
+
+TEST_P(CsvField, QuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(CheckReport::CsvField(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CsvField,
+                         testing::Values(CsvCase{"plain", "plain"}, CsvCase{"", ""}, CsvCase{"a,b", "\"a,b\""},
+                                         CsvCase{"say \"hi\"", "\"say \"\"hi\"\"\""}, CsvCase{"a\r\nb", "\"a\r\nb\""},
+                                         CsvCase{"a\nb", "\"a\nb\""}, CsvCase{" lead", "\" lead\""},
+                                         CsvCase{"trail\t", "\"trail\t\""}, CsvCase{"in side", "in side"}));
+
+struct ClosingCase {
+    qsizetype verified;
+    qsizetype sites;
+    const char *line;
+};
+
+class ClosingLine : public testing::TestWithParam<ClosingCase> { };
+
+TEST_P(ClosingLine, IsTheWindowsCaption)
+{
+    EXPECT_EQ(CheckReport::ClosingLine(GetParam().verified, GetParam().sites).toStdString(), GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ClosingLine,
+                         testing::Values(ClosingCase{0, 3, "Finished . . . out of 3 verified"},
+                                         ClosingCase{1, 3, "Finished . . .1 out of 3 verified"},
+                                         ClosingCase{3, 3, "Finished . . .3 out of 3 verified"},
+                                         ClosingCase{12345, 20000, "Finished . . .12345 out of 20000 verified"}));
+
+} // namespace

@@ -1,0 +1,71 @@
+#include "ResultLine.h"
+#include "SiteVerdict.h"
+
+#include <gtest/gtest.h>
+
+using SiteVerdict::Status;
+
+namespace {
+
+struct JudgeCase {
+    const char *label;
+    bool opened;
+    const char *text;
+    const char *term;
+    Status status;
+    qsizetype offset;
+};
+
+class Judge : public testing::TestWithParam<JudgeCase> { };
+
+TEST_P(Judge, GivesTheWindowsVerdict)
+{
+    const JudgeCase &c = GetParam();
+    GetSource::Page page;
+    page.opened = c.opened;
+    page.text = QString::fromUtf8(c.text);
+    page.bytes = QByteArray(c.text);
+    page.status = c.opened ? 203 : 0;
+    page.finalUrl = QStringLiteral("http://final.example/");
+    page.elapsedMs = 321;
+    page.truncated = c.opened;
+    page.error = c.opened ? QString() : QStringLiteral("Could not connect");
+
+    const SiteVerdict::SiteResult r = SiteVerdict::Judge(page, QString::fromUtf8(c.term));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.matchOffset, c.offset);
+    EXPECT_EQ(r.httpStatus, page.status);
+    EXPECT_EQ(r.finalUrl, page.finalUrl);
+    EXPECT_EQ(r.bytes, page.bytes.size());
+    EXPECT_EQ(r.ms, 321);
+    EXPECT_EQ(r.truncated, page.truncated);
+    EXPECT_EQ(r.error, page.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, Judge,
+        testing::Values(JudgeCase{"not_opened", false, "", "x", Status::PageNotFound, -1},
+                        JudgeCase{"opened_empty", true, "", "x", Status::Empty, -1},
+                        JudgeCase{"opened_empty_empty_term", true, "", "", Status::Empty, -1},
+                        JudgeCase{"case_differs", true, "see www.Example.com here", "WWW.EXAMPLE.COM", Status::Ok, 4},
+                        JudgeCase{"leftmost_wins", true, "ab ab ab", "AB", Status::Ok, 0},
+                        JudgeCase{"at_the_very_end", true, "xyz", "yz", Status::Ok, 1},
+                        JudgeCase{"longer_than_page", true, "abc", "abcd", Status::NotFound, -1},
+                        JudgeCase{"absent", true, "<html>nothing</html>", "link", Status::NotFound, -1},
+                        JudgeCase{"empty_term", true, "abc", "", Status::Ok, 0},
+                        JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Status::Ok, 8}),
+        [](const auto &info) { return std::string(info.param.label); });
+
+TEST(SiteVerdict, StatusTextsAreTheWindows)
+{
+    EXPECT_EQ(SiteVerdict::StatusText(Status::Ok), ResultLine::Ok);
+    EXPECT_EQ(SiteVerdict::StatusText(Status::NotFound), ResultLine::NotFound);
+    EXPECT_EQ(SiteVerdict::StatusText(Status::PageNotFound), ResultLine::PageNotFound);
+    EXPECT_TRUE(SiteVerdict::StatusText(Status::Empty).isEmpty());
+    EXPECT_STREQ(SiteVerdict::StatusWord(Status::Ok), "ok");
+    EXPECT_STREQ(SiteVerdict::StatusWord(Status::NotFound), "not_found");
+    EXPECT_STREQ(SiteVerdict::StatusWord(Status::PageNotFound), "page_not_found");
+    EXPECT_STREQ(SiteVerdict::StatusWord(Status::Empty), "empty");
+}
+
+} // namespace
