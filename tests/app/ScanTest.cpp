@@ -87,6 +87,13 @@ protected:
         timer->setInterval(interval);
     }
 
+    // The fetch and the search of the site the scan is on.
+    void scanNextSite()
+    {
+        fire("tmrScan");
+        fire("tmrSearch");
+    }
+
     void doubleClickName(int position)
     {
         auto *list = find<QListWidget>("lstNames");
@@ -180,8 +187,7 @@ TEST_F(Scan, TheCounterCountsEachVerifiedSite)
     QStringList counts{text("txtCount")};
     click("cmdStart");
     for (int i = 0; i < 3; ++i) {
-        fire("tmrScan");
-        fire("tmrSearch");
+        scanNextSite();
         counts << text("txtCount");
     }
     EXPECT_EQ(counts, (QStringList{"", "1", "2", "3"}));
@@ -210,17 +216,14 @@ TEST_F(Scan, RestartKeepsSkipDisabledForTheFirstSiteOnly)
 {
     startThree(3600000);
     click("cmdStart");
-    for (int i = 0; i < 3; ++i) {
-        fire("tmrScan");
-        fire("tmrSearch");
-    }
+    for (int i = 0; i < 3; ++i)
+        scanNextSite();
     click("cmdSkip"); // at the last site: disables Skip, writes nothing
     EXPECT_FALSE(find("cmdSkip")->isEnabled());
     EXPECT_EQ(items("lstResults").size(), 3);
     click("cmdAgain");
     EXPECT_FALSE(find("cmdSkip")->isEnabled());
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
     EXPECT_TRUE(find("cmdSkip")->isEnabled());
 }
 
@@ -231,10 +234,8 @@ TEST_F(Scan, SkipBeforeTheFetchMovesOnAndEverySiteGetsOneLine)
     click("cmdSkip");
     EXPECT_EQ(row("lstNames"), 1);
     EXPECT_EQ(text("lblResults"), QStringLiteral("Scanning Beta . . . ."));
-    fire("tmrScan");
-    fire("tmrSearch");
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
+    scanNextSite();
     EXPECT_EQ(items("lstResults"),
               (QStringList{"Alpha\t  --> Skipped", "Beta\t  --> Search Term Not Found", "Gamma\t  --> OK"}));
     EXPECT_EQ(server.hits(QStringLiteral("/a")), 0);
@@ -248,10 +249,8 @@ TEST_F(Scan, SkipWhileTheSearchIsPendingFetchesTheNextSiteItself)
     click("cmdSkip");
     EXPECT_FALSE(find<QTimer>("tmrSearch")->isActive());
     EXPECT_TRUE(find<QTimer>("tmrScan")->isActive());
-    fire("tmrScan");
-    fire("tmrSearch");
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
+    scanNextSite();
     EXPECT_EQ(items("lstResults"),
               (QStringList{"Alpha\t  --> Skipped", "Beta\t  --> Search Term Not Found", "Gamma\t  --> OK"}));
     EXPECT_EQ(server.hits(QStringLiteral("/b")), 1);
@@ -265,8 +264,7 @@ TEST_F(Scan, SkipAtTheLastSiteOnlyDisablesSkip)
     click("cmdSkip");
     EXPECT_FALSE(find("cmdSkip")->isEnabled());
     EXPECT_TRUE(items("lstResults").isEmpty());
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
     EXPECT_EQ(items("lstResults"), QStringList{"Gamma\t  --> OK"});
 }
 
@@ -326,10 +324,8 @@ TEST_F(Scan, WhileAScanIsPendingNoSecondScanStarts)
     EXPECT_FALSE(find<QTimer>("tmrScan2")->isActive());
     EXPECT_FALSE(find<QTimer>("tmrScan")->isActive());
     fire("tmrSearch");
-    fire("tmrScan");
-    fire("tmrSearch");
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
+    scanNextSite();
     EXPECT_EQ(items("lstResults").size(), 3);
     // The finished scan's second button is refused while a single-site scan is pending.
     doubleClickName(1);
@@ -359,8 +355,7 @@ TEST_F(Scan, ChoosingAnotherSiteWhileItsSearchIsPendingFetchesThatSite)
     fire("tmrScan");
     find<QListWidget>("lstNames")->setCurrentRow(2);
     EXPECT_TRUE(find<QTimer>("tmrScan")->isActive());
-    fire("tmrScan");
-    fire("tmrSearch");
+    scanNextSite();
     EXPECT_EQ(items("lstResults"), QStringList{"Gamma\t  --> OK"});
     EXPECT_EQ(server.hits(QStringLiteral("/c")), 1);
 }
