@@ -13,7 +13,7 @@ struct OptionSpec {
 
 constexpr OptionSpec Specs[] = {
     {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
-    {"--quiet", false}, {"--help", false}, {"--version", false},
+    {"--quiet", false}, {"--strict", false}, {"--help", false}, {"--version", false},
 };
 
 const OptionSpec *findSpec(QStringView name)
@@ -57,6 +57,8 @@ QString apply(Options &options, QStringView name, const QString &value)
             return QStringLiteral("--format takes text, json or csv, not %1").arg(quoted(value));
     } else if (name == u"--quiet") {
         options.quiet = true;
+    } else if (name == u"--strict") {
+        options.strict = true;
     } else if (name == u"--help") {
         options.help = true;
     } else if (name == u"--version") {
@@ -112,6 +114,11 @@ Parsed Parse(const QStringList &arguments)
     return out;
 }
 
+bool NeedsAnalysis(const Options &options)
+{
+    return options.strict || options.format != Format::Text;
+}
+
 QStringList OptionNames()
 {
     QStringList names;
@@ -124,7 +131,7 @@ QString HelpText()
 {
     return QStringLiteral(
             "Usage: tallyweave-check [--sites FILE] [--site NAME] [--jobs N]\n"
-            "                        [--format text|json|csv] [--quiet]\n"
+            "                        [--format text|json|csv] [--strict] [--quiet]\n"
             "\n"
             "Checks whether each partner site of a Tallyweave sites file still carries your\n"
             "link: downloads each site's page and searches its source, without regard to\n"
@@ -140,6 +147,9 @@ QString HelpText()
             "  --jobs N         at most N downloads at once, 1 to 256 (default 16), and\n"
             "                   never more than 2 at once to any one host\n"
             "  --format FORMAT  text (default), json or csv\n"
+            "  --strict         a hollow match (see below) does not count as verified, in\n"
+            "                   the closing count, the exit status and json/csv \"verified\";\n"
+            "                   the site's line and status stay \"  --> OK\"\n"
             "  --quiet, -q      no progress bar (it is drawn on standard error, and only\n"
             "                   when standard error is a terminal)\n"
             "  --help, -h       show this text and exit\n"
@@ -153,17 +163,38 @@ QString HelpText()
             "        A page that opens but is empty gets no line, as in the window.\n"
             "  json  one document: \"sites\", an array with one object per site (name, url,\n"
             "        status, http_status, final_url, bytes, ms, match_offset, truncated,\n"
-            "        error), and \"summary\" (sites_file, checked, verified, not_verified,\n"
-            "        ok, not_found, page_not_found, empty, ms).\n"
-            "  csv   RFC 4180: a header row with the same field names, one row per site.\n"
+            "        error, match_context, occurrences, rel, robots, noindex, nofollow,\n"
+            "        hollow, verified), and \"summary\" (sites_file, checked, strict,\n"
+            "        verified, not_verified, ok, not_found, page_not_found, empty, hollow,\n"
+            "        ms).\n"
+            "  csv   RFC 4180: a header row with the same field names, one row per site;\n"
+            "        rel is space-separated and robots \"; \"-separated there.\n"
             "  status is ok, not_found (term not in the page), page_not_found (the page\n"
             "  could not be opened) or empty (it opened but delivered nothing);\n"
             "  match_offset is where the term begins in the page text, in characters;\n"
             "  a value that does not apply is null in json and an empty field in csv.\n"
             "\n"
+            "Where the match sits (json, csv and --strict parse each page that is ok):\n"
+            "  match_context  the best place the term occurs at: link-href, flagged-link-href\n"
+            "                 (a link marked nofollow, sponsored or ugc), link-text, text,\n"
+            "                 attribute, script (script, style or noscript), comment, markup,\n"
+            "                 or unknown when the page is too large or too deeply nested\n"
+            "  occurrences    how many places the term occurs at\n"
+            "  rel            the rel values of that link\n"
+            "  robots         what the page tells search engines, e.g. \"noindex (meta\n"
+            "                 robots)\" or \"nofollow (X-Robots-Tag)\"\n"
+            "  noindex, nofollow  the page asks not to be indexed, its links not followed\n"
+            "  hollow         search engines will not count the match: it is only in a\n"
+            "                 comment, a script, style or noscript, or a flagged link, or\n"
+            "                 the page says noindex or nofollow\n"
+            "  verified       true for ok, and with --strict only when not hollow\n"
+            "  These are null unless the site is ok.\n"
+            "\n"
             "Exit status:\n"
-            "  0  every site checked was verified (its term was found)\n"
-            "  1  at least one was not: term not found, page not found or empty page\n"
+            "  0  every site checked was verified (its term was found; with --strict, and\n"
+            "     the match is not hollow)\n"
+            "  1  at least one was not: term not found, page not found or empty page, or\n"
+            "     with --strict a hollow match\n"
             "  2  bad usage, a sites file that cannot be read or is damaged (reported on\n"
             "     standard error, the file left as it is), an unknown --site name, or a\n"
             "     report that could not be written\n");

@@ -23,6 +23,7 @@ struct Options {
     int jobs = DefaultJobs;
     Format format = Format::Text;
     bool quiet = false;
+    bool strict = false; // a hollow match is not verified
     bool help = false;
     bool version = false;
 };
@@ -35,6 +36,10 @@ struct Parsed {
 
 // The arguments after the program name.
 Parsed Parse(const QStringList &arguments);
+
+// Whether each match must be placed in its page's markup: json and csv report where it sits,
+// --strict counts by it. The text lines alone never need it.
+bool NeedsAnalysis(const Options &options);
 
 // The long options the program understands, for the help text and its tests.
 QStringList OptionNames();

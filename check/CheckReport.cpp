@@ -19,6 +19,20 @@ json textOrNull(const QString &value)
     return value.isEmpty() ? json() : text(value);
 }
 
+json texts(const QStringList &values)
+{
+    json list = json::array();
+    for (const QString &value : values)
+        list.push_back(text(value));
+    return list;
+}
+
+// The analysis of a match; nullptr when there is none to report.
+const PageAnalysis::Analysis *placed(const SiteResult &r)
+{
+    return r.analysis && r.analysis->found ? &*r.analysis : nullptr;
+}
+
 constexpr Field FieldTable[] = {
     {"name", [](const SiteRecord &s, const SiteResult &) { return text(s.Name); }},
     {"url", [](const SiteRecord &s, const SiteResult &) { return text(s.Url); }},
@@ -30,6 +44,14 @@ constexpr Field FieldTable[] = {
     {"match_offset", [](const SiteRecord &, const SiteResult &r) { return r.matchOffset >= 0 ? json(r.matchOffset) : json(); }},
     {"truncated", [](const SiteRecord &, const SiteResult &r) { return json(r.truncated); }},
     {"error", [](const SiteRecord &, const SiteResult &r) { return textOrNull(r.error); }},
+    {"match_context", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? text(placed(r)->contextName) : json(); }},
+    {"occurrences", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->occurrences) : json(); }},
+    {"rel", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? texts(placed(r)->rel) : json(); }, " "},
+    {"robots", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? texts(placed(r)->robots) : json(); }, "; "},
+    {"noindex", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->noindex) : json(); }},
+    {"nofollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->nofollow) : json(); }},
+    {"hollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->hollow) : json(); }},
+    {"verified", [](const SiteRecord &, const SiteResult &r) { return json(r.verified); }},
 };
 
 // Names and pages come from outside; a broken character must not stop the report.
@@ -38,12 +60,23 @@ std::string dump(const json &value, int indent = -1)
     return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-std::string csvValue(const json &value)
+std::string csvValue(const Field &field, const json &value)
 {
     if (value.is_null())
         return {};
     if (value.is_string())
         return CsvField(value.get_ref<const std::string &>());
+    if (value.is_array() && field.csvSeparator) {
+        std::string joined;
+        bool first = true;
+        for (const json &item : value) {
+            if (!first)
+                joined += field.csvSeparator;
+            first = false;
+            joined += item.is_string() ? item.get_ref<const std::string &>() : dump(item);
+        }
+        return CsvField(joined);
+    }
     return dump(value);
 }
 
@@ -54,9 +87,13 @@ std::span<const Field> Fields()
     return FieldTable;
 }
 
-void Summary::add(SiteVerdict::Status status)
+void Summary::add(const SiteVerdict::SiteResult &result)
 {
-    switch (status) {
+    if (result.verified)
+        ++verified;
+    if (result.analysis && result.analysis->hollow)
+        ++hollow;
+    switch (result.status) {
     case SiteVerdict::Status::Ok:
         ++ok;
         break;
@@ -146,7 +183,7 @@ void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
             if (!firstField)
                 row += ',';
             firstField = false;
-            row += csvValue(field.value(site, result));
+            row += csvValue(field, field.value(site, result));
         }
         out_ << row << "\r\n";
         break;
@@ -158,18 +195,20 @@ void Writer::end(const Summary &summary)
 {
     switch (format_) {
     case CheckOptions::Format::Text:
-        out_ << ClosingLine(summary.ok, summary.checked()).toStdString() << '\n';
+        out_ << ClosingLine(summary.verified, summary.checked()).toStdString() << '\n';
         break;
     case CheckOptions::Format::Json: {
         json s = json::object();
         s["sites_file"] = summary.sitesFile.toStdString();
         s["checked"] = summary.checked();
-        s["verified"] = summary.ok;
-        s["not_verified"] = summary.checked() - summary.ok;
+        s["strict"] = summary.strict;
+        s["verified"] = summary.verified;
+        s["not_verified"] = summary.checked() - summary.verified;
         s["ok"] = summary.ok;
         s["not_found"] = summary.notFound;
         s["page_not_found"] = summary.pageNotFound;
         s["empty"] = summary.empty;
+        s["hollow"] = summary.hollow;
         s["ms"] = summary.ms;
         if (!heldJson_.empty())
             out_ << "    " << heldJson_ << "\n";

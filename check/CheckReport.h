@@ -22,20 +22,25 @@ namespace CheckReport {
 struct Field {
     const char *name;
     nlohmann::ordered_json (*value)(const SiteRecord &site, const SiteVerdict::SiteResult &result);
+    // For a field whose value is a list of texts: what stands between them in csv.
+    const char *csvSeparator = nullptr;
 };
 std::span<const Field> Fields();
 
 struct Summary {
     QString sitesFile;
+    bool strict = false;
     qsizetype ok = 0;
     qsizetype notFound = 0;
     qsizetype pageNotFound = 0;
     qsizetype empty = 0;
+    qsizetype hollow = 0;   // ok sites whose match search engines will not count
+    qsizetype verified = 0; // ok sites, less the hollow ones when strict
     qint64 ms = 0;
 
-    void add(SiteVerdict::Status status);
+    void add(const SiteVerdict::SiteResult &result);
     qsizetype checked() const { return ok + notFound + pageNotFound + empty; }
-    bool allVerified() const { return ok == checked(); }
+    bool allVerified() const { return verified == checked(); }
 };
 
 // The window's closing line: the count is left out when no site was verified.

@@ -1,11 +1,14 @@
 #include "CheckRun.h"
 
+#include "AnalysisPool.h"
 #include "HostScheduler.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <deque>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 namespace CheckRun {
@@ -50,13 +53,25 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
     curl_multi_setopt(multi.get(), CURLMOPT_MAX_HOST_CONNECTIONS, long(settings.perHost));
     curl_multi_setopt(multi.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, long(std::max(1, settings.jobs)));
 
+    // Declared after the multi handle, which its workers wake: they are stopped first.
+    std::optional<AnalysisPool> analysers;
+    if (settings.analyse)
+        analysers.emplace(
+                settings.analysers, settings.analysisQueue,
+                [strict = settings.strict](AnalysisPool::Job &job) {
+                    SiteVerdict::Analyse(job.result, job.text, job.headers, job.term, strict);
+                },
+                [&multi] { curl_multi_wakeup(multi.get()); });
+    // Judged pages that wait for room among the analysers.
+    std::deque<AnalysisPool::Job> held;
+
     std::unordered_map<CURL *, Running> running;
     std::map<qsizetype, SiteVerdict::SiteResult> waitingForDelivery;
     qsizetype nextToDeliver = 0;
     qsizetype judged = 0;
 
-    auto judge = [&](qsizetype position, const GetSource::Page &page) {
-        waitingForDelivery.emplace(position, SiteVerdict::Judge(page, sites[position].SearchTerm));
+    auto settle = [&](qsizetype position, SiteVerdict::SiteResult result) {
+        waitingForDelivery.emplace(position, std::move(result));
         ++judged;
         for (auto it = waitingForDelivery.begin(); it != waitingForDelivery.end() && it->first == nextToDeliver;
              it = waitingForDelivery.erase(it)) {
@@ -67,58 +82,81 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
             progress(judged, total);
     };
 
+    // The page is searched here; it is dropped on return, or once its analysis is done.
+    auto judge = [&](qsizetype position, GetSource::Page page) {
+        SiteVerdict::SiteResult result = SiteVerdict::Judge(page, sites[position].SearchTerm);
+        if (analysers && SiteVerdict::Analysable(result))
+            held.push_back({position, std::move(result), std::move(page.text), std::move(page.headers),
+                            sites[position].SearchTerm});
+        else
+            settle(position, std::move(result));
+    };
+
+    auto exchange = [&] {
+        if (!analysers)
+            return;
+        while (!held.empty() && analysers->hasRoom()) {
+            analysers->submit(std::move(held.front()));
+            held.pop_front();
+        }
+        for (AnalysisPool::Finished &done : analysers->takeFinished())
+            settle(done.position, std::move(done.result));
+    };
+
     // At least the next site to deliver may always start, or the run would stop short.
     const qsizetype lookAhead = std::max<qsizetype>(1, settings.lookAhead);
     const qsizetype jobs = std::max(1, settings.jobs);
     auto startMore = [&] {
-        while (qsizetype(running.size()) < jobs) {
+        // Downloads wait for the analysis to catch up, which bounds the pages held.
+        while (held.empty() && qsizetype(running.size()) < jobs) {
             const qsizetype position = scheduler.next(nextToDeliver + lookAhead);
             if (position < 0)
                 return;
             GetSource::PageTransfer transfer(sites[position].Url, settings.limits);
             if (!transfer.valid()) {
                 // Refused before any network use: judged at once, as the window does.
-                const GetSource::Page page = transfer.Perform();
                 scheduler.finished(position);
-                judge(position, page);
+                judge(position, transfer.Perform());
                 continue;
             }
             CURL *handle = transfer.handle();
             if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
-                const GetSource::Page page = transfer.finish(CURLE_FAILED_INIT);
                 scheduler.finished(position);
-                judge(position, page);
+                judge(position, transfer.finish(CURLE_FAILED_INIT));
                 continue;
             }
             running.emplace(handle, Running{position, std::move(transfer)});
         }
     };
 
+    auto busy = [&] { return !running.empty() || !held.empty() || (analysers && analysers->outstanding() > 0); };
+
     startMore();
-    while (!running.empty()) {
-        int stillRunning = 0;
-        curl_multi_perform(multi.get(), &stillRunning);
-        int queued = 0;
-        while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
-            if (message->msg != CURLMSG_DONE)
-                continue;
-            CURL *handle = message->easy_handle;
-            const CURLcode result = message->data.result;
-            auto it = running.find(handle);
-            if (it == running.end())
-                continue;
-            curl_multi_remove_handle(multi.get(), handle);
-            const qsizetype position = it->second.position;
-            // The page is searched here and dropped with its transfer.
-            {
-                const GetSource::Page page = it->second.transfer.finish(result);
+    while (busy()) {
+        if (!running.empty()) {
+            int stillRunning = 0;
+            curl_multi_perform(multi.get(), &stillRunning);
+            int queued = 0;
+            while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
+                if (message->msg != CURLMSG_DONE)
+                    continue;
+                CURL *handle = message->easy_handle;
+                const CURLcode result = message->data.result;
+                auto it = running.find(handle);
+                if (it == running.end())
+                    continue;
+                curl_multi_remove_handle(multi.get(), handle);
+                const qsizetype position = it->second.position;
+                GetSource::Page page = it->second.transfer.finish(result);
                 running.erase(it);
                 scheduler.finished(position);
-                judge(position, page);
+                judge(position, std::move(page));
             }
         }
+        exchange();
         startMore();
-        if (!running.empty())
+        // Woken by a transfer or by an analyser that has finished.
+        if (busy())
             curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
     }
 }

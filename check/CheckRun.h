@@ -8,7 +8,8 @@
 
 #include <functional>
 
-// Checks many sites at once on one thread with libcurl's multi interface.
+// Checks many sites at once with libcurl's multi interface on the calling thread; the pages'
+// analyses, when asked for, run on worker threads while further pages download.
 namespace CheckRun {
 
 // A site's verdict, handed over in the order of `sites`, however the downloads finish.
@@ -23,6 +24,15 @@ struct Settings {
     // How far past the first site not yet delivered a download may start. Bounds what is
     // held for delivery when an early site is slow.
     qsizetype lookAhead = 4096;
+    // Place each match in its page's markup (SiteVerdict::Analyse).
+    bool analyse = false;
+    // With analyse: a hollow match is not verified.
+    bool strict = false;
+    // Threads that analyse pages.
+    int analysers = 1;
+    // Pages that wait for an analyser, at most. While pages wait beyond that, no download
+    // starts, so pages held for analysis never exceed jobs + analysisQueue + analysers.
+    qsizetype analysisQueue = 4;
 };
 
 void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,

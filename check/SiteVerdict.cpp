@@ -22,7 +22,23 @@ SiteResult Judge(const GetSource::Page &page, QStringView term)
         result.matchOffset = FindIt::Find(page.text, term);
         result.status = result.matchOffset >= 0 ? Status::Ok : Status::NotFound;
     }
+    result.verified = result.status == Status::Ok;
     return result;
+}
+
+bool Analysable(const SiteResult &result)
+{
+    return result.status == Status::Ok;
+}
+
+void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
+             bool strict)
+{
+    if (!Analysable(result))
+        return;
+    result.analysis = PageAnalysis::Analyse(text, term, headers);
+    if (strict && result.analysis->hollow)
+        result.verified = false;
 }
 
 QString StatusText(Status status)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "GetSource.h"
+#include "PageAnalysis.h"
 
 #include <QString>
 #include <QStringView>
+
+#include <optional>
 
 // What the checker keeps of one site once its page has been searched: the verdict and a few
 // facts about the download, never the page itself.
@@ -25,11 +28,21 @@ struct SiteResult {
     qsizetype matchOffset = -1; // start of the leftmost match in the page text, in characters
     bool truncated = false;   // the page was longer than the download limit
     QString error;            // why the download failed or ended early
+    bool verified = false;    // counts as verified: ok, and with --strict not hollow
+    // Where the match sits in the page's markup; only for ok pages, and only when asked for.
+    std::optional<PageAnalysis::Analysis> analysis;
 };
 
 // The window's verdict for a downloaded page: an unopened page is not found, an empty one
 // has no verdict, else the leftmost case-insensitive match decides.
 SiteResult Judge(const GetSource::Page &page, QStringView term);
+
+// Whether the analysis has anything to add to a verdict: only a match can be placed.
+bool Analysable(const SiteResult &result);
+// Places the match of an ok page in its markup (the page text and response headers it was
+// judged on). When strict, a hollow match is then no longer verified; the status stays ok.
+void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
+             bool strict);
 
 // The window's status text; empty for Status::Empty, for which the window writes no line.
 QString StatusText(Status status);

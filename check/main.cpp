@@ -13,8 +13,10 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +29,13 @@ int fail(const QString &message)
 {
     std::cerr << CheckOptions::ProgramName << ": " << message.toStdString() << '\n';
     return ExitTrouble;
+}
+
+// Parsing pages costs far more than downloading them; each core can take a share.
+int analysers()
+{
+    constexpr int Most = 8;
+    return std::clamp(int(std::thread::hardware_concurrency()), 1, Most);
 }
 
 // Empty on success; the file is opened for reading only.
@@ -92,6 +101,7 @@ int main(int argc, char *argv[])
     CheckReport::Writer writer(options.format, std::cout);
     CheckReport::Summary summary;
     summary.sitesFile = path;
+    summary.strict = options.strict;
     QElapsedTimer clock;
     clock.start();
 
@@ -101,13 +111,16 @@ int main(int argc, char *argv[])
     CheckRun::Settings settings;
     settings.jobs = options.jobs;
     settings.perHost = CheckOptions::PerHost;
+    settings.analyse = CheckOptions::NeedsAnalysis(options);
+    settings.strict = options.strict;
+    settings.analysers = analysers();
     CheckRun::CheckSites(
             sites, settings,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
                 if (sharedTerminal)
                     bar.clear();
                 writer.site(sites[position], result);
-                summary.add(result.status);
+                summary.add(result);
                 if (sharedTerminal)
                     std::cout.flush();
             },

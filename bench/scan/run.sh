@@ -1,8 +1,9 @@
 #!/bin/bash
 # Scan benchmark: tallyweave-check --jobs 16 against curl --parallel --parallel-max 16 over the
 # same pages, served by a private nginx on 127.0.0.1 to 127.0.0.8 (eight hosts, so that the
-# checker's two-per-host limit still allows 16 transfers at once). Prints each tool's wall
-# time and peak memory (GNU time -v), and the ratio of the wall times.
+# checker's two-per-host limit still allows 16 transfers at once), then tallyweave-check --strict,
+# the same transfers with every match placed in its page's markup. Prints each run's wall time
+# and peak memory (GNU time -v), the ratio of the plain check to curl, and what the analysis adds.
 #
 #   run.sh [--check PATH] [--sites N] [--rounds R] [--port P] [--keep]
 #
@@ -68,14 +69,16 @@ echo "Generating $sites HTML pages in $work/www ..."
 mkdir -p "$work/www/p" "$work/tmp"
 # Pages of 2 to 60 KiB: head, navigation, article paragraphs, a partner block and a footer.
 # Most carry the link near the end; one in twenty lacks it, one in twenty carries it in
-# other letter case, one in ten is written in Windows-1252 rather than UTF-8.
-awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected" 'BEGIN {
+# other letter case, one in ten is written in Windows-1252 rather than UTF-8. One in twenty
+# carries it in a link marked rel="nofollow" and one in twenty only inside a comment: found
+# by the plain search, not verified by --strict.
+awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected" -v hollowed="$work/hollow" 'BEGIN {
     srand(20240607)
     split("link partner exchange directory resource garden travel recipe review guide " \
           "community forum article archive season market local history photo gallery " \
           "service quality support contact about friends network useful reading blog", w, " ")
     nw = 0; for (k in w) nw++
-    found = 0
+    found = 0; hollow = 0
     for (i = 1; i <= n; i++) {
         f = sprintf("%s/%05d.html", dir, i)
         latin = (i % 10 == 3)
@@ -103,6 +106,12 @@ awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected
         kind = i % 20
         if (kind == 7) {
             printf "<p>No links this season.</p>\n" > f
+        } else if (kind == 13) {
+            printf "<p><a href=\"https://%s/\" rel=\"nofollow\">A good %s</a></p>\n", term, w[i % nw + 1] > f
+            found++; hollow++
+        } else if (kind == 17) {
+            printf "<!-- <p><a href=\"https://%s/\">A good %s</a></p> -->\n", term, w[i % nw + 1] > f
+            found++; hollow++
         } else {
             t = (kind == 11) ? toupper(term) : term
             printf "<p><a href=\"https://%s/\">A good %s</a></p>\n", t, w[i % nw + 1] > f
@@ -112,6 +121,7 @@ awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected
         close(f)
     }
     print found > expect
+    print hollow > hollowed
 }'
 bytes=$(du -sb "$work/www/p" | cut -f1)
 
@@ -172,6 +182,12 @@ run_check() {
         > "$work/check.out" 2> "$work/check.err" || code=$?
     [ "$code" -le 1 ] || fail "tallyweave-check exited with $code: $(cat "$work/check.err")"
 }
+run_strict() {
+    local code=0
+    /usr/bin/time -v -o "$work/time.strict" "$check" --sites "$work/Sites.dqx" --jobs "$jobs" --quiet --strict \
+        > "$work/strict.out" 2> "$work/strict.err" || code=$?
+    [ "$code" -le 1 ] || fail "tallyweave-check --strict exited with $code: $(cat "$work/strict.err")"
+}
 run_curl() {
     /usr/bin/time -v -o "$work/time.curl" curl --silent --parallel --parallel-max "$jobs" --config "$work/curl.cfg" \
         > /dev/null 2> "$work/curl.err" || fail "curl failed: $(tail -3 "$work/curl.err")"
@@ -180,16 +196,26 @@ run_curl() {
 echo "Warming up ..."
 run_curl
 run_check
+run_strict
 expected=$(cat "$work/expected")
+hollow=$(cat "$work/hollow")
 ok=$(grep -c $'\t  --> OK$' "$work/check.out" || true)
 missing=$(grep -c $'\t  --> Page Not Found$' "$work/check.out" || true)
 [ "$ok" -eq "$expected" ] && [ "$missing" -eq 0 ] ||
     fail "tallyweave-check verified $ok sites (expected $expected) and found $missing pages missing"
+# --strict keeps every site's line and leaves the hollow matches out of the closing count only.
+cmp -s <(head -n -1 "$work/check.out") <(head -n -1 "$work/strict.out") ||
+    fail "tallyweave-check --strict wrote other site lines than tallyweave-check"
+strict_count=$(tail -n 1 "$work/strict.out" | sed -n 's/^Finished \. \. \.\([0-9]*\) out of [0-9]* verified$/\1/p')
+[ "$strict_count" = "$((expected - hollow))" ] ||
+    fail "tallyweave-check --strict verified ${strict_count:-?} sites (expected $((expected - hollow)))"
 
 check_walls=()
 curl_walls=()
+strict_walls=()
 check_peak=0
 curl_peak=0
+strict_peak=0
 for r in $(seq "$rounds"); do
     run_curl
     curl_walls+=("$(wall_of "$work/time.curl")")
@@ -197,18 +223,29 @@ for r in $(seq "$rounds"); do
     run_check
     check_walls+=("$(wall_of "$work/time.check")")
     p=$(peak_of "$work/time.check"); [ "$p" -gt "$check_peak" ] && check_peak=$p
-    echo "  round $r: curl ${curl_walls[-1]} s, tallyweave-check ${check_walls[-1]} s"
+    run_strict
+    strict_walls+=("$(wall_of "$work/time.strict")")
+    p=$(peak_of "$work/time.strict"); [ "$p" -gt "$strict_peak" ] && strict_peak=$p
+    echo "  round $r: curl ${curl_walls[-1]} s, tallyweave-check ${check_walls[-1]} s, --strict ${strict_walls[-1]} s"
 done
 
 curl_wall=$(printf '%s\n' "${curl_walls[@]}" | median)
 check_wall=$(printf '%s\n' "${check_walls[@]}" | median)
+strict_wall=$(printf '%s\n' "${strict_walls[@]}" | median)
 awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -v cp="$curl_peak" -v tp="$check_peak" \
+    -v sw="$strict_wall" -v sp="$strict_peak" -v sv="$strict_count" -v hollow="$hollow" \
     -v ok="$ok" -v jobs="$jobs" -v rounds="$rounds" 'BEGIN {
     ratio = (cw > 0) ? tw / cw : 0
+    added = (tw > 0) ? (sw - tw) / tw * 100 : 0
     printf "\nScan of %d pages (%.1f MiB of HTML) on 8 loopback hosts, %d transfers at once, median of %d rounds\n", \
         sites, bytes / 1048576, jobs, rounds
-    printf "  %-18s wall %7.2f s   peak memory %7.1f MiB\n", "curl --parallel", cw, cp / 1024
-    printf "  %-18s wall %7.2f s   peak memory %7.1f MiB   (%d verified)\n", "tallyweave-check", tw, tp / 1024, ok
+    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB\n", "curl --parallel", cw, cp / 1024
+    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified)\n", "tallyweave-check", tw, tp / 1024, ok
+    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified, %d hollow)\n", "tallyweave-check --strict", \
+        sw, sp / 1024, sv, hollow
     printf "  ratio tallyweave-check / curl: %.2f (target at most 1.25: %s)\n", ratio, (ratio <= 1.25) ? "met" : "missed"
     printf "  peak memory of tallyweave-check: %.1f MiB (target under 64 MiB: %s)\n", tp / 1024, (tp < 65536) ? "met" : "missed"
+    printf "  analysis added by --strict: %+.0f%% wall (target at most 20%%: %s)\n", added, (added <= 20) ? "met" : "missed"
+    printf "  peak memory of tallyweave-check --strict: %.1f MiB (target under 64 MiB: %s)\n", sp / 1024, \
+        (sp < 65536) ? "met" : "missed"
 }'

@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <map>
+
 #include <sys/stat.h>
 
 namespace {
@@ -113,6 +115,16 @@ protected:
         server_.page("/latin1", "<p>caf\xe9 \x93quoted\x94 my-site.example</p>");
         server_.page("/slow", page, 200, 700);
         server_.page("/nap", page, 200, 150);
+        // Where the link sits: pages that the plain search finds alike.
+        server_.page("/comment", std::string("<html><body><p>Partners</p><!-- <a href=\"http://www.") + Term
+                                         + "/\">My Site</a> --></body></html>");
+        server_.page("/nofollow", std::string("<html><body><a rel=\"nofollow sponsored\" href=\"http://www.") + Term
+                                          + "/\">My Site</a></body></html>");
+        server_.page("/noindex", "<html><head><meta name=\"robots\" content=\"noindex\"></head><body>" + page + "</body></html>");
+        server_.page("/xrobots", page, 200, 0, {{"X-Robots-Tag", "noindex, nofollow"}});
+        server_.page("/linktext", std::string("<p>Read <a href=\"/partners\" rel=\"noopener\">") + Term
+                                          + "</a> and <a href=\"/x\">more</a></p><p>" + Term + "</p>");
+        server_.page("/script", std::string("<html><script>var partner = '") + Term + "';</script><p>hi</p></html>");
         ASSERT_TRUE(server_.start());
     }
 
@@ -139,16 +151,24 @@ protected:
 
 // --- Order ---------------------------------------------------------------------------------
 
-class OrderKept : public CheckCli, public testing::WithParamInterface<CheckOptions::Format> { };
+struct OrderCase {
+    CheckOptions::Format format;
+    bool strict;
+};
+
+class OrderKept : public CheckCli, public testing::WithParamInterface<OrderCase> { };
 
 TEST_P(OrderKept, WhenALaterSiteAnswersFirst)
 {
     const QString path = writeSites({site("Slow", "/slow"), site("Quick one", "/ok"), site("Quick two", "/missing"),
-                                     site("Quick three", "/ok2")});
-    const RunResult r = run({"--sites", utf8(path), "--format", formatName(GetParam())});
+                                     site("Quick three", "/ok2"), site("Quick four", "/comment")});
+    std::vector<std::string> arguments = {"--sites", utf8(path), "--format", formatName(GetParam().format)};
+    if (GetParam().strict)
+        arguments.push_back("--strict");
+    const RunResult r = run(arguments);
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_EQ(namesInReport(GetParam(), r.out),
-              (std::vector<std::string>{"Slow", "Quick one", "Quick two", "Quick three"}))
+    EXPECT_EQ(namesInReport(GetParam().format, r.out),
+              (std::vector<std::string>{"Slow", "Quick one", "Quick two", "Quick three", "Quick four"}))
             << r.out;
 
     // The later sites really did answer before the first.
@@ -161,9 +181,41 @@ TEST_P(OrderKept, WhenALaterSiteAnswersFirst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, OrderKept,
-                         testing::Values(CheckOptions::Format::Text, CheckOptions::Format::Json,
-                                         CheckOptions::Format::Csv),
-                         [](const auto &info) { return std::string(formatName(info.param)); });
+                         testing::Values(OrderCase{CheckOptions::Format::Text, false},
+                                         OrderCase{CheckOptions::Format::Json, false},
+                                         OrderCase{CheckOptions::Format::Csv, false},
+                                         OrderCase{CheckOptions::Format::Text, true},
+                                         OrderCase{CheckOptions::Format::Json, true},
+                                         OrderCase{CheckOptions::Format::Csv, true}),
+                         [](const auto &info) {
+                             return std::string(formatName(info.param.format)) + (info.param.strict ? "_strict" : "");
+                         });
+
+// Many pages whose analyses take unequal times, on every analyser the machine has.
+TEST_P(OrderKept, WhenAnalysesFinishOutOfOrder)
+{
+    std::string big = "<html><body>";
+    for (int i = 0; i < 3000; ++i)
+        big += "<div class=\"c\"><p>Paragraph <b>" + std::to_string(i) + "</b> of a long page.</p></div>\n";
+    server_.http().Get("/big", [big = big + "<a href=\"http://my-site.example/\">me</a></body></html>"](
+                                       const httplib::Request &, httplib::Response &res) {
+        res.set_content(big, "text/html");
+    });
+    const char *paths[] = {"/big", "/ok", "/comment", "/missing", "/nofollow", "/big", "/xrobots", "/ok2"};
+    QList<SiteRecord> sites;
+    std::vector<std::string> names;
+    for (int i = 0; i < 48; ++i) {
+        names.push_back("Site " + std::to_string(i));
+        sites.append(site(names.back().c_str(), paths[i % 8]));
+    }
+    std::vector<std::string> arguments = {"--sites", utf8(writeSites(sites)), "--format",
+                                          formatName(GetParam().format), "--jobs", "32"};
+    if (GetParam().strict)
+        arguments.push_back("--strict");
+    const RunResult r = run(arguments);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(namesInReport(GetParam().format, r.out), names) << r.out;
+}
 
 TEST_F(CheckCli, TextIsWhatTheWindowWrites)
 {
@@ -182,6 +234,181 @@ TEST_F(CheckCli, TextIsWhatTheWindowWrites)
                      "Finished . . .3 out of 6 verified\n");
     EXPECT_EQ(r.err, "");
 }
+
+// --- Where the match sits ------------------------------------------------------------------
+
+// The fields of one site, as json gives them; csv gives the same as text.
+struct Placement {
+    const char *path;
+    nlohmann::json context;
+    nlohmann::json occurrences;
+    nlohmann::json rel;
+    nlohmann::json robots;
+    nlohmann::json noindex;
+    nlohmann::json nofollow;
+    nlohmann::json hollow;
+};
+
+std::vector<Placement> placements()
+{
+    using nlohmann::json;
+    using list = std::vector<std::string>;
+    return {
+            {"/ok", "link-href", 1, list{}, list{}, false, false, false},
+            {"/comment", "comment", 1, list{}, list{}, false, false, true},
+            {"/nofollow", "flagged-link-href", 1, list{"nofollow", "sponsored"}, list{}, false, false, true},
+            {"/noindex", "link-href", 1, list{}, list{"noindex (meta robots)"}, true, false, true},
+            {"/xrobots", "link-href", 1, list{}, list{"noindex (X-Robots-Tag)", "nofollow (X-Robots-Tag)"}, true, true,
+             true},
+            {"/linktext", "link-text", 2, list{"noopener"}, list{}, false, false, false},
+            {"/script", "script", 1, list{}, list{}, false, false, true},
+            {"/missing", json(), json(), json(), json(), json(), json(), json()},
+    };
+}
+
+const char *const PlacementFields[] = {"match_context", "occurrences", "rel", "robots", "noindex", "nofollow", "hollow"};
+
+// A json value as csv writes it: lists joined as documented.
+std::string asCsv(const std::string &field, const nlohmann::json &value)
+{
+    if (value.is_null())
+        return {};
+    if (value.is_string())
+        return value.get<std::string>();
+    if (value.is_array()) {
+        const std::string separator = field == "rel" ? " " : "; ";
+        std::string joined;
+        for (std::size_t i = 0; i < value.size(); ++i)
+            joined += (i ? separator : std::string()) + value[i].get<std::string>();
+        return joined;
+    }
+    return value.dump();
+}
+
+struct PlacementCase {
+    CheckOptions::Format format;
+    bool strict;
+};
+
+class WhereTheMatchSits : public CheckCli, public testing::WithParamInterface<PlacementCase> { };
+
+TEST_P(WhereTheMatchSits, IsReportedForEverySite)
+{
+    const std::vector<Placement> want = placements();
+    QList<SiteRecord> sites;
+    for (const Placement &p : want)
+        sites.append(site(p.path, p.path));
+    std::vector<std::string> arguments = {"--sites", utf8(writeSites(sites)), "--format", formatName(GetParam().format)};
+    if (GetParam().strict)
+        arguments.push_back("--strict");
+    const RunResult r = run(arguments);
+    EXPECT_EQ(r.exitCode, 1) << r.err; // /missing is never verified
+
+    // Every site's fields by name, from either format.
+    std::vector<std::map<std::string, nlohmann::json>> got;
+    if (GetParam().format == CheckOptions::Format::Json) {
+        const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+        ASSERT_FALSE(doc.is_discarded()) << r.out;
+        for (const auto &o : doc["sites"]) {
+            got.emplace_back();
+            for (auto it = o.begin(); it != o.end(); ++it)
+                got.back()[it.key()] = it.value();
+        }
+        qsizetype hollow = 0;
+        qsizetype verified = 0;
+        for (const Placement &p : want) {
+            hollow += p.hollow == true;
+            verified += !p.context.is_null() && !(GetParam().strict && p.hollow == true);
+        }
+        EXPECT_EQ(doc["summary"]["hollow"], hollow);
+        EXPECT_EQ(doc["summary"]["verified"], verified);
+        EXPECT_EQ(doc["summary"]["ok"], want.size() - 1);
+        EXPECT_EQ(doc["summary"]["strict"], GetParam().strict);
+    } else {
+        CsvRows rows;
+        std::string error;
+        ASSERT_TRUE(ReadCsv(r.out, rows, &error)) << error << "\n" << r.out;
+        ASSERT_FALSE(rows.empty());
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            got.emplace_back();
+            ASSERT_EQ(rows[i].size(), rows[0].size());
+            for (std::size_t f = 0; f < rows[0].size(); ++f)
+                got.back()[rows[0][f]] = rows[i][f];
+        }
+    }
+    ASSERT_EQ(got.size(), want.size()) << r.out;
+
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const Placement &p = want[i];
+        SCOPED_TRACE(p.path);
+        const std::map<std::string, nlohmann::json> &fields = got[i];
+        const nlohmann::json expected[] = {p.context, p.occurrences, p.rel, p.robots, p.noindex, p.nofollow, p.hollow};
+        const bool verified = !p.context.is_null() && !(GetParam().strict && p.hollow == true);
+        for (std::size_t f = 0; f < std::size(PlacementFields); ++f) {
+            const std::string name = PlacementFields[f];
+            ASSERT_TRUE(fields.count(name)) << name;
+            if (GetParam().format == CheckOptions::Format::Json)
+                EXPECT_EQ(fields.at(name), expected[f]) << name;
+            else
+                EXPECT_EQ(fields.at(name), asCsv(name, expected[f])) << name;
+        }
+        if (GetParam().format == CheckOptions::Format::Json) {
+            EXPECT_EQ(fields.at("verified"), verified);
+            EXPECT_EQ(fields.at("status"), p.context.is_null() ? "not_found" : "ok");
+        } else {
+            EXPECT_EQ(fields.at("verified"), verified ? "true" : "false");
+            EXPECT_EQ(fields.at("status"), p.context.is_null() ? "not_found" : "ok");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WhereTheMatchSits,
+                         testing::Values(PlacementCase{CheckOptions::Format::Json, false},
+                                         PlacementCase{CheckOptions::Format::Json, true},
+                                         PlacementCase{CheckOptions::Format::Csv, false},
+                                         PlacementCase{CheckOptions::Format::Csv, true}),
+                         [](const auto &info) {
+                             return std::string(formatName(info.param.format)) + (info.param.strict ? "_strict" : "");
+                         });
+
+// --strict changes what is counted, never a site's line.
+struct StrictTextCase {
+    const char *label;
+    std::vector<std::string> extra;
+    const char *closing;
+    int exitCode;
+};
+
+class StrictText : public CheckCli, public testing::WithParamInterface<StrictTextCase> { };
+
+TEST_P(StrictText, KeepsTheWindowsLinesAndCountsOnlyWhatCounts)
+{
+    const QString path = writeSites({site("Clean", "/ok"), site("Comment", "/comment"), site("Nofollow", "/nofollow"),
+                                     site("Blank page", "/empty"), site("Meta noindex", "/noindex"),
+                                     site("Header noindex", "/xrobots"), site("Link text", "/linktext"),
+                                     site("Script", "/script"), site("Absent", "/missing")});
+    std::vector<std::string> arguments = {"--sites", utf8(path)};
+    arguments.insert(arguments.end(), GetParam().extra.begin(), GetParam().extra.end());
+    const RunResult r = run(arguments);
+    EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Clean\t  --> OK\n"
+                     "Comment\t  --> OK\n"
+                     "Nofollow\t  --> OK\n"
+                     "Meta noindex\t  --> OK\n"
+                     "Header noindex\t  --> OK\n"
+                     "Link text\t  --> OK\n"
+                     "Script\t  --> OK\n"
+                     "Absent\t  --> Search Term Not Found\n"
+                             + std::string(GetParam().closing) + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StrictText,
+                         testing::Values(StrictTextCase{"plain", {}, "Finished . . .7 out of 9 verified", 1},
+                                         StrictTextCase{"strict", {"--strict"}, "Finished . . .2 out of 9 verified", 1},
+                                         StrictTextCase{"strict_text", {"--format", "text", "--strict"},
+                                                        "Finished . . .2 out of 9 verified", 1}),
+                         [](const auto &info) { return std::string(info.param.label); });
 
 // --- The per-host limit ----------------------------------------------------------------------
 
@@ -344,8 +571,7 @@ TEST_F(Formats, CsvReadsBackAsTheJsonSays)
                 EXPECT_EQ(rows[i][f].empty(), v.is_null()) << "row " << i;
                 continue;
             }
-            const std::string want = v.is_null() ? "" : v.is_string() ? v.get<std::string>() : v.dump();
-            EXPECT_EQ(rows[i][f], want) << "row " << i << " field " << fields[f].name;
+            EXPECT_EQ(rows[i][f], asCsv(name, v)) << "row " << i << " field " << fields[f].name;
         }
     }
 }
@@ -434,7 +660,16 @@ INSTANTIATE_TEST_SUITE_P(
                         ExitCase{"named_site_found", {"/ok", "/missing"}, {"--site", "/ok"}, 0},
                         ExitCase{"named_site_missing", {"/ok", "/missing"}, {"--site", "/missing"}, 1},
                         ExitCase{"json_too", {"/ok", "/missing"}, {"--format", "json"}, 1},
-                        ExitCase{"csv_too", {"/ok"}, {"--format=csv"}, 0}),
+                        ExitCase{"csv_too", {"/ok"}, {"--format=csv"}, 0},
+                        ExitCase{"hollow_counts_without_strict", {"/ok", "/comment", "/xrobots"}, {}, 0},
+                        ExitCase{"hollow_counts_in_json", {"/ok", "/nofollow"}, {"--format", "json"}, 0},
+                        ExitCase{"strict_clean", {"/ok", "/linktext", "/moved"}, {"--strict"}, 0},
+                        ExitCase{"strict_comment", {"/ok", "/comment"}, {"--strict"}, 1},
+                        ExitCase{"strict_nofollow", {"/ok", "/nofollow"}, {"--strict"}, 1},
+                        ExitCase{"strict_meta_noindex", {"/ok", "/noindex"}, {"--strict"}, 1},
+                        ExitCase{"strict_header_noindex", {"/xrobots"}, {"--strict", "--format", "csv"}, 1},
+                        ExitCase{"strict_script", {"/script"}, {"--strict", "--format", "json"}, 1},
+                        ExitCase{"strict_named_clean_site", {"/ok", "/comment"}, {"--strict", "--site", "/ok"}, 0}),
         [](const auto &info) { return std::string(info.param.label); });
 
 struct UsageCase {

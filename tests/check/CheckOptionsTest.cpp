@@ -16,6 +16,7 @@ struct GoodCase {
     int jobs;
     Format format;
     bool quiet;
+    bool strict;
 };
 
 class ParseGood : public testing::TestWithParam<GoodCase> { };
@@ -30,23 +31,28 @@ TEST_P(ParseGood, TakesEveryOption)
     EXPECT_EQ(parsed.options.jobs, c.jobs);
     EXPECT_EQ(parsed.options.format, c.format);
     EXPECT_EQ(parsed.options.quiet, c.quiet);
+    EXPECT_EQ(parsed.options.strict, c.strict);
     EXPECT_FALSE(parsed.options.help);
 }
 
 INSTANTIATE_TEST_SUITE_P(
         Table, ParseGood,
         testing::Values(
-                GoodCase{"nothing", {}, std::nullopt, std::nullopt, 16, Format::Text, false},
-                GoodCase{"all", {"--sites", "a.dqx", "--site", "Shop", "--jobs", "4", "--format", "json", "--quiet"},
-                         QString("a.dqx"), QString("Shop"), 4, Format::Json, true},
+                GoodCase{"nothing", {}, std::nullopt, std::nullopt, 16, Format::Text, false, false},
+                GoodCase{"all",
+                         {"--sites", "a.dqx", "--site", "Shop", "--jobs", "4", "--format", "json", "--quiet", "--strict"},
+                         QString("a.dqx"), QString("Shop"), 4, Format::Json, true, true},
                 GoodCase{"equals", {"--sites=b c.dqx", "--site=", "--jobs=256", "--format=csv"},
-                         QString("b c.dqx"), QString(""), 256, Format::Csv, false},
+                         QString("b c.dqx"), QString(""), 256, Format::Csv, false, false},
                 GoodCase{"short quiet, one job", {"-q", "--jobs", "1", "--format", "text"}, std::nullopt,
-                         std::nullopt, 1, Format::Text, true},
+                         std::nullopt, 1, Format::Text, true, false},
                 GoodCase{"last format wins", {"--format", "csv", "--format", "json"}, std::nullopt, std::nullopt,
-                         16, Format::Json, false},
+                         16, Format::Json, false, false},
+                GoodCase{"strict alone", {"--strict"}, std::nullopt, std::nullopt, 16, Format::Text, false, true},
+                GoodCase{"strict twice", {"--strict", "--strict"}, std::nullopt, std::nullopt, 16, Format::Text,
+                         false, true},
                 GoodCase{"value that looks like an option", {"--site", "--quiet"}, std::nullopt,
-                         QString("--quiet"), 16, Format::Text, false}),
+                         QString("--quiet"), 16, Format::Text, false, false}),
         [](const auto &info) {
             std::string name;
             for (char c : std::string(info.param.label))
@@ -82,7 +88,29 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"-x"}, "unknown option"},
                                          BadCase{{"Sites.dqx"}, "unexpected argument \u201cSites.dqx\u201d"},
                                          BadCase{{"--quiet=yes"}, "--quiet takes no value"},
+                                         BadCase{{"--strict=yes"}, "--strict takes no value"},
+                                         BadCase{{"--Strict"}, "unknown option \u201c--Strict\u201d"},
                                          BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"}));
+
+struct AnalysisCase {
+    QStringList arguments;
+    bool needed;
+};
+
+class NeedsAnalysis : public testing::TestWithParam<AnalysisCase> { };
+
+TEST_P(NeedsAnalysis, OnlyWhenTheReportShowsOrCountsIt)
+{
+    const CheckOptions::Parsed parsed = CheckOptions::Parse(GetParam().arguments);
+    ASSERT_TRUE(parsed.error.isEmpty());
+    EXPECT_EQ(CheckOptions::NeedsAnalysis(parsed.options), GetParam().needed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NeedsAnalysis,
+                         testing::Values(AnalysisCase{{}, false}, AnalysisCase{{"--format", "text", "-q"}, false},
+                                         AnalysisCase{{"--strict"}, true}, AnalysisCase{{"--format", "json"}, true},
+                                         AnalysisCase{{"--format=csv"}, true},
+                                         AnalysisCase{{"--format", "text", "--strict"}, true}));
 
 TEST(CheckOptions, HelpAndVersionAreRecognised)
 {
@@ -96,10 +124,12 @@ TEST(CheckOptions, HelpNamesEveryOptionAndEveryExitStatus)
 {
     const QString help = CheckOptions::HelpText();
     const QStringList names = CheckOptions::OptionNames();
-    ASSERT_GE(names.size(), 7);
+    ASSERT_GE(names.size(), 8);
+    EXPECT_TRUE(names.contains(QStringLiteral("--strict")));
     for (const QString &name : names)
         EXPECT_TRUE(help.contains(name)) << name.toStdString();
-    for (const char *word : {"ok", "not_found", "page_not_found", "empty", "  0  ", "  1  ", "  2  ", "Sites.dqx"})
+    for (const char *word : {"ok", "not_found", "page_not_found", "empty", "  0  ", "  1  ", "  2  ", "Sites.dqx",
+                             "hollow", "link-href", "flagged-link-href", "comment", "X-Robots-Tag"})
         EXPECT_TRUE(help.contains(QLatin1StringView(word))) << word;
 }
 

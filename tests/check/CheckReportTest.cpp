@@ -29,7 +29,31 @@ SiteResult makeResult(Status status, long http, const char *finalUrl, qint64 byt
     r.matchOffset = offset;
     r.truncated = truncated;
     r.error = QString::fromUtf8(error);
+    r.verified = status == Status::Ok;
     return r;
+}
+
+// An ok result with its match placed; strict decides whether a hollow match stays verified.
+SiteResult analysed(SiteResult r, const char *context, qsizetype occurrences, QStringList rel, QStringList robots,
+                    bool noindex, bool nofollow, bool hollow, bool strict)
+{
+    PageAnalysis::Analysis a;
+    a.found = true;
+    a.contextName = QString::fromUtf8(context);
+    a.occurrences = occurrences;
+    a.rel = std::move(rel);
+    a.robots = std::move(robots);
+    a.noindex = noindex;
+    a.nofollow = nofollow;
+    a.hollow = hollow;
+    r.analysis = std::move(a);
+    r.verified = r.status == Status::Ok && !(strict && hollow);
+    return r;
+}
+
+std::string joined(const QStringList &list, const char *separator)
+{
+    return list.join(QString::fromUtf8(separator)).toStdString();
 }
 
 std::vector<Sample> samples()
@@ -45,20 +69,28 @@ std::vector<Sample> samples()
             {{QString::fromUtf8("\u00dcn\u00efc\u00f6d\u00e9 \U0001F517"), QString::fromUtf8("http://d.example/\u00e9"),
               QString::fromUtf8("\u00fc")},
              makeResult(Status::Ok, 301, "http://e.example/", 67108864, 900, 0, true, "Maximum file size exceeded")},
+            {{"Analysed", "http://f.example/", "me.example"},
+             analysed(makeResult(Status::Ok, 200, "http://f.example/", 500, 4, 77, false, ""), "link-href", 2,
+                      {"noopener"}, {}, false, false, false, true)},
+            {{"Hollow, strict", "http://g.example/", "me.example"},
+             analysed(makeResult(Status::Ok, 200, "http://g.example/", 600, 5, 12, false, ""), "flagged-link-href", 1,
+                      {"nofollow", "ugc"}, {"noindex (meta robots)", "nofollow (X-Robots-Tag)"}, true, true, true,
+                      true)},
     };
 }
 
-std::string write(CheckOptions::Format format, const std::vector<Sample> &list)
+std::string write(CheckOptions::Format format, const std::vector<Sample> &list, bool strict = false)
 {
     std::ostringstream out;
     CheckReport::Writer writer(format, out);
     CheckReport::Summary summary;
     summary.sitesFile = QStringLiteral("/tmp/Sites \"x\".dqx");
+    summary.strict = strict;
     summary.ms = 77;
     writer.begin();
     for (const Sample &s : list) {
         writer.site(s.site, s.result);
-        summary.add(s.result.status);
+        summary.add(s.result);
     }
     writer.end(summary);
     return out.str();
@@ -76,8 +108,10 @@ TEST(CheckReport, TextIsTheWindowsLinesAndClosingLine)
     for (const Sample &s : list)
         if (s.result.status != Status::Empty)
             expected += utf8(ResultLine::Make(s.site.Name, SiteVerdict::StatusText(s.result.status))) + '\n';
-    expected += "Finished . . .2 out of 5 verified\n";
+    // The hollow match keeps its "  --> OK" line but is not counted.
+    expected += "Finished . . .3 out of 7 verified\n";
     EXPECT_EQ(write(CheckOptions::Format::Text, list), expected);
+    EXPECT_NE(expected.find("Hollow, strict\t  --> OK\n"), std::string::npos);
     // And the status texts are the window's own, with their two leading blanks.
     EXPECT_NE(expected.find("Plain\t  --> OK\n"), std::string::npos);
     EXPECT_NE(expected.find("name\t  --> Search Term Not Found\n"), std::string::npos);
@@ -118,6 +152,28 @@ TEST(CheckReport, JsonParsesAndCarriesEveryField)
             EXPECT_TRUE(o["error"].is_null());
         else
             EXPECT_EQ(o["error"], utf8(s.result.error));
+        EXPECT_EQ(o["verified"], s.result.verified);
+        if (s.result.analysis) {
+            const PageAnalysis::Analysis &a = *s.result.analysis;
+            EXPECT_EQ(o["match_context"], utf8(a.contextName));
+            EXPECT_EQ(o["occurrences"], a.occurrences);
+            std::vector<std::string> rel;
+            for (const QString &r : a.rel)
+                rel.push_back(utf8(r));
+            std::vector<std::string> robots;
+            for (const QString &r : a.robots)
+                robots.push_back(utf8(r));
+            EXPECT_EQ(o["rel"], rel);
+            EXPECT_TRUE(o["rel"].is_array());
+            EXPECT_EQ(o["robots"], robots);
+            EXPECT_TRUE(o["robots"].is_array());
+            EXPECT_EQ(o["noindex"], a.noindex);
+            EXPECT_EQ(o["nofollow"], a.nofollow);
+            EXPECT_EQ(o["hollow"], a.hollow);
+        } else {
+            for (const char *name : {"match_context", "occurrences", "rel", "robots", "noindex", "nofollow", "hollow"})
+                EXPECT_TRUE(o[name].is_null()) << name;
+        }
     }
     // Exactly the documented fields, in their order, in every object.
     const auto ordered = nlohmann::ordered_json::parse(text);
@@ -132,15 +188,58 @@ TEST(CheckReport, JsonParsesAndCarriesEveryField)
     }
     const nlohmann::json &summary = doc["summary"];
     EXPECT_EQ(summary["sites_file"], "/tmp/Sites \"x\".dqx");
-    EXPECT_EQ(summary["checked"], 5);
-    EXPECT_EQ(summary["verified"], 2);
-    EXPECT_EQ(summary["not_verified"], 3);
-    EXPECT_EQ(summary["ok"], 2);
+    EXPECT_EQ(summary["checked"], 7);
+    EXPECT_EQ(summary["strict"], false);
+    EXPECT_EQ(summary["verified"], 3);
+    EXPECT_EQ(summary["not_verified"], 4);
+    EXPECT_EQ(summary["ok"], 4);
     EXPECT_EQ(summary["not_found"], 1);
     EXPECT_EQ(summary["page_not_found"], 1);
     EXPECT_EQ(summary["empty"], 1);
+    EXPECT_EQ(summary["hollow"], 1);
     EXPECT_EQ(summary["ms"], 77);
+    const nlohmann::json strict = nlohmann::json::parse(write(CheckOptions::Format::Json, list, true), nullptr, false);
+    ASSERT_FALSE(strict.is_discarded());
+    EXPECT_EQ(strict["summary"]["strict"], true);
 }
+
+struct SummaryCase {
+    const char *label;
+    std::vector<std::pair<Status, int>> sites; // verdict, and for ok: 0 plain, 1 analysed clean, 2 hollow
+    bool strict;
+    qsizetype verified;
+    qsizetype hollow;
+    bool allVerified;
+};
+
+class SummaryCounts : public testing::TestWithParam<SummaryCase> { };
+
+TEST_P(SummaryCounts, CountHollowAndVerifiedAsJudged)
+{
+    const SummaryCase &c = GetParam();
+    CheckReport::Summary summary;
+    for (const auto &[status, kind] : c.sites) {
+        SiteResult r = makeResult(status, 200, "", 1, 1, status == Status::Ok ? 0 : -1, false, "");
+        if (status == Status::Ok && kind > 0)
+            r = analysed(r, kind == 2 ? "comment" : "link-text", 1, {}, {}, false, false, kind == 2, c.strict);
+        summary.add(r);
+    }
+    EXPECT_EQ(summary.checked(), qsizetype(c.sites.size()));
+    EXPECT_EQ(summary.verified, c.verified);
+    EXPECT_EQ(summary.hollow, c.hollow);
+    EXPECT_EQ(summary.allVerified(), c.allVerified);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, SummaryCounts,
+        testing::Values(SummaryCase{"none", {}, false, 0, 0, true},
+                        SummaryCase{"plain_ok", {{Status::Ok, 0}, {Status::Ok, 0}}, false, 2, 0, true},
+                        SummaryCase{"hollow_lenient", {{Status::Ok, 1}, {Status::Ok, 2}}, false, 2, 1, true},
+                        SummaryCase{"hollow_strict", {{Status::Ok, 1}, {Status::Ok, 2}}, true, 1, 1, false},
+                        SummaryCase{"clean_strict", {{Status::Ok, 1}, {Status::Ok, 1}}, true, 2, 0, true},
+                        SummaryCase{"not_found_strict", {{Status::Ok, 1}, {Status::NotFound, 0}}, true, 1, 0, false},
+                        SummaryCase{"empty", {{Status::Empty, 0}}, false, 0, 0, false}),
+        [](const auto &info) { return std::string(info.param.label); });
 
 TEST(CheckReport, CsvReadsBackWithARealReader)
 {
@@ -167,6 +266,14 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
                 s.result.matchOffset >= 0 ? std::to_string(s.result.matchOffset) : "",
                 s.result.truncated ? "true" : "false",
                 utf8(s.result.error),
+                s.result.analysis ? utf8(s.result.analysis->contextName) : "",
+                s.result.analysis ? std::to_string(s.result.analysis->occurrences) : "",
+                s.result.analysis ? joined(s.result.analysis->rel, " ") : "",
+                s.result.analysis ? joined(s.result.analysis->robots, "; ") : "",
+                s.result.analysis ? (s.result.analysis->noindex ? "true" : "false") : "",
+                s.result.analysis ? (s.result.analysis->nofollow ? "true" : "false") : "",
+                s.result.analysis ? (s.result.analysis->hollow ? "true" : "false") : "",
+                s.result.verified ? "true" : "false",
         };
         EXPECT_EQ(rows[i + 1], expected);
     }

@@ -16,7 +16,27 @@ struct RunCase {
     int perHost; // every page is on one host
     qsizetype lookAhead;
     int sites;
+    int analysers; // 0: no analysis
+    bool strict;
 };
+
+// Pages by number: a third lack the link, a third carry it in a link, a third only in a
+// comment; every fourth is long, so that analyses end out of order.
+std::string pageOf(int site)
+{
+    const std::string padding = site % 4 == 0 ? std::string(4000, 'x') + "<p>more text</p>\n" : std::string();
+    std::string body;
+    for (int i = 0; i < (site % 4 == 0 ? 25 : 0); ++i)
+        body += "<p>" + padding + "</p>";
+    switch (site % 3) {
+    case 0:
+        return body + "no link " + std::to_string(site);
+    case 1:
+        return body + "<a href=\"http://THE-LINK/\">x</a> " + std::to_string(site);
+    default:
+        return body + "<!-- the-link --> " + std::to_string(site);
+    }
+}
 
 class CheckSites : public testing::TestWithParam<RunCase> { };
 
@@ -37,7 +57,7 @@ TEST_P(CheckSites, DeliversInFileOrderWithinTheLookAhead)
         if (positionOf[std::size_t(site)] >= delivered.load() + c.lookAhead)
             startedTooFarAhead = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(delays[std::size_t(site)]));
-        response.set_content(site % 3 == 0 ? "no link" : "<a>THE-LINK</a> " + std::to_string(site), "text/html");
+        response.set_content(pageOf(site), "text/html");
     });
     ASSERT_TRUE(server.start());
 
@@ -58,15 +78,19 @@ TEST_P(CheckSites, DeliversInFileOrderWithinTheLookAhead)
     settings.jobs = c.jobs;
     settings.perHost = c.perHost;
     settings.lookAhead = c.lookAhead;
+    settings.analyse = c.analysers > 0;
+    settings.analysers = c.analysers;
+    settings.strict = c.strict;
+    settings.analysisQueue = 2;
     std::vector<qsizetype> order;
-    std::vector<SiteVerdict::Status> statuses;
+    std::vector<SiteVerdict::SiteResult> results;
     qsizetype lastJudged = 0;
     bool progressInOrder = true;
     CheckRun::CheckSites(
             sites, settings,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
                 order.push_back(position);
-                statuses.push_back(result.status);
+                results.push_back(result);
                 delivered = position + 1;
             },
             [&](qsizetype judged, qsizetype total) {
@@ -81,7 +105,17 @@ TEST_P(CheckSites, DeliversInFileOrderWithinTheLookAhead)
         const SiteVerdict::Status want = name == u"bad" || name == u"empty" ? SiteVerdict::Status::PageNotFound
                 : name.toInt() % 3 == 0                                       ? SiteVerdict::Status::NotFound
                                                                               : SiteVerdict::Status::Ok;
-        EXPECT_EQ(statuses[std::size_t(i)], want) << name.toStdString();
+        const SiteVerdict::SiteResult &r = results[std::size_t(i)];
+        EXPECT_EQ(r.status, want) << name.toStdString();
+        const bool inComment = want == SiteVerdict::Status::Ok && name.toInt() % 3 == 2;
+        if (c.analysers > 0 && want == SiteVerdict::Status::Ok) {
+            ASSERT_TRUE(r.analysis.has_value()) << name.toStdString();
+            EXPECT_EQ(r.analysis->contextName, inComment ? u"comment" : u"link-href") << name.toStdString();
+            EXPECT_EQ(r.analysis->hollow, inComment) << name.toStdString();
+        } else {
+            EXPECT_FALSE(r.analysis.has_value()) << name.toStdString();
+        }
+        EXPECT_EQ(r.verified, want == SiteVerdict::Status::Ok && !(c.strict && inComment)) << name.toStdString();
     }
     EXPECT_TRUE(progressInOrder);
     EXPECT_EQ(lastJudged, sites.size());
@@ -90,12 +124,16 @@ TEST_P(CheckSites, DeliversInFileOrderWithinTheLookAhead)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CheckSites,
-                         testing::Values(RunCase{16, 2, 4096, 40}, RunCase{8, 8, 3, 30}, RunCase{8, 8, 5, 30},
-                                         RunCase{4, 2, 1, 12}, RunCase{1, 1, 2, 10}),
+                         testing::Values(RunCase{16, 2, 4096, 40, 0, false}, RunCase{8, 8, 3, 30, 0, false},
+                                         RunCase{8, 8, 5, 30, 0, false}, RunCase{4, 2, 1, 12, 0, false},
+                                         RunCase{1, 1, 2, 10, 0, false}, RunCase{16, 2, 4096, 40, 2, true},
+                                         RunCase{16, 8, 4096, 60, 3, false}, RunCase{8, 8, 3, 30, 1, true},
+                                         RunCase{4, 2, 1, 12, 2, true}, RunCase{1, 1, 2, 10, 1, false}),
                          [](const auto &info) {
                              return "jobs" + std::to_string(info.param.jobs) + "_host"
                                      + std::to_string(info.param.perHost) + "_ahead"
-                                     + std::to_string(info.param.lookAhead);
+                                     + std::to_string(info.param.lookAhead) + "_analysers"
+                                     + std::to_string(info.param.analysers) + (info.param.strict ? "_strict" : "");
                          });
 
 TEST(CheckSitesEmpty, NoSitesNoCalls)

@@ -67,13 +67,16 @@ void LocalServer::leave(const std::string &path)
     --atOnce_;
 }
 
-void LocalServer::page(const std::string &path, std::string body, int status, int delayMs)
+void LocalServer::page(const std::string &path, std::string body, int status, int delayMs, Headers headers)
 {
-    server_.Get(path, [this, path, body = std::move(body), status, delayMs](const httplib::Request &, httplib::Response &res) {
+    server_.Get(path, [this, path, body = std::move(body), status, delayMs,
+                       headers = std::move(headers)](const httplib::Request &, httplib::Response &res) {
         enter();
         if (delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         res.status = status;
+        for (const auto &[name, value] : headers)
+            res.set_header(name, value);
         res.set_content(body, "text/html");
         leave(path);
     });

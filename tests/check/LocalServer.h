@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // An HTTP server on 127.0.0.1 at a free port, for the checker to fetch from. Register the
@@ -21,8 +22,9 @@ public:
     LocalServer &operator=(const LocalServer &) = delete;
 
     httplib::Server &http() { return server_; }
-    // A page that answers `body` with `status` after waiting `delayMs`.
-    void page(const std::string &path, std::string body, int status = 200, int delayMs = 0);
+    using Headers = std::vector<std::pair<std::string, std::string>>;
+    // A page that answers `body` with `status` and `headers` after waiting `delayMs`.
+    void page(const std::string &path, std::string body, int status = 200, int delayMs = 0, Headers headers = {});
     void redirect(const std::string &path, const std::string &to);
 
     bool start();

@@ -56,6 +56,71 @@ INSTANTIATE_TEST_SUITE_P(
                         JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Status::Ok, 8}),
         [](const auto &info) { return std::string(info.param.label); });
 
+struct AnalyseCase {
+    const char *label;
+    const char *text; // empty: a page that opened with nothing in it
+    const char *robotsHeader; // nullptr: none
+    bool strict;
+    Status status;
+    const char *context; // nullptr: no analysis is kept
+    bool hollow;
+    bool verified;
+};
+
+class Analyse : public testing::TestWithParam<AnalyseCase> { };
+
+TEST_P(Analyse, AddsWhereTheMatchSitsAndStrictnessDecidesVerified)
+{
+    const AnalyseCase &c = GetParam();
+    GetSource::Page page;
+    page.opened = true;
+    page.text = QString::fromUtf8(c.text);
+    page.bytes = QByteArray(c.text);
+    page.status = 200;
+    if (c.robotsHeader)
+        page.headers.append({QByteArray("x-robots-tag"), QByteArray(c.robotsHeader)});
+    const QString term = QStringLiteral("my-site.example");
+
+    SiteVerdict::SiteResult r = SiteVerdict::Judge(page, term);
+    ASSERT_EQ(r.status, c.status);
+    EXPECT_EQ(r.verified, c.status == Status::Ok) << "before the analysis, verified is the window's verdict";
+    const qsizetype offset = r.matchOffset;
+    SiteVerdict::Analyse(r, page.text, page.headers, term, c.strict);
+
+    EXPECT_EQ(r.status, c.status) << "the verdict never changes";
+    EXPECT_EQ(r.matchOffset, offset);
+    EXPECT_EQ(r.verified, c.verified);
+    if (!c.context) {
+        EXPECT_FALSE(r.analysis.has_value());
+        return;
+    }
+    ASSERT_TRUE(r.analysis.has_value());
+    EXPECT_EQ(r.analysis->contextName.toStdString(), c.context);
+    EXPECT_EQ(r.analysis->hollow, c.hollow);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, Analyse,
+        testing::Values(
+                AnalyseCase{"clean_link", "<a href=\"http://my-site.example/\">me</a>", nullptr, true, Status::Ok,
+                            "link-href", false, true},
+                AnalyseCase{"comment_strict", "<p>x</p><!-- http://my-site.example/ -->", nullptr, true, Status::Ok,
+                            "comment", true, false},
+                AnalyseCase{"comment_lenient", "<p>x</p><!-- http://my-site.example/ -->", nullptr, false, Status::Ok,
+                            "comment", true, true},
+                AnalyseCase{"script_strict", "<script>var u='MY-SITE.EXAMPLE';</script>", nullptr, true, Status::Ok,
+                            "script", true, false},
+                AnalyseCase{"nofollow_strict", "<a rel=\"nofollow\" href=\"http://my-site.example/\">me</a>", nullptr,
+                            true, Status::Ok, "flagged-link-href", true, false},
+                AnalyseCase{"header_noindex_strict", "<a href=\"http://my-site.example/\">me</a>", "noindex", true,
+                            Status::Ok, "link-href", true, false},
+                AnalyseCase{"header_other_robot", "<a href=\"http://my-site.example/\">me</a>", "otherbot: noindex",
+                            true, Status::Ok, "link-href", false, true},
+                AnalyseCase{"not_found_is_left_alone", "<p>nothing</p>", "noindex", true, Status::NotFound, nullptr,
+                            false, false},
+                AnalyseCase{"empty_is_left_alone", "", nullptr, true, Status::Empty, nullptr, false, false}),
+        [](const auto &info) { return std::string(info.param.label); });
+
 TEST(SiteVerdict, StatusTextsAreTheWindows)
 {
     EXPECT_EQ(SiteVerdict::StatusText(Status::Ok), ResultLine::Ok);

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "PageAnalysis.h"
+#include "SiteVerdict.h"
+
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Page analyses on worker threads, so that parsing pages overlaps their downloads. One thread
+// feeds it and takes the results back; the workers only ever see the page handed to them.
+// At most `capacity` pages wait at a time, besides one being analysed on each worker: the
+// feeder asks hasRoom() and keeps further pages to itself until there is room.
+class AnalysisPool
+{
+public:
+    struct Job {
+        qsizetype position = -1;
+        SiteVerdict::SiteResult result; // judged; analysed in place
+        QString text;
+        PageAnalysis::Headers headers;
+        QString term;
+    };
+    struct Finished {
+        qsizetype position;
+        SiteVerdict::SiteResult result;
+    };
+
+    // What a worker does with a job: analyse its page into its result.
+    using Analyse = std::function<void(Job &job)>;
+
+    // `finished` is called on a worker each time it has put an analysis among the finished ones.
+    AnalysisPool(int workers, qsizetype capacity, Analyse analyse, std::function<void()> finished);
+    ~AnalysisPool();
+    AnalysisPool(const AnalysisPool &) = delete;
+    AnalysisPool &operator=(const AnalysisPool &) = delete;
+
+    bool hasRoom() const;
+    void submit(Job job);
+    // The analyses finished since the last call, in the order they finished.
+    std::vector<Finished> takeFinished();
+    // Submitted and not yet taken back.
+    qsizetype outstanding() const;
+
+private:
+    void work();
+
+    const qsizetype capacity_;
+    const Analyse analyse_;
+    const std::function<void()> finishedCallback_;
+    mutable std::mutex mutex_;
+    std::condition_variable jobReady_;
+    std::deque<Job> waiting_;
+    std::vector<Finished> finished_;
+    qsizetype outstanding_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
