@@ -16,11 +16,19 @@ QString FromWindows1252(QByteArrayView bytes)
         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
     };
-    // Latin-1 everywhere else; converting that is fast, and pages are large.
+    // Latin-1 everywhere else; converting that is fast, and pages are large, so the second
+    // pass only runs where one of the 32 differing bytes occurs.
     QString text = QString::fromLatin1(bytes);
-    for (QChar &c : text) {
-        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
-            c = QChar(High[c.unicode() - 0x80]);
+    char16_t *units = reinterpret_cast<char16_t *>(text.data());
+    const qsizetype n = text.size();
+    bool differing = false;
+    for (qsizetype i = 0; i < n; ++i)
+        differing |= char16_t(units[i] - 0x80) < 0x20;
+    if (differing) {
+        for (qsizetype i = 0; i < n; ++i) {
+            if (char16_t(units[i] - 0x80) < 0x20)
+                units[i] = High[units[i] - 0x80];
+        }
     }
     return text;
 }

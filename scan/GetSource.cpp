@@ -172,6 +172,13 @@ struct PageTransfer::State {
             QByteArray value = line.sliced(colon + 1).trimmed().toByteArray();
             if (name == "location" && !value.isEmpty())
                 s->hasLocation = true;
+            // Knowing the size up front spares the page its growing copies.
+            if (name == "content-length") {
+                bool ok = false;
+                const qint64 announced = value.toLongLong(&ok);
+                if (ok && announced > 0)
+                    s->page.bytes.reserve(qMin(announced, s->limits.maxBytes));
+            }
             s->page.headers.append({std::move(name), std::move(value)});
         }
         return length;
