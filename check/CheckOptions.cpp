@@ -6,21 +6,21 @@ namespace CheckOptions {
 
 namespace {
 
-struct OptionSpec {
+struct OptionRule {
     const char *name;
     bool takesValue;
 };
 
-constexpr OptionSpec Specs[] = {
+constexpr OptionRule Rules[] = {
     {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
     {"--quiet", false}, {"--strict", false}, {"--help", false}, {"--version", false},
 };
 
-const OptionSpec *findSpec(QStringView name)
+const OptionRule *findRule(QStringView name)
 {
-    for (const OptionSpec &spec : Specs)
-        if (name == QLatin1StringView(spec.name))
-            return &spec;
+    for (const OptionRule &rule : Rules)
+        if (name == QLatin1StringView(rule.name))
+            return &rule;
     return nullptr;
 }
 
@@ -86,15 +86,15 @@ Parsed Parse(const QStringList &arguments)
             inlineValue = argument.mid(equals + 1);
         }
 
-        const OptionSpec *spec = findSpec(name);
-        if (!spec) {
+        const OptionRule *rule = findRule(name);
+        if (!rule) {
             out.error = argument.startsWith(u'-')
                     ? QStringLiteral("unknown option %1").arg(quoted(argument))
                     : QStringLiteral("unexpected argument %1").arg(quoted(argument));
             return out;
         }
         QString value;
-        if (spec->takesValue) {
+        if (rule->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -122,8 +122,8 @@ bool NeedsAnalysis(const Options &options)
 QStringList OptionNames()
 {
     QStringList names;
-    for (const OptionSpec &spec : Specs)
-        names << QLatin1StringView(spec.name);
+    for (const OptionRule &rule : Rules)
+        names << QLatin1StringView(rule.name);
     return names;
 }
 
