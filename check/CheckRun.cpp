@@ -85,11 +85,15 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
     // The page is searched here; it is dropped on return, or once its analysis is done.
     auto judge = [&](qsizetype position, GetSource::Page page) {
         SiteVerdict::SiteResult result = SiteVerdict::Judge(page, sites[position].SearchTerm);
-        if (analysers && SiteVerdict::Analysable(result))
+        if (analysers && SiteVerdict::Analysable(result)) {
+            // The analysis needs the text, which the verdict may have done without.
+            if (page.text.isEmpty())
+                GetSource::DecodeText(page);
             held.push_back({position, std::move(result), std::move(page.text), std::move(page.headers),
                             sites[position].SearchTerm});
-        else
+        } else {
             settle(position, std::move(result));
+        }
     };
 
     auto exchange = [&] {
@@ -147,7 +151,7 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
                     continue;
                 curl_multi_remove_handle(multi.get(), handle);
                 const qsizetype position = it->second.position;
-                GetSource::Page page = it->second.transfer.finish(result);
+                GetSource::Page page = it->second.transfer.finish(result, false);
                 running.erase(it);
                 scheduler.finished(position);
                 judge(position, std::move(page));

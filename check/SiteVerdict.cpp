@@ -1,11 +1,12 @@
 #include "SiteVerdict.h"
 
+#include "CodePage.h"
 #include "FindIt.h"
 #include "ResultLine.h"
 
 namespace SiteVerdict {
 
-SiteResult Judge(const GetSource::Page &page, QStringView term)
+SiteResult Judge(GetSource::Page &page, QStringView term)
 {
     SiteResult result;
     result.httpStatus = page.status;
@@ -16,10 +17,20 @@ SiteResult Judge(const GetSource::Page &page, QStringView term)
     result.error = page.error;
     if (!page.opened) {
         result.status = Status::PageNotFound;
-    } else if (page.text.isEmpty()) {
+        result.verified = false;
+        return result;
+    }
+    // Decoding costs more than the download itself on a fast network; a whole page (one that
+    // did not end with an error) can often be searched as it came.
+    std::optional<qsizetype> at;
+    if (page.text.isEmpty() && !page.bytes.isEmpty() && page.error.isEmpty())
+        at = FindIt::FindInBytes(page.bytes, CodePage::IsValidUtf8(page.bytes), term);
+    if (!at && page.text.isEmpty())
+        GetSource::DecodeText(page);
+    if (!at && page.text.isEmpty()) {
         result.status = Status::Empty;
     } else {
-        result.matchOffset = FindIt::Find(page.text, term);
+        result.matchOffset = at ? *at : FindIt::Find(page.text, term);
         result.status = result.matchOffset >= 0 ? Status::Ok : Status::NotFound;
     }
     result.verified = result.status == Status::Ok;

@@ -34,8 +34,9 @@ struct SiteResult {
 };
 
 // The window's verdict for a downloaded page: an unopened page is not found, an empty one
-// has no verdict, else the leftmost case-insensitive match decides.
-SiteResult Judge(const GetSource::Page &page, QStringView term);
+// has no verdict, else the leftmost case-insensitive match decides. A page not yet decoded is
+// searched in its bytes where that gives the same answer, and decoded only where it does not.
+SiteResult Judge(GetSource::Page &page, QStringView term);
 
 // Whether the analysis has anything to add to a verdict: only a match can be placed.
 bool Analysable(const SiteResult &result);

@@ -1,9 +1,12 @@
 #include "FindIt.h"
 
+#include "CodePage.h"
+
 #include <QChar>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <memory>
 #include <optional>
@@ -224,7 +227,169 @@ private:
     qsizetype m_work = 0;
 };
 
+// The character each Windows-1252 byte stands for.
+const std::array<char16_t, 256> &Windows1252()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> units{};
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            units[b] = CodePage::FromWindows1252(QByteArrayView(&byte, 1)).at(0).unicode();
+        }
+        return units;
+    }();
+    return table;
+}
+
+// Whether the undecoded page holds the character `unit`.
+bool Holds(QByteArrayView bytes, bool utf8, char16_t unit)
+{
+    if (utf8) {
+        const QByteArray encoded = QString(QChar(unit)).toUtf8();
+        return bytes.indexOf(encoded) >= 0;
+    }
+    const auto &table = Windows1252();
+    for (int b = 0x80; b < 256; ++b) {
+        if (table[b] == unit && bytes.indexOf(char(b)) >= 0)
+            return true;
+    }
+    return false;
+}
+
+inline unsigned char FoldAscii(unsigned char b)
+{
+    return (b >= 'a' && b <= 'z') ? b - ('a' - 'A') : b;
+}
+
+// Leftmost place where the bytes, ASCII letters folded to upper case, equal `upper` (which is
+// upper-case ASCII); -1 when none; nullopt when the candidates cost too much to check.
+std::optional<qsizetype> FindFolded(QByteArrayView bytes, QByteArrayView upper)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    const qsizetype m = upper.size();
+    const auto first = static_cast<unsigned char>(upper.front());
+    const auto last = static_cast<unsigned char>(upper.back());
+    const qsizetype lastStart = n - m;
+    qint64 budget = 4 * n + 4096;
+
+    const auto matchesAt = [&](qsizetype i) {
+        for (qsizetype k = 1; k + 1 < m; ++k) {
+            if (FoldAscii(p[i + k]) != static_cast<unsigned char>(upper[k]))
+                return false;
+        }
+        return true;
+    };
+
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i lowA = _mm_set1_epi8('a' - 1);
+    const __m128i highZ = _mm_set1_epi8('z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const auto fold = [&](__m128i x) {
+        // Bytes of 0x80 and above compare as negative, so they are never taken for letters.
+        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(x, lowA), _mm_cmplt_epi8(x, highZ));
+        return _mm_sub_epi8(x, _mm_and_si128(letter, caseBit));
+    };
+    const __m128i firstV = _mm_set1_epi8(char(first));
+    const __m128i lastV = _mm_set1_epi8(char(last));
+    for (; i + 16 <= lastStart + 1; i += 16) {
+        const __m128i a = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)));
+        const __m128i b = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + m - 1)));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firstV), _mm_cmpeq_epi8(b, lastV))));
+        while (mask) {
+            const qsizetype at = i + std::countr_zero(mask);
+            budget -= m;
+            if (budget < 0)
+                return std::nullopt;
+            if (matchesAt(at))
+                return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i <= lastStart; ++i) {
+        if (FoldAscii(p[i]) != first || FoldAscii(p[i + m - 1]) != last)
+            continue;
+        budget -= m;
+        if (budget < 0)
+            return std::nullopt;
+        if (matchesAt(i))
+            return i;
+    }
+    return -1;
+}
+
+// UTF-16 units that the first `length` bytes of valid UTF-8 decode to.
+qsizetype Utf16Units(QByteArrayView bytes, qsizetype length)
+{
+    // Every byte but a continuation byte starts a character; a four-byte one takes two units.
+    qsizetype units = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    // As signed bytes, 0x80..0xBF lie below 0xC0 (-64) and 0xF0..0xFF above 0xEF (-17).
+    const __m128i continuationEnd = _mm_set1_epi8(char(0xC0));
+    const __m128i fourByteLead = _mm_set1_epi8(char(0xEF));
+    const __m128i zero = _mm_setzero_si128();
+    const auto total = [&](__m128i counts) {
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        return qsizetype(_mm_cvtsi128_si32(sums)) + qsizetype(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    };
+    while (i + 16 <= length) {
+        // Per-byte counters, emptied before they can overflow.
+        __m128i starts = zero;
+        __m128i pairs = zero;
+        for (int round = 0; round < 255 && i + 16 <= length; ++round, i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            const __m128i continuation = _mm_cmplt_epi8(x, continuationEnd);
+            const __m128i lead4 = _mm_and_si128(_mm_cmpgt_epi8(x, fourByteLead), _mm_cmplt_epi8(x, zero));
+            starts = _mm_sub_epi8(starts, _mm_andnot_si128(continuation, _mm_set1_epi8(-1)));
+            pairs = _mm_sub_epi8(pairs, lead4);
+        }
+        units += total(starts) + total(pairs);
+    }
+#endif
+    for (; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if ((b & 0xC0) != 0x80)
+            units += b >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
 } // namespace
+
+std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringView term)
+{
+    if (term.isEmpty() || bytes.isEmpty())
+        return std::nullopt;
+    const CaseTable &cases = Cases();
+    QVarLengthArray<char, 64> upper(term.size());
+    bool checked[128] = {};
+    for (qsizetype k = 0; k < term.size(); ++k) {
+        const char16_t unit = term[k].unicode();
+        if (unit >= 0x80)
+            return std::nullopt;
+        const char16_t up = cases.upper[unit];
+        upper[k] = char(up);
+        if (checked[up])
+            continue;
+        checked[up] = true;
+        // In the decoded text a non-ASCII character can upper-case to this one (dotless i to I,
+        // long s to S); the bytes alone cannot tell where, so such a page goes the long way.
+        for (quint32 s = cases.firstSource[up]; s < cases.firstSource[up + 1]; ++s) {
+            if (cases.sources[s] >= 0x80 && Holds(bytes, utf8, cases.sources[s]))
+                return std::nullopt;
+        }
+    }
+    if (upper.size() > bytes.size())
+        return -1;
+    const std::optional<qsizetype> at = FindFolded(bytes, QByteArrayView(upper.data(), upper.size()));
+    if (!at || *at < 0 || !utf8)
+        return at;
+    return Utf16Units(bytes, *at);
+}
 
 qsizetype Find(QStringView page, QStringView term)
 {

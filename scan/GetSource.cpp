@@ -285,7 +285,7 @@ CURL *PageTransfer::handle() const
     return valid() ? d->curl.handle() : nullptr;
 }
 
-Page PageTransfer::finish(CURLcode result)
+Page PageTransfer::finish(CURLcode result, bool decode)
 {
     Page page;
     if (!d) {
@@ -323,10 +323,10 @@ Page PageTransfer::finish(CURLcode result)
         const char *why = s.curl.error();
         page.error = QString::fromUtf8(*why ? why : curl_easy_strerror(result));
     }
-    if (page.opened)
-        page.text = DecodePage(page.bytes, result != CURLE_OK);
-    else
+    if (!page.opened)
         page.bytes.clear();
+    else if (decode)
+        DecodeText(page);
     return page;
 }
 
@@ -355,6 +355,13 @@ Page PageTransfer::Perform()
     }
     curl_multi_remove_handle(multi.get(), easy);
     return finish(result);
+}
+
+void DecodeText(Page &page)
+{
+    // An opened page that ended with an error (a broken transfer, the size cap, the idle
+    // bound) was cut short, possibly inside a character.
+    page.text = DecodePage(page.bytes, !page.error.isEmpty());
 }
 
 Page Fetch(const QString &address, const Limits &limits)

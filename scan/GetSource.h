@@ -58,7 +58,8 @@ public:
     bool valid() const;
     // nullptr when !valid().
     CURL *handle() const;
-    Page finish(CURLcode result);
+    // With decode false the text is left to DecodeText, for a caller that may not need it.
+    Page finish(CURLcode result, bool decode = true);
     // Blocks until the download ends.
     Page Perform();
 
@@ -68,6 +69,9 @@ private:
 };
 
 Page Fetch(const QString &address, const Limits &limits = DefaultLimits());
+
+// Fills the text of an opened page from its bytes, as finish() does.
+void DecodeText(Page &page);
 
 // The page text; empty when the page cannot be opened, and *opened then false.
 QString GetPageSource(const QString &address, bool *opened = nullptr);

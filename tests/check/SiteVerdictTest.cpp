@@ -42,6 +42,25 @@ TEST_P(Judge, GivesTheWindowsVerdict)
     EXPECT_EQ(r.error, page.error);
 }
 
+// The checker hands Judge its pages undecoded; the verdict must not change for that.
+TEST_P(Judge, GivesTheSameVerdictForAPageNotYetDecoded)
+{
+    const JudgeCase &c = GetParam();
+    GetSource::Page decoded;
+    decoded.opened = c.opened;
+    decoded.bytes = QByteArray(c.text);
+    decoded.error = c.opened ? QString() : QStringLiteral("Could not connect");
+    GetSource::Page raw = decoded;
+    GetSource::DecodeText(decoded);
+
+    const SiteVerdict::SiteResult expected = SiteVerdict::Judge(decoded, QString::fromUtf8(c.term));
+    const SiteVerdict::SiteResult actual = SiteVerdict::Judge(raw, QString::fromUtf8(c.term));
+    EXPECT_EQ(actual.status, c.status);
+    EXPECT_EQ(actual.status, expected.status);
+    EXPECT_EQ(actual.matchOffset, expected.matchOffset);
+    EXPECT_EQ(actual.bytes, expected.bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(
         Table, Judge,
         testing::Values(JudgeCase{"not_opened", false, "", "x", Status::PageNotFound, -1},
@@ -53,7 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
                         JudgeCase{"longer_than_page", true, "abc", "abcd", Status::NotFound, -1},
                         JudgeCase{"absent", true, "<html>nothing</html>", "link", Status::NotFound, -1},
                         JudgeCase{"empty_term", true, "abc", "", Status::Ok, 0},
-                        JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Status::Ok, 8}),
+                        JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Status::Ok, 8},
+                        JudgeCase{"windows_1252", true, "caf\xe9 term", "TERM", Status::Ok, 5},
+                        JudgeCase{"dotless_i_counts_as_i", true, "l\xc4\xb1nk", "LINK", Status::Ok, 0}),
         [](const auto &info) { return std::string(info.param.label); });
 
 struct AnalyseCase {

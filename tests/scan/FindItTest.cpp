@@ -1,5 +1,7 @@
 #include "FindIt.h"
 
+#include "CodePage.h"
+
 #include <gtest/gtest.h>
 
 #include <QChar>
@@ -285,5 +287,92 @@ INSTANTIATE_TEST_SUITE_P(
         Mix{"Repetitive", u"aaaaaaaaaaaaaaaaaaaAb", 600, 60, 20'000},
         Mix{"LongPages", u"aAbB\u0131\u017FsS", 5000, 300, 2'000}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The byte search must give what the search of the decoded text gives, or decline.
+struct ByteCase {
+    const char *label;
+    QByteArray bytes;
+    const char *term;
+    bool answers; // false: it must decline
+};
+
+class FindInBytesTest : public testing::TestWithParam<ByteCase> { };
+
+TEST_P(FindInBytesTest, AgreesWithTheDecodedSearchOrDeclines)
+{
+    const ByteCase &c = GetParam();
+    const bool utf8 = CodePage::IsValidUtf8(c.bytes);
+    const QString term = QString::fromUtf8(c.term);
+    const std::optional<qsizetype> at = FindIt::FindInBytes(c.bytes, utf8, term);
+    ASSERT_EQ(at.has_value(), c.answers);
+    if (at) {
+        EXPECT_EQ(*at, FindIt::Find(CodePage::Decode(c.bytes), term));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Pages, FindInBytesTest,
+        testing::Values(ByteCase{"Ascii", "see WWW.Example.com", "www.example.COM", true},
+                        ByteCase{"Absent", "nothing here", "link", true},
+                        ByteCase{"TermLongerThanPage", "ab", "abc", true},
+                        ByteCase{"AfterTwoByteCharacters", "caf\xc3\xa9 caf\xc3\xa9 term", "TERM", true},
+                        ByteCase{"AfterThreeAndFourByteCharacters", "\xe2\x82\xac\xf0\x9f\x94\x97 term", "Term", true},
+                        ByteCase{"Windows1252", "caf\xe9 \x93quoted\x94 term", "TERM", true},
+                        ByteCase{"AtTheVeryEnd", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxterm", "term", true},
+                        ByteCase{"NonAsciiTerm", "caf\xc3\xa9", "caf\xc3\xa9", false},
+                        ByteCase{"EmptyTerm", "abc", "", false},
+                        ByteCase{"DotlessIOnAPageWithI", "l\xc4\xb1nk", "LINK", false},
+                        ByteCase{"LongSOnAPageWithS", "\xc5\xbfite", "site", false},
+                        ByteCase{"DotlessIWhereTheTermHasNoI", "l\xc4\xb1nk term", "term", true}),
+        [](const testing::TestParamInfo<ByteCase> &info) { return std::string(info.param.label); });
+
+TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
+{
+    // Pages of ASCII letters in both cases, punctuation and multi-byte characters, some of them
+    // written in Windows-1252; terms cut from the page or made up.
+    std::mt19937 random(20261207);
+    const std::vector<QByteArray> utf8Pieces{"a", "B", "c", "D", "e", "-", ".", " ", "\xc3\xa9", "\xe2\x82\xac",
+                                             "\xf0\x9f\x94\x97", "\xc4\xb1", "\xc5\xbf", "s", "I"};
+    const std::vector<QByteArray> latinPieces{"a", "B", "c", "D", "e", "-", " ", "\xe9", "\x80", "\x93", "s", "I"};
+    int answered = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const bool latin = round % 3 == 0;
+        const auto &pieces = latin ? latinPieces : utf8Pieces;
+        QByteArray page;
+        const int length = int(random() % 80);
+        for (int i = 0; i < length; ++i)
+            page += pieces[random() % pieces.size()];
+        QString term;
+        const QString text = CodePage::Decode(page);
+        if (random() % 2 && !text.isEmpty()) {
+            const qsizetype from = qsizetype(random() % text.size());
+            term = text.mid(from, 1 + qsizetype(random() % 6));
+        } else {
+            for (int i = 0, n = 1 + int(random() % 4); i < n; ++i)
+                term += QChar(u"abcdeSI-"[random() % 8]);
+        }
+        if (random() % 2)
+            term = term.toUpper();
+        const std::optional<qsizetype> at = FindIt::FindInBytes(page, CodePage::IsValidUtf8(page), term);
+        if (!at)
+            continue;
+        ++answered;
+        ASSERT_EQ(*at, FindIt::Find(text, term)) << page.toHex().toStdString() << " / " << term.toStdString();
+    }
+    EXPECT_GT(answered, 1000);
+}
+
+TEST(FindInBytesTest, OnlyTheCharactersItChecksForUpperCaseToAscii)
+{
+    // The byte search relies on this: any other character that upper-cased to an ASCII one
+    // would match in the decoded text where the bytes show no match.
+    for (char32_t unit = 0x80; unit < 0x10000; ++unit) {
+        if (QChar::toUpper(unit) < 0x80) {
+            const QByteArray encoded = QString(QChar(char16_t(unit))).toUtf8();
+            EXPECT_FALSE(FindIt::FindInBytes("x" + encoded, true, QString(QChar(char16_t(QChar::toUpper(unit))))).has_value())
+                    << std::hex << unsigned(unit);
+        }
+    }
+}
 
 } // namespace
