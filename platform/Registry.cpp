@@ -35,6 +35,19 @@ Store *installed = nullptr;
 
 } // namespace
 
+Status Store::CopyOut(const QByteArray &value, char *data, std::uint32_t &size)
+{
+    const auto needed = static_cast<std::uint32_t>(value.size());
+    if (needed > size) {
+        size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (needed > 0)
+        std::memcpy(data, value.constData(), needed);
+    size = needed;
+    return ERROR_SUCCESS;
+}
+
 Status MemoryStore::OpenKey(HKEY root, const QByteArray &subKey, std::uint32_t options,
                             std::uint32_t access, HKEY &result)
 {
@@ -61,17 +74,8 @@ Status MemoryStore::QueryValue(HKEY key, const QByteArray &valueName, std::uint3
     auto found = values.find(folded(valueName));
     if (found == values.end())
         return ERROR_FILE_NOT_FOUND;
-    const Value &value = found->second;
-    type = value.type;
-    const auto needed = static_cast<std::uint32_t>(value.data.size());
-    if (needed > size) {
-        size = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (needed > 0)
-        std::memcpy(data, value.data.constData(), needed);
-    size = needed;
-    return ERROR_SUCCESS;
+    type = found->second.type;
+    return CopyOut(found->second.data, data, size);
 }
 
 Status MemoryStore::CloseKey(HKEY key)

@@ -56,6 +56,10 @@ public:
     virtual Status QueryValue(HKEY key, const QByteArray &valueName, std::uint32_t reserved,
                               std::uint32_t &type, char *data, std::uint32_t &size) = 0;
     virtual Status CloseKey(HKEY key) = 0;
+
+protected:
+    // Answers a query with value: copied into data when it fits, as QueryValue promises.
+    static Status CopyOut(const QByteArray &value, char *data, std::uint32_t &size);
 };
 
 // A registry held in memory. Keys and value names compare without regard to letter case.

@@ -2,8 +2,6 @@
 
 #include <QStandardPaths>
 
-#include <cstring>
-
 namespace Registry {
 
 namespace {
@@ -64,16 +62,8 @@ Status SysInfoStore::QueryValue(HKEY key, const QByteArray &valueName, std::uint
         return ERROR_INVALID_HANDLE;
     if (valueName.toLower() != PathValue)
         return ERROR_FILE_NOT_FOUND;
-    const QByteArray &text = handle->second;
     type = REG_SZ;
-    const auto needed = static_cast<std::uint32_t>(text.size());
-    if (needed > size) {
-        size = needed;
-        return ERROR_MORE_DATA;
-    }
-    std::memcpy(data, text.constData(), needed);
-    size = needed;
-    return ERROR_SUCCESS;
+    return CopyOut(handle->second, data, size);
 }
 
 Status SysInfoStore::CloseKey(HKEY key)
