@@ -15,9 +15,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
-// The program's one window. Its handlers are named after the control and the event; the
-// site list's handlers live in sites/SiteEditor.cpp, the scan's in scan/ScanSequencer.cpp and
-// scan/ResultsList.cpp.
+// The program's one window. Its handlers are named after the control and the event; the site
+// list's handlers live in SiteEditor.cpp, the scan's in ScanSequencer.cpp and ResultsList.cpp.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
