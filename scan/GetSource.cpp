@@ -7,6 +7,8 @@
 #include <QByteArrayView>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
 namespace GetSource {
 
@@ -91,6 +93,10 @@ struct PageTransfer::State {
     Clock::time_point lastActivity;
     curl_off_t lastDownloaded = 0;
     bool idleExpired = false;
+
+    std::atomic<bool> cancelled{false};
+    std::mutex multiLock;
+    CURLM *multi = nullptr; // while Perform() waits on it, for Cancel() to wake
 
     void start(Clock::time_point now)
     {
@@ -187,6 +193,8 @@ struct PageTransfer::State {
     static int OnProgress(void *user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t)
     {
         auto *s = static_cast<State *>(user);
+        if (s->cancelled)
+            return 1;
         const auto now = Clock::now();
         s->start(now);
         // Redirect bodies that curl skips reach no write callback but still count here.
@@ -339,8 +347,12 @@ Page PageTransfer::Perform()
     std::unique_ptr<CURLM, MultiCleanup> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK)
         return finish(CURLE_FAILED_INIT);
+    {
+        const std::lock_guard lock(d->multiLock);
+        d->multi = multi.get();
+    }
 
-    for (;;) {
+    while (!d->cancelled) {
         int running = 0;
         if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0)
             break;
@@ -354,7 +366,21 @@ Page PageTransfer::Perform()
             result = message->data.result;
     }
     curl_multi_remove_handle(multi.get(), easy);
+    {
+        const std::lock_guard lock(d->multiLock);
+        d->multi = nullptr;
+    }
     return finish(result);
+}
+
+void PageTransfer::Cancel()
+{
+    if (!d)
+        return;
+    d->cancelled = true;
+    const std::lock_guard lock(d->multiLock);
+    if (d->multi)
+        curl_multi_wakeup(d->multi);
 }
 
 void DecodeText(Page &page)

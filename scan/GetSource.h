@@ -62,6 +62,9 @@ public:
     Page finish(CURLcode result, bool decode = true);
     // Blocks until the download ends.
     Page Perform();
+    // Ends a Perform() running on another thread at once; safe from any thread, also before
+    // Perform() begins.
+    void Cancel();
 
 private:
     struct State;
