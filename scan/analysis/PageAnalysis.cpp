@@ -482,6 +482,14 @@ Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
     return result;
 }
 
+void NoteStatus(Analysis &analysis, long status)
+{
+    if (status < 400)
+        return;
+    analysis.errorStatus = status;
+    analysis.hollow = analysis.hollow || analysis.found;
+}
+
 QString ContextName(Context context)
 {
     switch (context) {
@@ -551,6 +559,8 @@ QString Describe(const Analysis &analysis)
             where += QStringLiteral(" (best of %1 places)").arg(analysis.occurrences);
         lines << where + u'.';
     }
+    if (analysis.errorStatus != 0)
+        lines << QStringLiteral("The page answered %1, an error.").arg(analysis.errorStatus);
     if (!analysis.robots.isEmpty())
         lines << QStringLiteral("Page tells search engines: %1.").arg(analysis.robots.join(u", "));
     if (analysis.hollow)

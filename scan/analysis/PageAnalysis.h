@@ -50,7 +50,9 @@ struct Analysis {
     bool noindex = false;      // the page asks not to be indexed (meta or header)
     bool nofollow = false;     // the page asks that its links not be followed
     bool hollow = false;       // found, but only in a comment, a script, style or noscript, a
-                               // flagged link's href, or on a noindex or nofollow page
+                               // flagged link's href, or on a noindex or nofollow page, or on
+                               // an error page (see NoteStatus)
+    long errorStatus = 0;      // the HTTP status of a page that answered with an error, else 0
     bool gaveUp = false;       // the markup was too large or too deeply nested to parse within
                                // the limits; the context is then None and only the header
                                // directives are known
@@ -69,6 +71,10 @@ struct Limits {
 // An empty term is found at 0 of any non-empty source, in no particular place (context None).
 Analysis Analyse(QStringView source, QStringView term, const Headers &headers = {},
                  const Limits &limits = {});
+
+// Search engines do not index a page that answers with an error status (400 or more): a match
+// on it is hollow, whatever its place.
+void NoteStatus(Analysis &analysis, long status);
 
 // Stable one-word names for output: "link-href", "flagged-link-href", "link-text", "text",
 // "attribute", "script", "comment", "markup".

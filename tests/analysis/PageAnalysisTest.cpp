@@ -496,6 +496,57 @@ TEST(Edges, TermIsTheWholePage)
     EXPECT_EQ(result.element, "body");
 }
 
+// --- Error status ---------------------------------------------------------------------------
+
+struct StatusCase {
+    const char *name;
+    QString page;
+    long status;
+    bool hollow;
+    long errorStatus;
+};
+
+void PrintTo(const StatusCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class NoteStatusTest : public testing::TestWithParam<StatusCase>
+{
+};
+
+TEST_P(NoteStatusTest, AnErrorPageMakesAMatchHollow)
+{
+    const StatusCase &c = GetParam();
+    PageAnalysis::Analysis analysis = Analyse(c.page, Site);
+    const Context context = analysis.context;
+    PageAnalysis::NoteStatus(analysis, c.status);
+    EXPECT_EQ(analysis.hollow, c.hollow);
+    EXPECT_EQ(analysis.errorStatus, c.errorStatus);
+    EXPECT_EQ(analysis.context, context) << "where the match sits does not change";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, NoteStatusTest,
+    testing::Values(StatusCase{"CleanLinkOn200", "<a href=//mysite.example>x</a>", 200, false, 0},
+                    StatusCase{"CleanLinkOn399", "<a href=//mysite.example>x</a>", 399, false, 0},
+                    StatusCase{"CleanLinkOn400", "<a href=//mysite.example>x</a>", 400, true, 400},
+                    StatusCase{"CleanLinkOn404", "<a href=//mysite.example>x</a>", 404, true, 404},
+                    StatusCase{"CleanLinkOn503", "<a href=//mysite.example>x</a>", 503, true, 503},
+                    StatusCase{"CommentOn200", "<!--mysite.example-->", 200, true, 0},
+                    StatusCase{"NoStatus", "<a href=//mysite.example>x</a>", 0, false, 0},
+                    StatusCase{"NotFoundOn404", "<p>nothing", 404, false, 404}),
+    [](const testing::TestParamInfo<StatusCase> &info) { return CaseName(info.param.name); });
+
+TEST(NoteStatus, DescribeTellsTheStatus)
+{
+    PageAnalysis::Analysis analysis = Analyse(QStringLiteral("<a href=//mysite.example>x</a>"), Site);
+    PageAnalysis::NoteStatus(analysis, 404);
+    EXPECT_EQ(PageAnalysis::Describe(analysis),
+              QStringLiteral("Found in the address of a link.\nThe page answered 404, an error.\nSearch engines will "
+                             "not count this match."));
+}
+
 // --- Describe -------------------------------------------------------------------------------
 
 struct DescribeCase {

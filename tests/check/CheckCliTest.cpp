@@ -576,6 +576,34 @@ TEST_F(Formats, CsvReadsBackAsTheJsonSays)
     }
 }
 
+// A match on a page that answered 404 is ok but hollow, in both formats; the other ok pages
+// here are plain links.
+TEST_F(Formats, ErrorPageMatchIsHollow)
+{
+    const RunResult json = run({"--sites", utf8(path_), "--format", "json"});
+    const RunResult csv = run({"--sites", utf8(path_), "--format", "csv"});
+    const nlohmann::json doc = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << json.out;
+    CsvRows rows;
+    std::string error;
+    ASSERT_TRUE(ReadCsv(csv.out, rows, &error)) << error;
+    ASSERT_EQ(rows.size(), std::size_t(sites_.size()) + 1);
+    const auto column = std::find(rows[0].begin(), rows[0].end(), "hollow") - rows[0].begin();
+    ASSERT_LT(std::size_t(column), rows[0].size());
+    const std::vector<Expected> want = expected();
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        if (std::string(want[i].status) != "ok")
+            continue;
+        const bool errorPage = want[i].http == 404;
+        SCOPED_TRACE(doc["sites"][i].dump());
+        EXPECT_EQ(doc["sites"][i]["status"], "ok");
+        EXPECT_EQ(doc["sites"][i]["hollow"], errorPage);
+        EXPECT_EQ(rows[i + 1][std::size_t(column)], errorPage ? "true" : "false");
+    }
+    EXPECT_EQ(doc["summary"]["hollow"], 1);
+    EXPECT_EQ(doc["summary"]["verified"], 4);
+}
+
 TEST_F(Formats, TextLeavesOutTheEmptyPage)
 {
     const RunResult r = run({"--sites", utf8(path_)});
@@ -669,6 +697,7 @@ INSTANTIATE_TEST_SUITE_P(
                         ExitCase{"strict_meta_noindex", {"/ok", "/noindex"}, {"--strict"}, 1},
                         ExitCase{"strict_header_noindex", {"/xrobots"}, {"--strict", "--format", "csv"}, 1},
                         ExitCase{"strict_script", {"/script"}, {"--strict", "--format", "json"}, 1},
+                        ExitCase{"strict_error_page", {"/ok", "/gone"}, {"--strict"}, 1},
                         ExitCase{"strict_named_clean_site", {"/ok", "/comment"}, {"--strict", "--site", "/ok"}, 0}),
         [](const auto &info) { return std::string(info.param.label); });
 
