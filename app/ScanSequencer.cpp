@@ -1,12 +1,15 @@
 // The main window's scan: a full scan walks the site names from the selected one to the last,
 // a single-site scan checks the selected one. Each site passes a fetch step and a search step,
-// each 500 ms after the one before; the timers are used one shot at a time.
+// each 500 ms after the one before; the timers are used one shot at a time. The fetch step
+// only starts the download: the search step is armed when the page is in, and the window
+// answers the user meanwhile.
 #include "frmMain.h"
 
 #include "Feedback.h"
 #include "FindIt.h"
 #include "GetSource.h"
 #include "PageAnalysis.h"
+#include "PageFetcher.h"
 #include "ResultLine.h"
 
 #include <QLabel>
@@ -17,6 +20,9 @@
 #include <QTextBlock>
 #include <QIcon>
 #include <QTimer>
+#include <QToolTip>
+
+#include <utility>
 
 namespace {
 // What the transfer told about a page, for the tool tip of its result line.
@@ -30,6 +36,16 @@ QString FetchDetails(const GetSource::Page &page)
     if (!page.error.isEmpty())
         lines << QStringLiteral("Problem: %1").arg(page.error);
     return lines.join(u'\n');
+}
+
+// Sites that turn programs away answer so; the page may still open for a person in a browser.
+QString RefusalHint(long status)
+{
+    if (status != 401 && status != 403 && status != 429 && status != 503)
+        return {};
+    return QStringLiteral("\nThe site may refuse automated requests (it answered %1): open the page in the browser "
+                          "to check it.")
+            .arg(status);
 }
 
 // Our own picture: the desktop's icon theme may have no warning icon at all.
@@ -55,7 +71,24 @@ bool frmMain::IsLastSite() const
 
 bool frmMain::ScanPending() const
 {
-    return tmrScan->isActive() || tmrSearch->isActive() || tmrScan2->isActive() || tmrSearch2->isActive();
+    return tmrScan->isActive() || tmrSearch->isActive() || tmrScan2->isActive() || tmrSearch2->isActive()
+            || pageFetch->busy();
+}
+
+bool frmMain::FullScanRunning() const
+{
+    return tmrScan->isActive() || tmrSearch->isActive() || (pageFetch->busy() && fetchSearch_ == tmrSearch);
+}
+
+bool frmMain::ListLockedByScan(QPushButton *command)
+{
+    // A site added or removed under a running scan would shift the sites it walks.
+    if (!ScanPending())
+        return false;
+    Feedback::Beep();
+    QToolTip::showText(command->mapToGlobal(QPoint(0, command->height())),
+                       QStringLiteral("The site list cannot be changed while a scan runs."), command);
+    return true;
 }
 
 void frmMain::SetStatus(const QString &caption)
@@ -80,6 +113,7 @@ void frmMain::cmdStart_Click()
     }
     if (lstNames->count() == 0)
         return;
+    scanned_.clear();
     BeginSite();
 }
 
@@ -96,6 +130,7 @@ void frmMain::cmdAgain_Click()
     }
     if (lstResults->count() == 0 || lstNames->count() == 0)
         return;
+    scanned_.clear();
     SelectName(0);
     lstResults->clear();
     txtCount->setText(QString());
@@ -109,9 +144,14 @@ void frmMain::cmdSkip_Click()
         cmdSkip->setEnabled(false);
         return;
     }
-    AddResult(ResultLine::Skipped, SelectedText(lstUrl));
-    // Selecting the next site moves a pending step of the scan on to it.
-    SelectName(lstNames->currentRow() + 1);
+    // A site the running scan has already checked keeps its one line.
+    const int position = lstNames->currentRow();
+    if (!FullScanRunning() || !scanned_.contains(position))
+        AddResult(ResultLine::Skipped, SelectedText(lstUrl));
+    scanned_.insert(position);
+    // Selecting the next site moves a pending step of the scan on to it, and drops a download
+    // under way.
+    SelectName(position + 1);
 }
 
 void frmMain::lstNames_DblClick()
@@ -137,17 +177,59 @@ void frmMain::FetchStep(QTimer *own, QTimer *search)
     own->stop();
     if (lstNames->count() == 0)
         return;
+    if (own == tmrScan && !PassOverScanned()) {
+        FinishScan();
+        return;
+    }
     txtSource->clear();
     pageSource_.clear();
     fetchedUrl_ = SelectedText(lstUrl);
-    GetSource::Page page = GetSource::Fetch(fetchedUrl_);
+    fetchSearch_ = search;
+    pageFetch->start(fetchedUrl_);
+}
+
+void frmMain::PageFetched(const GetSource::Page &page)
+{
+    QTimer *search = std::exchange(fetchSearch_, nullptr);
     fetchDetails_ = FetchDetails(page);
-    fetchHeaders_ = std::move(page.headers);
-    pageSource_ = std::move(page.text);
-    if (!page.opened)
-        AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_);
+    fetchHeaders_ = page.headers;
+    fetchStatus_ = page.status;
+    pageSource_ = page.text;
+    if (!page.opened) {
+        AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status));
+        if (search == tmrSearch)
+            scanned_.insert(lstNames->currentRow());
+    }
     txtSource->setPlainText(pageSource_);
     search->start();
+}
+
+void frmMain::RefetchSelected()
+{
+    // The page under way belongs to the site just left: it is dropped, and the chain fetches
+    // the selected site afresh.
+    QTimer *search = std::exchange(fetchSearch_, nullptr);
+    pageFetch->cancel();
+    if (search == tmrSearch)
+        BeginSite();
+    else
+        lstNames_DblClick();
+}
+
+bool frmMain::PassOverScanned()
+{
+    // The selection may have been moved back to a site this scan has checked: the scan goes on
+    // with the first one after it that it has not. False when none is left.
+    int position = lstNames->currentRow();
+    while (scanned_.contains(position))
+        ++position;
+    if (position >= lstNames->count())
+        return false;
+    if (position != lstNames->currentRow()) {
+        SelectName(position);
+        SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    }
+    return true;
 }
 
 void frmMain::tmrScan_Timer()
@@ -163,6 +245,8 @@ void frmMain::tmrScan2_Timer()
 void frmMain::SearchStep(QTimer *own)
 {
     own->stop();
+    if (own == tmrSearch)
+        scanned_.insert(lstNames->currentRow());
     FindTerm(pageSource_, SelectedText(lstSearch));
     // The match is marked in the page box without taking the keyboard focus from the user.
     QTextCursor cursor(txtSource->document());
@@ -180,6 +264,11 @@ void frmMain::tmrSearch_Timer()
         BeginSite();
         return;
     }
+    FinishScan();
+}
+
+void frmMain::FinishScan()
+{
     SetStatus(QStringLiteral("Finished . . .%1 out of %2 verified").arg(txtCount->text()).arg(lstNames->count()));
     lblManual->show();
     lblScan1->show();
@@ -200,7 +289,8 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         return;
     case FindIt::Outcome::Found: {
         // The verdict stands as it is; the analysis only tells whether the link really counts.
-        const PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_);
+        PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_);
+        PageAnalysis::NoteStatus(analysis, fetchStatus_);
         QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
         if (analysis.hollow)
@@ -209,7 +299,7 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         return;
     }
     case FindIt::Outcome::NotFound:
-        AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_);
+        AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_ + RefusalHint(fetchStatus_));
         return;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "Feedback.h"
 #include "Module1.h"
+#include "PageFetcher.h"
 #include "SitesFile.h"
 
 #include <QLabel>
@@ -88,11 +89,15 @@ void frmMain::lstNames_Click()
         lstNames_DblClick();
     } else if (tmrScan->isActive()) {
         SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    } else if (pageFetch->busy()) {
+        RefetchSelected();
     }
 }
 
 void frmMain::Command1_Click()
 {
+    if (ListLockedByScan(Command1))
+        return;
     if (Module1::SiteCount() >= SitesFile::MaxSites) {
         Feedback::Beep();
         return;
@@ -106,6 +111,8 @@ void frmMain::Command1_Click()
 
 void frmMain::Command2_Click()
 {
+    if (ListLockedByScan(Command2))
+        return;
     if (Module1::SiteCount() == 0) {
         Feedback::Beep();
         return;
@@ -119,6 +126,8 @@ void frmMain::Command2_Click()
 
 void frmMain::Command3_Click()
 {
+    if (ListLockedByScan(Command3))
+        return;
     StoreRecord();
     if (const QString error = Module1::SaveSites(); !error.isEmpty())
         Feedback::Message(this, error);

@@ -4,6 +4,7 @@
 #include "Feedback.h"
 #include "MainLayout.h"
 #include "Module1.h"
+#include "PageFetcher.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -223,6 +224,8 @@ void frmMain::createTimers()
     tmrSearch = findChild<QTimer *>(QStringLiteral("tmrSearch"));
     tmrScan2 = findChild<QTimer *>(QStringLiteral("tmrScan2"));
     tmrSearch2 = findChild<QTimer *>(QStringLiteral("tmrSearch2"));
+    pageFetch = new PageFetcher(this);
+    pageFetch->setObjectName(QStringLiteral("pageFetch"));
 }
 
 void frmMain::connectHandlers()
@@ -252,6 +255,7 @@ void frmMain::connectHandlers()
     connect(tmrSearch, &QTimer::timeout, this, &frmMain::tmrSearch_Timer);
     connect(tmrScan2, &QTimer::timeout, this, &frmMain::tmrScan2_Timer);
     connect(tmrSearch2, &QTimer::timeout, this, &frmMain::tmrSearch2_Timer);
+    connect(pageFetch, &PageFetcher::pageFetched, this, &frmMain::PageFetched);
 
     connect(lstResults, &QListWidget::doubleClicked, this, &frmMain::lstResults_DblClick);
     lstNames->installEventFilter(this);
@@ -308,6 +312,7 @@ void frmMain::Form_Unload()
     unloaded_ = true;
     for (QTimer *timer : {tmrScan, tmrSearch, tmrScan2, tmrSearch2})
         timer->stop();
+    pageFetch->cancel();
     StoreRecord();
     if (const QString error = Module1::SaveSites(); !error.isEmpty())
         Feedback::Message(this, error);

@@ -3,8 +3,14 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
+#include <QSet>
 #include <QString>
 
+namespace GetSource {
+struct Page;
+}
+
+class PageFetcher;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -83,8 +89,14 @@ private:
     void SelectName(int position);
     bool IsLastSite() const;
     bool ScanPending() const;
+    bool FullScanRunning() const;
+    bool ListLockedByScan(QPushButton *command);
     void BeginSite();
     void FetchStep(QTimer *own, QTimer *search);
+    void PageFetched(const GetSource::Page &page);
+    void RefetchSelected();
+    bool PassOverScanned();
+    void FinishScan();
     void SearchStep(QTimer *own);
     void FindTerm(const QString &page, const QString &term);
     QListWidgetItem *AddResult(const QString &status, const QString &url, const QString &details = {});
@@ -108,6 +120,8 @@ private:
     QTimer *tmrScan = nullptr, *tmrSearch = nullptr, *tmrScan2 = nullptr, *tmrSearch2 = nullptr;
     QAction *mnuAdd = nullptr, *mnuScan = nullptr, *mnuExit = nullptr, *mnuContents = nullptr,
             *mnuAboutLink = nullptr;
+    // The download of a fetch step; the window goes on answering meanwhile.
+    PageFetcher *pageFetch = nullptr;
 
     bool unloaded_ = false;
     // The page the last fetch step downloaded, exactly as decoded (the page box may show it
@@ -117,4 +131,9 @@ private:
     QString fetchedUrl_;
     QString fetchDetails_;
     QList<QPair<QByteArray, QByteArray>> fetchHeaders_;
+    long fetchStatus_ = 0;
+    // The search step the running download arms when its page is in.
+    QTimer *fetchSearch_ = nullptr;
+    // The sites this full scan has written a line for: none is checked twice in one scan.
+    QSet<int> scanned_;
 };

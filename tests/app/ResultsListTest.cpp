@@ -1,4 +1,5 @@
 #include "HttpServer.h"
+#include "PageFetcher.h"
 #include "WindowFixture.h"
 
 #include <QTimer>
@@ -34,10 +35,13 @@ protected:
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 15000
-               && std::any_of(std::begin(timers), std::end(timers),
-                              [this](const char *t) { return find<QTimer>(t)->isActive(); }))
+               && (downloading()
+                   || std::any_of(std::begin(timers), std::end(timers),
+                                  [this](const char *t) { return find<QTimer>(t)->isActive(); })))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+
+    bool downloading() const { return find<PageFetcher>("pageFetch")->busy(); }
 
     void selectLine(int position)
     {
@@ -130,7 +134,7 @@ TEST_F(ResultsList, ClickingALineDuringAScanDoesNotRedirectTheScan)
         auto *timer = find<QTimer>(name);
         ASSERT_TRUE(timer->isActive()) << name;
         timer->setInterval(0);
-        while (timer->isActive())
+        while (timer->isActive() || downloading())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         timer->setInterval(3600000);
     };

@@ -1,112 +1,13 @@
-#include "HttpServer.h"
 #include "RawServer.h"
-#include "WindowFixture.h"
+#include "ScanFixture.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
-
-#include <functional>
+#include <QToolTip>
 
 namespace {
 
-using TestSupport::HttpServer;
 using TestSupport::RawServer;
-
-const char *const Timers[] = {"tmrScan", "tmrSearch", "tmrScan2", "tmrSearch2"};
-
-// Scans against pages served on 127.0.0.1. The steps either run by themselves a few
-// milliseconds apart, or wait until the test fires them one by one.
-class Scan : public WindowTest
-{
-protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        ASSERT_TRUE(server.running());
-        server.route(QStringLiteral("/a"), "<html><body><a href=\"http://MY.example/\">me</a></body></html>");
-        server.route(QStringLiteral("/b"), "<html><body>nothing for you here</body></html>");
-        server.route(QStringLiteral("/c"), "<p>my.example is at the very end: my.example</p>");
-        server.route(QStringLiteral("/gone"), "<h1>Not Found</h1> my.example", 404);
-    }
-
-    QByteArray site(const char *name, const QString &url, const char *term = "my.example")
-    {
-        return '"' + QByteArray(name) + "\"\r\n\"" + url.toUtf8() + "\"\r\n\"" + QByteArray(term) + "\"\r\n";
-    }
-
-    frmMain *startWith(const QList<QByteArray> &records, int interval = 5)
-    {
-        QByteArray bytes = QByteArray::number(records.size()) + ",1\r\n";
-        for (const QByteArray &record : records)
-            bytes += record;
-        writeSites(bytes);
-        start();
-        for (const char *timer : Timers)
-            find<QTimer>(timer)->setInterval(interval);
-        return window.get();
-    }
-
-    frmMain *startThree(int interval = 5)
-    {
-        return startWith({site("Alpha", server.url(QStringLiteral("/a"))), site("Beta", server.url(QStringLiteral("/b"))),
-                          site("Gamma", server.url(QStringLiteral("/c")))},
-                         interval);
-    }
-
-    bool pending() const
-    {
-        return std::any_of(std::begin(Timers), std::end(Timers), [this](const char *t) { return find<QTimer>(t)->isActive(); });
-    }
-
-    // Runs the event loop until done() holds, noting every status caption on the way.
-    bool waitFor(const std::function<bool()> &done, int ms = 15000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            const QString caption = text("lblResults");
-            if (captions.isEmpty() || captions.back() != caption)
-                captions << caption;
-        }
-        return true;
-    }
-
-    bool waitIdle() { return waitFor([this] { return !pending(); }); }
-
-    // Runs one armed step now.
-    void fire(const char *name)
-    {
-        auto *timer = find<QTimer>(name);
-        ASSERT_TRUE(timer->isActive()) << name;
-        const int interval = timer->interval();
-        timer->setInterval(0);
-        ASSERT_TRUE(waitFor([timer] { return !timer->isActive(); }));
-        timer->setInterval(interval);
-    }
-
-    // The fetch and the search of the site the scan is on.
-    void scanNextSite()
-    {
-        fire("tmrScan");
-        fire("tmrSearch");
-    }
-
-    void doubleClickName(int position)
-    {
-        auto *list = find<QListWidget>("lstNames");
-        const QRect rect = list->visualItemRect(list->item(position));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
-    void pressEnter(const char *list) { QTest::keyClick(find<QListWidget>(list), Qt::Key_Return); }
-
-    HttpServer server;
-    QStringList captions;
-};
 
 TEST_F(Scan, WithNoSitesNothingStarts)
 {
@@ -425,6 +326,157 @@ TEST_F(Scan, OtherLinesCarryWhatIsKnownAndNoWarning)
         EXPECT_TRUE(list->item(i)->icon().pixmap(16, 16).isNull());
     EXPECT_TRUE(list->item(0)->toolTip().contains(QStringLiteral("Status: 200")));
     EXPECT_TRUE(list->item(1)->toolTip().contains(QStringLiteral("Problem:"))) << list->item(1)->toolTip().toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// A match on a page that answered with an error keeps its verdict but does not count; a
+// failure from a site that turns programs away says to try the browser.
+struct StatusCase {
+    const char *name;
+    int status;
+    const char *body;
+    const char *line;
+    bool warned;
+    const char *told;    // in the tool tip
+    bool refusalHint;
+};
+
+class ScanStatus : public Scan, public testing::WithParamInterface<StatusCase> { };
+
+TEST_P(ScanStatus, MarksErrorPagesAndRefusals)
+{
+    const StatusCase &c = GetParam();
+    server.route(QStringLiteral("/page"), c.body, c.status);
+    startWith({site("Partner", server.url(QStringLiteral("/page")))});
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(items("lstResults"), QStringList{QStringLiteral("Partner\t") + QString::fromLatin1(c.line)});
+    const QListWidgetItem *line = find<QListWidget>("lstResults")->item(0);
+    const QString tip = line->toolTip();
+    EXPECT_EQ(!line->icon().pixmap(16, 16).isNull(), c.warned);
+    EXPECT_TRUE(tip.contains(QString::fromLatin1(c.told), Qt::CaseInsensitive)) << tip.toStdString();
+    EXPECT_EQ(tip.contains(QStringLiteral("refuse automated requests")), c.refusalHint) << tip.toStdString();
+    EXPECT_EQ(tip.contains(QStringLiteral("open the page in the browser")), c.refusalHint) << tip.toStdString();
+}
+
+const char LinkPage[] = "<a href=\"https://my.example/\">us</a>";
+const char OtherPage[] = "<p>Access denied</p>";
+
+INSTANTIATE_TEST_SUITE_P(
+        Pages, ScanStatus,
+        testing::Values(StatusCase{"MatchOn200", 200, LinkPage, "  --> OK", false, "Status: 200", false},
+                        StatusCase{"MatchOn404", 404, LinkPage, "  --> OK", true, "the page answered 404", false},
+                        StatusCase{"MatchOn500", 500, LinkPage, "  --> OK", true, "the page answered 500", false},
+                        StatusCase{"MatchOn403", 403, LinkPage, "  --> OK", true, "the page answered 403", false},
+                        StatusCase{"NoMatchOn401", 401, OtherPage, "  --> Search Term Not Found", false, "Status: 401", true},
+                        StatusCase{"NoMatchOn403", 403, OtherPage, "  --> Search Term Not Found", false, "it answered 403", true},
+                        StatusCase{"NoMatchOn429", 429, OtherPage, "  --> Search Term Not Found", false, "it answered 429", true},
+                        StatusCase{"NoMatchOn503", 503, OtherPage, "  --> Search Term Not Found", false, "it answered 503", true},
+                        StatusCase{"NoMatchOn404", 404, OtherPage, "  --> Search Term Not Found", false, "Status: 404", false},
+                        StatusCase{"NoMatchOn200", 200, OtherPage, "  --> Search Term Not Found", false, "Status: 200", false}),
+        [](const testing::TestParamInfo<StatusCase> &info) { return std::string(info.param.name); });
+
+// The editor's Add, Delete and Save would shift the sites a running scan walks: they are
+// refused, with a beep and a hint at the button, until the scan ends.
+struct ListEdit {
+    const char *name;
+    const char *command;
+    bool searchPending; // else the fetch is
+};
+
+class ListEditDuringScan : public Scan, public testing::WithParamInterface<ListEdit> { };
+
+TEST_P(ListEditDuringScan, IsRefusedAndEverySiteIsCheckedOnce)
+{
+    const ListEdit &edit = GetParam();
+    startWith({site("Alpha", server.url(QStringLiteral("/a"))), site("Beta", server.url(QStringLiteral("/b"))),
+               site("Gamma", server.url(QStringLiteral("/c"))), site("Delta", server.url(QStringLiteral("/a")))},
+              3600000);
+    click("cmdStart");
+    scanNextSite(); // Alpha
+    if (edit.searchPending)
+        fire("tmrScan");
+    click("cmdAdd");
+    const QStringList names = items("lstNames");
+    const QByteArray file = sitesFile();
+    click(edit.command);
+    EXPECT_EQ(feedback.beeps, 1);
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("while a scan runs"))) << QToolTip::text().toStdString();
+    EXPECT_EQ(items("lstNames"), names);
+    EXPECT_EQ(Module1::SiteCount(), 4);
+    EXPECT_EQ(sitesFile(), file);
+    if (!edit.searchPending)
+        fire("tmrScan");
+    fire("tmrSearch");
+    scanNextSite();
+    scanNextSite();
+    EXPECT_FALSE(pending());
+    EXPECT_EQ(items("lstResults"), (QStringList{"Alpha\t  --> OK", "Beta\t  --> Search Term Not Found",
+                                                "Gamma\t  --> OK", "Delta\t  --> OK"}));
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Finished . . .3 out of 4 verified"));
+    // Once the scan is over the list is the user's again.
+    click(edit.command);
+    EXPECT_EQ(feedback.beeps, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Commands, ListEditDuringScan,
+        testing::Values(ListEdit{"AddBeforeTheFetch", "Command1", false}, ListEdit{"DeleteBeforeTheFetch", "Command2", false},
+                        ListEdit{"SaveBeforeTheFetch", "Command3", false}, ListEdit{"AddBeforeTheSearch", "Command1", true},
+                        ListEdit{"DeleteBeforeTheSearch", "Command2", true}, ListEdit{"SaveBeforeTheSearch", "Command3", true}),
+        [](const testing::TestParamInfo<ListEdit> &info) { return std::string(info.param.name); });
+
+// Moving the selection back to a site the scan has checked does not check it again: the scan
+// goes on with the first site it has not checked.
+class SelectionMovedBack : public Scan, public testing::WithParamInterface<bool> { };
+
+TEST_P(SelectionMovedBack, ChecksNoSiteTwiceAndCountsNoMoreThanItChecked)
+{
+    startWith({site("Alpha", server.url(QStringLiteral("/a"))), site("Beta", server.url(QStringLiteral("/c"))),
+               site("Gamma", server.url(QStringLiteral("/a")))},
+              3600000);
+    click("cmdStart");
+    scanNextSite();
+    scanNextSite();
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Scanning Gamma . . . ."));
+    if (GetParam()) {
+        click("cmdAdd");
+        click("cmdNext"); // the editor's second record: Beta
+    } else {
+        find<QListWidget>("lstNames")->setCurrentRow(0);
+    }
+    EXPECT_NE(row("lstNames"), 2);
+    click("cmdSkip"); // on a site already checked: no second line
+    scanNextSite();
+    EXPECT_FALSE(pending());
+    EXPECT_EQ(items("lstResults"), (QStringList{"Alpha\t  --> OK", "Beta\t  --> OK", "Gamma\t  --> OK"}));
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Finished . . .3 out of 3 verified"));
+    EXPECT_EQ(server.hits(QStringLiteral("/a")), 2);
+    EXPECT_EQ(server.hits(QStringLiteral("/c")), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(ListOrEditor, SelectionMovedBack, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool> &info) { return info.param ? "NextInTheEditor" : "ClickInTheList"; });
+
+TEST_F(Scan, ASiteLeftWithItsLineIsNotFetchedAgain)
+{
+    startWith({site("Alpha", server.url(QStringLiteral("/a"))), site("Beta", server.url(QStringLiteral("/b"))),
+               site("Dead", QStringLiteral("http://127.0.0.1:%1/").arg(RawServer::UnusedPort()))},
+              3600000);
+    click("cmdStart");
+    find<QListWidget>("lstNames")->setCurrentRow(2);
+    fire("tmrScan"); // Dead: its line is written by the fetch
+    find<QListWidget>("lstNames")->setCurrentRow(1);
+    scanNextSite(); // Beta; Dead comes next, and is already done
+    fire("tmrScan");
+    EXPECT_FALSE(pending());
+    EXPECT_EQ(items("lstResults"), (QStringList{"Dead\t  --> Page Not Found", "Beta\t  --> Search Term Not Found"}));
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Finished . . . out of 3 verified"));
+    EXPECT_TRUE(find("cmdAgain")->isVisible());
+    EXPECT_EQ(server.hits(QStringLiteral("/a")), 0);
 }
 
 } // namespace
