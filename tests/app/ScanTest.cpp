@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <ostream>
+
 namespace {
 
 using TestSupport::RawServer;
@@ -344,6 +346,11 @@ struct StatusCase {
     bool refusalHint;
 };
 
+void PrintTo(const StatusCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ScanStatus : public Scan, public testing::WithParamInterface<StatusCase> { };
 
 TEST_P(ScanStatus, MarksErrorPagesAndRefusals)
@@ -386,6 +393,11 @@ struct ListEdit {
     const char *command;
     bool searchPending; // else the fetch is
 };
+
+void PrintTo(const ListEdit &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 class ListEditDuringScan : public Scan, public testing::WithParamInterface<ListEdit> { };
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using SiteVerdict::Status;
 
 namespace {
@@ -148,6 +150,11 @@ struct ErrorStatusCase {
     long status;
     bool hollow;
 };
+
+void PrintTo(const ErrorStatusCase &c, std::ostream *out)
+{
+    *out << c.label;
+}
 
 class AnalyseErrorStatus : public testing::TestWithParam<ErrorStatusCase> { };
 

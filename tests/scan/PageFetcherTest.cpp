@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <thread>
 
 namespace {
@@ -45,6 +46,11 @@ struct CancelCase {
     RawServer::Mode mode;
     const char *reply;
 };
+
+void PrintTo(const CancelCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 class CancelTransfer : public testing::TestWithParam<CancelCase> { };
 
