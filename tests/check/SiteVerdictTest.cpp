@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 using SiteVerdict::Status;
 
 namespace {
@@ -143,44 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
                             false, false},
                 AnalyseCase{"empty_is_left_alone", "", nullptr, true, Status::Empty, nullptr, false, false}),
         [](const auto &info) { return std::string(info.param.label); });
-
-// A page that answered with an error keeps its verdict, but its match is hollow.
-struct ErrorStatusCase {
-    const char *label;
-    long status;
-    bool hollow;
-};
-
-void PrintTo(const ErrorStatusCase &c, std::ostream *out)
-{
-    *out << c.label;
-}
-
-class AnalyseErrorStatus : public testing::TestWithParam<ErrorStatusCase> { };
-
-TEST_P(AnalyseErrorStatus, MakesTheMatchHollow)
-{
-    const ErrorStatusCase &c = GetParam();
-    GetSource::Page page;
-    page.opened = true;
-    page.text = QStringLiteral("<a href=\"http://my-site.example/\">me</a>");
-    page.status = c.status;
-    const QString term = QStringLiteral("my-site.example");
-    SiteVerdict::SiteResult r = SiteVerdict::Judge(page, term);
-    SiteVerdict::Analyse(r, page.text, page.headers, term, true);
-    EXPECT_EQ(r.status, Status::Ok);
-    ASSERT_TRUE(r.analysis.has_value());
-    EXPECT_EQ(r.analysis->hollow, c.hollow);
-    EXPECT_EQ(r.verified, !c.hollow);
-}
-
-INSTANTIATE_TEST_SUITE_P(Statuses, AnalyseErrorStatus,
-                         testing::Values(ErrorStatusCase{"ok_200", 200, false}, ErrorStatusCase{"redirect_301", 301, false},
-                                         ErrorStatusCase{"bad_request_400", 400, true},
-                                         ErrorStatusCase{"forbidden_403", 403, true},
-                                         ErrorStatusCase{"not_found_404", 404, true},
-                                         ErrorStatusCase{"server_error_500", 500, true}),
-                         [](const auto &info) { return std::string(info.param.label); });
 
 TEST(SiteVerdict, StatusTextsAreTheWindows)
 {
