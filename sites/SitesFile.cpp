@@ -119,12 +119,17 @@ public:
         return (*this)(single);
     }
 
-    // The start of an item, for a message.
+    // The start of an item, for a message; control characters, which a terminal would obey,
+    // show as replacement characters.
     QString quote(QByteArrayView bytes) const
     {
         constexpr qsizetype Shown = 40;
         // Enough bytes for Shown characters in any encoding.
-        return (*this)(bytes.first(qMin(bytes.size(), 4 * Shown))).trimmed().left(Shown);
+        QString text = (*this)(bytes.first(qMin(bytes.size(), 4 * Shown))).trimmed().left(Shown);
+        for (QChar &c : text)
+            if (c.category() == QChar::Other_Control)
+                c = QChar::ReplacementCharacter;
+        return text;
     }
 
 private:

@@ -167,6 +167,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 "the rest is not read"}),
         [](const testing::TestParamInfo<Surplus> &info) { return std::string(info.param.name); });
 
+TEST(SitesFileDecode, ControlCharactersAreNotQuotedIntoTheMessage)
+{
+    const SitesFile::Decoded decoded = SitesFile::Decode(QByteArray("\x1b[2J\0\x07,1\r\n", 9));
+    EXPECT_EQ(decoded.error, QStringLiteral("the first line should begin with the number of sites, not \u201c\uFFFD[2J\uFFFD\uFFFD\u201d"));
+}
+
 TEST(SitesFileDecode, BlankLinesAfterTheLastRecordAreNoSurplus)
 {
     const SitesFile::Decoded decoded = SitesFile::Decode(QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\r\n \t\n"));
