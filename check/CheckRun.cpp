@@ -2,6 +2,7 @@
 
 #include "AnalysisPool.h"
 #include "HostScheduler.h"
+#include "TransferBudget.h"
 
 #include <curl/curl.h>
 
@@ -35,8 +36,8 @@ private:
 
 } // namespace
 
-void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
-                const Progress &progress)
+Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
+                  const Progress &progress)
 {
     const qsizetype total = sites.size();
     std::vector<QString> hosts;
@@ -65,6 +66,8 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
     // Judged pages that wait for room among the analysers.
     std::deque<AnalysisPool::Job> held;
 
+    // Declared before the transfers, which give their room back when they go.
+    TransferBudget budget(settings.memoryBudget, settings.limits.maxBytes);
     std::unordered_map<CURL *, Running> running;
     std::map<qsizetype, SiteVerdict::SiteResult> waitingForDelivery;
     qsizetype nextToDeliver = 0;
@@ -111,8 +114,9 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
     const qsizetype lookAhead = std::max<qsizetype>(1, settings.lookAhead);
     const qsizetype jobs = std::max(1, settings.jobs);
     auto startMore = [&] {
-        // Downloads wait for the analysis to catch up, which bounds the pages held.
-        while (held.empty() && qsizetype(running.size()) < jobs) {
+        // Downloads wait for the analysis to catch up, which bounds the pages held, and for
+        // room in the memory budget.
+        while (held.empty() && qsizetype(running.size()) < jobs && (running.empty() || !budget.crowded())) {
             const qsizetype position = scheduler.next(nextToDeliver + lookAhead);
             if (position < 0)
                 return;
@@ -123,6 +127,7 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
                 judge(position, transfer.Perform());
                 continue;
             }
+            transfer.setBudget(&budget);
             CURL *handle = transfer.handle();
             if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
                 scheduler.finished(position);
@@ -141,6 +146,7 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
             int stillRunning = 0;
             curl_multi_perform(multi.get(), &stillRunning);
             int queued = 0;
+            bool madeRoom = false;
             while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
                 if (message->msg != CURLMSG_DONE)
                     continue;
@@ -153,8 +159,13 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
                 const qsizetype position = it->second.position;
                 GetSource::Page page = it->second.transfer.finish(result, false);
                 running.erase(it);
+                madeRoom = true;
                 scheduler.finished(position);
                 judge(position, std::move(page));
+            }
+            if (madeRoom) {
+                for (auto &entry : running)
+                    entry.second.transfer.resume();
             }
         }
         exchange();
@@ -163,6 +174,7 @@ void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const 
         if (busy())
             curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
     }
+    return {budget.peak(), budget.refusals()};
 }
 
 } // namespace CheckRun

@@ -33,9 +33,19 @@ struct Settings {
     // Pages that wait for an analyser, at most. While pages wait beyond that, no download
     // starts, so pages held for analysis never exceed jobs + analysisQueue + analysers.
     qsizetype analysisQueue = 4;
+    // Bytes that the downloads in flight hold together, at most (TransferBudget); never less
+    // than one page of limits.maxBytes. Downloads wait for room rather than fail.
+    qint64 memoryBudget = 256LL * 1024 * 1024;
 };
 
-void CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
-                const Progress &progress = {});
+struct Totals {
+    // The most bytes the downloads in flight held at one time.
+    qint64 peakBytesInFlight = 0;
+    // How often a download was refused room and paused.
+    qint64 waitsForRoom = 0;
+};
+
+Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
+                  const Progress &progress = {});
 
 } // namespace CheckRun

@@ -38,17 +38,24 @@ int analysers()
     return std::clamp(int(std::thread::hardware_concurrency()), 1, Most);
 }
 
-// Empty on success; the file is opened for reading only.
+// Empty on success; the file is opened for reading only. Sites after the announced ones are
+// not checked, and a warning on standard error says so.
 QString readSites(const QString &path, QList<SiteRecord> &records)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
-    SitesFile::Decoded decoded = SitesFile::Decode(bytes);
-    if (!decoded.error.isEmpty())
+    SitesFile::Decoded decoded;
+    {
+        QByteArray bytes;
+        if (const QString error = SitesFile::ReadWhole(file, bytes); !error.isEmpty())
+            return error;
+        decoded = SitesFile::Decode(bytes);
+    }
+    if (decoded.extraSites > 0)
+        std::cerr << CheckOptions::ProgramName << ": warning: " << path.toStdString() << ": "
+                  << decoded.error.toStdString() << '\n';
+    else if (!decoded.error.isEmpty())
         return decoded.error;
     records = std::move(decoded.records);
     return {};

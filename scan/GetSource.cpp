@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "CurlHolder.h"
+#include "TransferBudget.h"
 #include "WebAddress.h"
 
 #include <QByteArrayView>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 namespace GetSource {
 
@@ -64,6 +66,18 @@ QString DecodePage(const QByteArray &bytes, bool cutShort)
     return CodePage::Decode(bytes);
 }
 
+// curl's C interface ends the address at a NUL, and the other control characters have no
+// place in one: refused, so that no other page than the one named is fetched.
+std::optional<char16_t> ControlCharacterIn(const QString &address)
+{
+    for (const QChar c : address) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            return u;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Limits &DefaultLimits()
@@ -89,10 +103,19 @@ struct PageTransfer::State {
 
     bool started = false;
     bool connecting = true; // between a new socket and the first sign of the server
+    Clock::time_point begun;
     Clock::time_point connectStart;
     Clock::time_point lastActivity;
     curl_off_t lastDownloaded = 0;
     bool idleExpired = false;
+    bool totalExpired = false;
+
+    TransferBudget *budget = nullptr;
+    qint64 charged = 0; // what the budget granted the page
+    bool paused = false;
+    Clock::time_point pausedAt;
+
+    ~State() { release(); }
 
     std::atomic<bool> cancelled{false};
     std::mutex multiLock;
@@ -103,7 +126,29 @@ struct PageTransfer::State {
         if (started)
             return;
         started = true;
-        connectStart = lastActivity = now;
+        begun = connectStart = lastActivity = now;
+    }
+
+    void release()
+    {
+        if (budget && charged > 0)
+            budget->give(this, charged);
+        charged = 0;
+    }
+
+    // Room for `need` bytes of page, granted by the budget; up to twice the room held, so
+    // that the page does not grow by every piece.
+    bool makeRoom(qint64 need)
+    {
+        if (need <= charged)
+            return true;
+        const qint64 generous = qMin(qMax(need, 2 * charged), limits.maxBytes);
+        const qint64 granted = budget->take(this, charged, need - charged, generous - charged);
+        if (granted == 0)
+            return false;
+        charged += granted;
+        page.bytes.reserve(charged);
+        return true;
     }
 
     void heardFromServer(Clock::time_point now)
@@ -117,9 +162,9 @@ struct PageTransfer::State {
     {
         // While a connection is being made the connect time-out applies, not the idle bound;
         // the later deadline only keeps a connection that never reports back from hanging on.
-        if (connecting)
-            return connectStart + limits.connectTimeout + limits.idleTimeout;
-        return lastActivity + limits.idleTimeout;
+        const Clock::time_point idle = connecting ? connectStart + limits.connectTimeout + limits.idleTimeout
+                                                  : lastActivity + limits.idleTimeout;
+        return std::min(idle, begun + limits.totalTimeout);
     }
 
     int pollTimeoutMs() const
@@ -138,6 +183,12 @@ struct PageTransfer::State {
         s->heardFromServer(Clock::now());
         s->responded = true;
         const qint64 room = s->limits.maxBytes - s->page.bytes.size();
+        if (s->budget && !s->makeRoom(s->page.bytes.size() + qMin(static_cast<qint64>(length), room))) {
+            // curl hands the same bytes over again once the transfer goes on.
+            s->paused = true;
+            s->pausedAt = Clock::now();
+            return CURL_WRITEFUNC_PAUSE;
+        }
         if (static_cast<qint64>(length) > room) {
             if (room > 0)
                 s->page.bytes.append(data, room);
@@ -182,8 +233,13 @@ struct PageTransfer::State {
             if (name == "content-length") {
                 bool ok = false;
                 const qint64 announced = value.toLongLong(&ok);
-                if (ok && announced > 0)
-                    s->page.bytes.reserve(qMin(announced, s->limits.maxBytes));
+                if (ok && announced > 0) {
+                    const qint64 expected = qMin(announced, s->limits.maxBytes);
+                    if (s->budget)
+                        s->makeRoom(expected);
+                    else
+                        s->page.bytes.reserve(expected);
+                }
             }
             s->page.headers.append({std::move(name), std::move(value)});
         }
@@ -195,12 +251,19 @@ struct PageTransfer::State {
         auto *s = static_cast<State *>(user);
         if (s->cancelled)
             return 1;
+        // Waiting for room in the budget is no silence of the server.
+        if (s->paused)
+            return 0;
         const auto now = Clock::now();
         s->start(now);
         // Redirect bodies that curl skips reach no write callback but still count here.
         if (downloaded > s->lastDownloaded)
             s->heardFromServer(now);
         s->lastDownloaded = downloaded;
+        if (now >= s->begun + s->limits.totalTimeout) {
+            s->totalExpired = true;
+            return 1;
+        }
         if (now >= s->deadline()) {
             s->idleExpired = true;
             return 1;
@@ -268,7 +331,10 @@ PageTransfer::PageTransfer(const QString &address, const Limits &limits)
 {
     d->limits = limits;
     d->address = address;
-    if (!WebAddress::IsWebAddress(address)) {
+    if (const auto control = ControlCharacterIn(address)) {
+        d->refusal = QStringLiteral("the address holds the control character U+%1")
+                         .arg(QString::number(*control, 16).toUpper().rightJustified(4, u'0'));
+    } else if (!WebAddress::IsWebAddress(address)) {
         d->refusal = QStringLiteral("not an http, https or ftp address");
     } else if (!d->curl.handle()) {
         d->refusal = QStringLiteral("could not set up a transfer");
@@ -307,6 +373,8 @@ Page PageTransfer::finish(CURLcode result, bool decode)
         return page;
     }
     page = std::exchange(s.page, Page{});
+    // The page leaves the transfer, and with it the budget.
+    s.release();
 
     CURL *h = s.curl.handle();
     long status = 0;
@@ -321,8 +389,10 @@ Page PageTransfer::finish(CURLcode result, bool decode)
     if (curl_easy_getinfo(h, CURLINFO_TOTAL_TIME_T, &totalUs) == CURLE_OK)
         page.elapsedMs = totalUs / 1000;
 
-    page.opened = result == CURLE_OK || s.responded;
-    if (s.idleExpired) {
+    page.opened = !s.totalExpired && (result == CURLE_OK || s.responded);
+    if (s.totalExpired) {
+        page.error = QStringLiteral("the transfer took longer than %1 ms").arg(s.limits.totalTimeout.count());
+    } else if (s.idleExpired) {
         page.error = QStringLiteral("no data arrived for %1 ms").arg(s.limits.idleTimeout.count());
     } else if (page.truncated) {
         page.error = QStringLiteral("the page is larger than %1 bytes; the rest was not read")
@@ -381,6 +451,30 @@ void PageTransfer::Cancel()
     const std::lock_guard lock(d->multiLock);
     if (d->multi)
         curl_multi_wakeup(d->multi);
+}
+
+void PageTransfer::setBudget(TransferBudget *budget)
+{
+    if (d)
+        d->budget = budget;
+}
+
+bool PageTransfer::paused() const
+{
+    return d && d->paused;
+}
+
+void PageTransfer::resume()
+{
+    if (!paused())
+        return;
+    State &s = *d;
+    s.paused = false;
+    // The wait for room does not count against the transfer's bounds.
+    const auto now = Clock::now();
+    s.begun += now - s.pausedAt;
+    s.lastActivity = now;
+    curl_easy_pause(s.curl.handle(), CURLPAUSE_CONT);
 }
 
 void DecodeText(Page &page)

@@ -10,6 +10,8 @@
 
 #include <curl/curl.h>
 
+class TransferBudget;
+
 // Downloading one page. A page counts as opened when a response arrived; its status is not
 // checked (an error page is a page like any other).
 namespace GetSource {
@@ -22,6 +24,9 @@ struct Limits {
     std::chrono::milliseconds connectTimeout{60'000};
     // A transfer ends when no byte has arrived for this long.
     std::chrono::milliseconds idleTimeout{30'000};
+    // The whole transfer ends after this long, however steadily bytes arrive; the page then
+    // counts as not opened.
+    std::chrono::milliseconds totalTimeout{120'000};
     // What lies beyond is not kept; the part read is searched.
     qint64 maxBytes = 64LL * 1024 * 1024;
 };
@@ -54,7 +59,8 @@ public:
     PageTransfer &operator=(const PageTransfer &) = delete;
     ~PageTransfer();
 
-    // False when the address was refused before any network use (not http, https or ftp).
+    // False when the address was refused before any network use (not http, https or ftp, or
+    // holding a control character).
     bool valid() const;
     // nullptr when !valid().
     CURL *handle() const;
@@ -65,6 +71,13 @@ public:
     // Ends a Perform() running on another thread at once; safe from any thread, also before
     // Perform() begins.
     void Cancel();
+
+    // The page grows only as far as the budget allows; when it has no room the transfer
+    // pauses until resume(). Set before the transfer starts; the budget outlives it.
+    void setBudget(TransferBudget *budget);
+    bool paused() const;
+    // Goes on after a pause, unless the budget still has no room.
+    void resume();
 
 private:
     struct State;

@@ -54,8 +54,15 @@ QString LoadSites()
         backupPending = true;
         return QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
     }
-    const SitesFile::Decoded decoded = SitesFile::Decode(file.readAll());
-    Sites = decoded.records;
+    // The previous list is let go first: a large file needs the room.
+    Sites.clear();
+    CurrRecord = 0;
+    SitesFile::Decoded decoded;
+    QByteArray bytes;
+    decoded.error = SitesFile::ReadWhole(file, bytes);
+    if (decoded.error.isEmpty())
+        decoded = SitesFile::Decode(bytes);
+    Sites = std::move(decoded.records);
     CurrRecord = decoded.currRecord;
     if (decoded.error.isEmpty())
         return {};

@@ -4,12 +4,15 @@
 # checker's two-per-host limit still allows 16 transfers at once), then tallyweave-check --strict,
 # the same transfers with every match placed in its page's markup. Prints each run's wall time
 # and peak memory (GNU time -v), the ratio of the plain check to curl, and what the analysis adds.
+# Then tallyweave-check --jobs 256 over large pages on 128 loopback hosts, whose peak memory
+# shows the budget that the transfers in flight share.
 #
-#   run.sh [--check PATH] [--sites N] [--rounds R] [--port P] [--keep]
+#   run.sh [--check PATH] [--sites N] [--rounds R] [--large L] [--port P] [--keep]
 #
 #   --check PATH  the tallyweave-check to measure (default: the one of this build tree)
 #   --sites N     pages and sites, one page per site (default 10000, at least 2000)
 #   --rounds R    measured runs of each tool after one warm-up run each (default 3)
+#   --large L     large pages (4 MiB each) checked at --jobs 256 (default 512; 0: none)
 #   --port P      the port nginx listens on (default: the first free one from 18431)
 #   --keep        keep the temporary folder (pages, sites file, configs, logs)
 #
@@ -23,6 +26,9 @@ rounds=3
 port=
 keep=no
 jobs=16
+large=512
+large_jobs=256
+large_bytes=$((4 * 1024 * 1024))
 term="www.tallyweave-partner.example"
 
 while [ $# -gt 0 ]; do
@@ -32,7 +38,8 @@ while [ $# -gt 0 ]; do
         --rounds) rounds=$2; shift 2 ;;
         --port) port=$2; shift 2 ;;
         --keep) keep=yes; shift ;;
-        -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --large) large=$2; shift 2 ;;
+        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -41,6 +48,7 @@ fail() { echo "run.sh: $*" >&2; exit 2; }
 [ -x "$check" ] || fail "no tallyweave-check at $check (give --check PATH)"
 [ "$sites" -ge 2000 ] 2>/dev/null || fail "--sites must be a number of at least 2000"
 [ "$rounds" -ge 1 ] 2>/dev/null || fail "--rounds must be at least 1"
+[ "$large" -ge 0 ] 2>/dev/null || fail "--large must be a number"
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || fail "nginx is missing (apt-get install nginx-light)"
 command -v curl >/dev/null || fail "curl is missing (apt-get install curl)"
 [ -x /usr/bin/time ] || fail "GNU time is missing (apt-get install time)"
@@ -125,6 +133,14 @@ awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected
 }'
 bytes=$(du -sb "$work/www/p" | cut -f1)
 
+# One large page, served under every /big/ address: the pages cost no disk.
+{
+    printf '<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>Large</title></head><body>\n'
+    { yes '<p>partner garden travel recipe review guide community forum article archive season</p>' || true; } |
+        head -c "$large_bytes"
+    printf '\n<p><a href="https://%s/">A good partner</a></p></body></html>\n' "$term"
+} > "$work/www/big.html"
+
 echo "Writing the sites file and curl's list ..."
 awk -v n="$sites" -v port="$port" -v term="$term" -v sitesfile="$work/Sites.dqx" -v curlcfg="$work/curl.cfg" 'BEGIN {
     printf "%d,1\r\n", n > sitesfile
@@ -135,8 +151,9 @@ awk -v n="$sites" -v port="$port" -v term="$term" -v sitesfile="$work/Sites.dqx"
     }
 }'
 
+# 128 hosts, so that the checker's two-per-host limit lets 256 large pages download at once.
 listen=
-for a in 1 2 3 4 5 6 7 8; do listen="$listen        listen 127.0.0.$a:$port;"$'\n'; done
+for a in $(seq 128); do listen="$listen        listen 127.0.0.$a:$port;"$'\n'; done
 cat > "$work/nginx.conf" <<EOF
 worker_processes auto;
 daemon on;
@@ -158,6 +175,7 @@ http {
     server {
 $listen
         root $work/www;
+        location /big/ { rewrite ^ /big.html break; }
     }
 }
 EOF
@@ -248,4 +266,24 @@ awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -
     printf "  analysis added by --strict: %+.0f%% wall (target at most 20%%: %s)\n", added, (added <= 20) ? "met" : "missed"
     printf "  peak memory of tallyweave-check --strict: %.1f MiB (target under 64 MiB: %s)\n", sp / 1024, \
         (sp < 65536) ? "met" : "missed"
+}'
+
+[ "$large" -gt 0 ] || exit 0
+echo
+echo "Large pages: $large sites on 128 loopback hosts ..."
+awk -v n="$large" -v port="$port" -v term="$term" -v sitesfile="$work/Large.dqx" 'BEGIN {
+    printf "%d,1\r\n", n > sitesfile
+    for (i = 1; i <= n; i++)
+        printf "\"Large %05d\"\r\n\"http://127.0.0.%d:%d/big/%05d.html\"\r\n\"%s\"\r\n", i, (i - 1) % 128 + 1, port, i, term > sitesfile
+}'
+code=0
+/usr/bin/time -v -o "$work/time.large" "$check" --sites "$work/Large.dqx" --jobs "$large_jobs" --quiet \
+    > "$work/large.out" 2> "$work/large.err" || code=$?
+[ "$code" -le 1 ] || fail "tallyweave-check on large pages exited with $code: $(cat "$work/large.err")"
+large_ok=$(grep -c $'\t  --> OK$' "$work/large.out" || true)
+[ "$large_ok" -eq "$large" ] || fail "tallyweave-check verified $large_ok of $large large pages"
+awk -v n="$large" -v mib="$((large_bytes / 1048576))" -v jobs="$large_jobs" -v w="$(wall_of "$work/time.large")" \
+    -v p="$(peak_of "$work/time.large")" 'BEGIN {
+    printf "  %d pages of %d MiB, --jobs %d: wall %.2f s, peak memory %.1f MiB (all at once would hold %d MiB; budget 256 MiB)\n", \
+        n, mib, jobs, w, p / 1024, jobs * mib
 }'

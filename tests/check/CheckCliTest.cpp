@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <map>
@@ -735,11 +736,16 @@ INSTANTIATE_TEST_SUITE_P(Table, BadUsage,
 
 // --- The sites file ------------------------------------------------------------------------
 
-class DamagedFile : public CheckCli, public testing::WithParamInterface<const char *> { };
+struct DamagedSample {
+    const char *name;
+    const char *bytes;
+};
+
+class DamagedFile : public CheckCli, public testing::WithParamInterface<DamagedSample> { };
 
 TEST_P(DamagedFile, IsReportedAndLeftByteForByte)
 {
-    const QByteArray bytes(GetParam());
+    const QByteArray bytes(GetParam().bytes);
     const QString path = dir_.filePath(QStringLiteral("Damaged.dqx"));
     ASSERT_TRUE(writeFile(path, bytes));
     const timespec before = modified(path);
@@ -759,8 +765,67 @@ TEST_P(DamagedFile, IsReportedAndLeftByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, DamagedFile,
-                         testing::Values("", "   \r\n", "abc\r\n", "3,1\r\n\"a\"\r\n\"http://127.0.0.1:9/\"\r\n",
-                                         "-2,1\r\n", "40000,1\r\n", "2\r\n", "1,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
+                         testing::Values(DamagedSample{"ZeroBytes", ""}, DamagedSample{"BlankLine", "   \r\n"},
+                                         DamagedSample{"NoCount", "abc\r\n"},
+                                         DamagedSample{"EndsAfterOneOfThree", "3,1\r\n\"a\"\r\n\"http://127.0.0.1:9/\"\r\n"},
+                                         DamagedSample{"NegativeCount", "-2,1\r\n"},
+                                         DamagedSample{"CountTooLarge", "40000,1\r\n"},
+                                         DamagedSample{"CountAlone", "2\r\n"},
+                                         DamagedSample{"CurrentNotANumber", "1,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Read-only, the checker cannot keep the records after the count for the user; it checks the
+// announced ones and says what it left out.
+TEST_F(CheckCli, RecordsAfterTheCountAreNamedNotChecked)
+{
+    const QByteArray bytes = SitesFile::Encode({site("Alpha", "/ok"), site("Beta", "/missing"), site("Gamma", "/ok2")})
+                                     .replace("3,1\r\n", "1,1\r\n");
+    const QString path = dir_.filePath(QStringLiteral("Sites.dqx"));
+    ASSERT_TRUE(writeFile(path, bytes));
+    const RunResult r = run({"--sites", utf8(path)});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "tallyweave-check: warning: " + utf8(path) + ": " + utf8(SitesFile::Decode(bytes).error) + "\n");
+    EXPECT_NE(r.err.find("2 more sites after the 1 site"), std::string::npos) << r.err;
+    EXPECT_EQ(namesInReport(CheckOptions::Format::Text, r.out), std::vector<std::string>{"Alpha"});
+    EXPECT_EQ(readFile(path), bytes);
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QLatin1StringView(SitesFile::BackupName))));
+}
+
+// A sites file larger than the memory the checker may have is reported, not an abort.
+TEST_F(CheckCli, FileBeyondTheMemoryIsReported)
+{
+    const QString path = dir_.filePath(QStringLiteral("Sites.dqx"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(2LL * 1024 * 1024 * 1024)); // sparse: zeros that take no disk
+    }
+    RunSettings settings;
+    settings.addressSpace = 1024ULL * 1024 * 1024;
+    const RunResult r = run({"--sites", utf8(path)}, settings);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "tallyweave-check: cannot read " + utf8(path)
+                             + ": there is not enough memory to read a file of 2147483648 bytes\n");
+    EXPECT_EQ(QFileInfo(path).size(), 2LL * 1024 * 1024 * 1024);
+    EXPECT_EQ(server_.answered().size(), 0u);
+}
+
+TEST_F(CheckCli, CsvKeepsCarriageReturnsInNamesAsData)
+{
+    const QString path = writeSites({site("Bare\rReturn", "/ok"), site("Ends\r", "/missing"), site("\rStarts", "/ok2")});
+    const RunResult r = run({"--sites", utf8(path), "--format", "csv"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    CsvRows rows;
+    std::string error;
+    ASSERT_TRUE(ReadCsv(r.out, rows, &error)) << error << "\n" << r.out;
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1][0], "Bare\rReturn");
+    EXPECT_EQ(rows[2][0], "Ends\r");
+    EXPECT_EQ(rows[3][0], "\rStarts");
+    EXPECT_EQ(rows[1][2], "ok");
+    EXPECT_EQ(rows[2][2], "not_found");
+}
 
 TEST_F(CheckCli, MissingFileIsReported)
 {

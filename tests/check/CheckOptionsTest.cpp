@@ -3,10 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 using CheckOptions::Format;
 
 namespace {
+
+// A test name from the arguments: their letters and digits, the rest as single underscores.
+std::string nameOf(const QStringList &arguments)
+{
+    std::string name;
+    for (const QChar c : arguments.join(u' ')) {
+        if (c.isLetterOrNumber() && c.unicode() < 0x80)
+            name += char(c.unicode());
+        else if (!name.empty() && name.back() != '_')
+            name += '_';
+    }
+    return name.empty() ? "none" : name;
+}
 
 struct GoodCase {
     const char *label;
@@ -90,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"--quiet=yes"}, "--quiet takes no value"},
                                          BadCase{{"--strict=yes"}, "--strict takes no value"},
                                          BadCase{{"--Strict"}, "unknown option \u201c--Strict\u201d"},
-                                         BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"}));
+                                         BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"}),
+                         [](const testing::TestParamInfo<BadCase> &info) { return nameOf(info.param.arguments); });
 
 struct AnalysisCase {
     QStringList arguments;
@@ -110,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Table, NeedsAnalysis,
                          testing::Values(AnalysisCase{{}, false}, AnalysisCase{{"--format", "text", "-q"}, false},
                                          AnalysisCase{{"--strict"}, true}, AnalysisCase{{"--format", "json"}, true},
                                          AnalysisCase{{"--format=csv"}, true},
-                                         AnalysisCase{{"--format", "text", "--strict"}, true}));
+                                         AnalysisCase{{"--format", "text", "--strict"}, true}),
+                         [](const testing::TestParamInfo<AnalysisCase> &info) { return nameOf(info.param.arguments); });
 
 TEST(CheckOptions, HelpAndVersionAreRecognised)
 {

@@ -324,6 +324,7 @@ TEST(CheckReport, BrokenCharactersDoNotBreakTheJson)
 }
 
 struct CsvCase {
+    const char *name;
     const char *in;
     const char *out;
 };
@@ -336,10 +337,37 @@ TEST_P(CsvField, QuotesOnlyWhatNeedsIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CsvField,
-                         testing::Values(CsvCase{"plain", "plain"}, CsvCase{"", ""}, CsvCase{"a,b", "\"a,b\""},
-                                         CsvCase{"say \"hi\"", "\"say \"\"hi\"\"\""}, CsvCase{"a\r\nb", "\"a\r\nb\""},
-                                         CsvCase{"a\nb", "\"a\nb\""}, CsvCase{" lead", "\" lead\""},
-                                         CsvCase{"trail\t", "\"trail\t\""}, CsvCase{"in side", "in side"}));
+                         testing::Values(CsvCase{"Plain", "plain", "plain"}, CsvCase{"Empty", "", ""},
+                                         CsvCase{"Comma", "a,b", "\"a,b\""},
+                                         CsvCase{"Quotes", "say \"hi\"", "\"say \"\"hi\"\"\""},
+                                         CsvCase{"LineEnd", "a\r\nb", "\"a\r\nb\""},
+                                         CsvCase{"LineFeed", "a\nb", "\"a\nb\""},
+                                         CsvCase{"BareCarriageReturn", "a\rb", "\"a\rb\""},
+                                         CsvCase{"CarriageReturnAtTheEnd", "a\r", "\"a\r\""},
+                                         CsvCase{"LeadingBlank", " lead", "\" lead\""},
+                                         CsvCase{"TrailingTab", "trail\t", "\"trail\t\""},
+                                         CsvCase{"BlankInside", "in side", "in side"}),
+                         [](const testing::TestParamInfo<CsvCase> &info) { return std::string(info.param.name); });
+
+// A carriage return alone ends a record for many readers; inside a field it must stay data.
+TEST(CheckReport, BareCarriageReturnsReadBackAsData)
+{
+    const std::vector<Sample> list = {
+            {{QStringLiteral("Bare\rReturn"), QStringLiteral("http://a/"), QStringLiteral("t")},
+             makeResult(Status::PageNotFound, 0, "http://a/", 0, 3, -1, false, "reset\rby peer")},
+            {{QStringLiteral("\r"), QStringLiteral("http://b/\r"), QStringLiteral("t")},
+             makeResult(Status::Ok, 200, "http://b/", 10, 4, 2, false, "")},
+    };
+    CsvRows rows;
+    std::string error;
+    const std::string text = write(CheckOptions::Format::Csv, list);
+    ASSERT_TRUE(ReadCsv(text, rows, &error)) << error << "\n" << text;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][0], "Bare\rReturn");
+    EXPECT_EQ(rows[1][9], "reset\rby peer");
+    EXPECT_EQ(rows[2][0], "\r");
+    EXPECT_EQ(rows[2][1], "http://b/\r");
+}
 
 struct ClosingCase {
     qsizetype verified;
@@ -358,6 +386,9 @@ INSTANTIATE_TEST_SUITE_P(Table, ClosingLine,
                          testing::Values(ClosingCase{0, 3, "Finished . . . out of 3 verified"},
                                          ClosingCase{1, 3, "Finished . . .1 out of 3 verified"},
                                          ClosingCase{3, 3, "Finished . . .3 out of 3 verified"},
-                                         ClosingCase{12345, 20000, "Finished . . .12345 out of 20000 verified"}));
+                                         ClosingCase{12345, 20000, "Finished . . .12345 out of 20000 verified"}),
+                         [](const testing::TestParamInfo<ClosingCase> &info) {
+                             return "Verified" + std::to_string(info.param.verified) + "Of" + std::to_string(info.param.sites);
+                         });
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <atomic>
+#include <memory>
 #include <random>
 
 namespace {
@@ -135,6 +136,78 @@ INSTANTIATE_TEST_SUITE_P(Table, CheckSites,
                                      + std::to_string(info.param.lookAhead) + "_analysers"
                                      + std::to_string(info.param.analysers) + (info.param.strict ? "_strict" : "");
                          });
+
+struct BudgetCase {
+    const char *name;
+    int jobs;
+    qint64 pageBytes;
+    bool announced; // the pages come with a Content-Length
+};
+
+class MemoryBudget : public testing::TestWithParam<BudgetCase> { };
+
+// Many large pages at once under a budget a few pages large: every page arrives whole and is
+// judged right, while the pages in flight never hold more than the budget. The server sends
+// all of a page but its last piece at once and that piece a moment later, so that the
+// transfers hold nearly whole pages at the same time.
+TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
+{
+    const BudgetCase c = GetParam();
+    constexpr int Sites = 40;
+    constexpr std::size_t Tail = 100;
+    LocalServer server;
+    server.http().Get(R"(/big/(\d+))", [&](const httplib::Request &request, httplib::Response &response) {
+        const int site = std::stoi(request.matches[1]);
+        auto body = std::make_shared<std::string>(std::size_t(c.pageBytes), 'x');
+        if (site % 2 == 1)
+            body->replace(body->size() - 20, 8, "the-link");
+        const auto provide = [body](std::size_t offset, std::size_t, httplib::DataSink &sink) {
+            if (offset + Tail == body->size())
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            const std::size_t end = offset + Tail < body->size() ? body->size() - Tail : body->size();
+            return sink.write(body->data() + offset, end - offset);
+        };
+        if (c.announced)
+            response.set_content_provider(body->size(), "text/html", provide);
+        else
+            response.set_chunked_content_provider("text/html", [body, provide](std::size_t offset, httplib::DataSink &sink) {
+                if (offset == body->size()) {
+                    sink.done();
+                    return true;
+                }
+                return provide(offset, 0, sink);
+            });
+    });
+    ASSERT_TRUE(server.start());
+
+    QList<SiteRecord> sites;
+    for (int i = 0; i < Sites; ++i)
+        sites.append({QString::number(i), server.url("/big/" + std::to_string(i)), QStringLiteral("the-link")});
+
+    CheckRun::Settings settings;
+    settings.jobs = c.jobs;
+    settings.perHost = c.jobs;
+    settings.limits.maxBytes = 2 * c.pageBytes;
+    settings.memoryBudget = 5 * c.pageBytes;
+    std::vector<SiteVerdict::Status> statuses;
+    const CheckRun::Totals totals = CheckRun::CheckSites(
+            sites, settings, [&](qsizetype, const SiteVerdict::SiteResult &result) { statuses.push_back(result.status); });
+
+    ASSERT_EQ(statuses.size(), std::size_t(Sites));
+    for (int i = 0; i < Sites; ++i)
+        EXPECT_EQ(statuses[std::size_t(i)], i % 2 ? SiteVerdict::Status::Ok : SiteVerdict::Status::NotFound) << i;
+    EXPECT_LE(totals.peakBytesInFlight, settings.memoryBudget);
+    EXPECT_GE(totals.peakBytesInFlight, c.pageBytes);
+    // All the pages at once would need several times the budget: transfers had to wait.
+    EXPECT_GT(totals.waitsForRoom, 0);
+}
+
+// No more transfers than the test server has threads.
+INSTANTIATE_TEST_SUITE_P(Table, MemoryBudget,
+                         testing::Values(BudgetCase{"Announced", 16, 256 * 1024, true},
+                                         BudgetCase{"Chunked", 16, 256 * 1024, false},
+                                         BudgetCase{"FewerJobs", 8, 300 * 1024, false}),
+                         [](const testing::TestParamInfo<BudgetCase> &info) { return std::string(info.param.name); });
 
 TEST(CheckSitesEmpty, NoSitesNoCalls)
 {

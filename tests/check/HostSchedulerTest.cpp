@@ -114,6 +114,7 @@ TEST(HostScheduler, RandomRunsKeepEveryRule)
 }
 
 struct KeyCase {
+    const char *name;
     const char *address;
     const char *key;
 };
@@ -126,11 +127,12 @@ TEST_P(HostKey, NamesTheHost)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HostKey,
-                         testing::Values(KeyCase{"http://Example.COM/links.html", "example.com"},
-                                         KeyCase{"https://example.com:8443/a?b=c", "example.com"},
-                                         KeyCase{"http://user:pw@shop.example.org/", "shop.example.org"},
-                                         KeyCase{"ftp://127.0.0.3/pub/x.html", "127.0.0.3"},
-                                         KeyCase{"no scheme here", "no scheme here"},
-                                         KeyCase{"", ""}));
+                         testing::Values(KeyCase{"MixedCase", "http://Example.COM/links.html", "example.com"},
+                                         KeyCase{"WithPort", "https://example.com:8443/a?b=c", "example.com"},
+                                         KeyCase{"WithUser", "http://user:pw@shop.example.org/", "shop.example.org"},
+                                         KeyCase{"FtpAddress", "ftp://127.0.0.3/pub/x.html", "127.0.0.3"},
+                                         KeyCase{"NoScheme", "no scheme here", "no scheme here"},
+                                         KeyCase{"Empty", "", ""}),
+                         [](const testing::TestParamInfo<KeyCase> &info) { return std::string(info.param.name); });
 
 } // namespace

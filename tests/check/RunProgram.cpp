@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +66,11 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
             ::dup2(outPipe[1], STDOUT_FILENO);
         }
         ::dup2(errFds[1], STDERR_FILENO);
+        if (settings.addressSpace > 0) {
+            const rlimit limit{rlim_t(settings.addressSpace), rlim_t(settings.addressSpace)};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0)
+                ::_exit(126);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }

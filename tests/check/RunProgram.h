@@ -16,6 +16,8 @@ struct RunSettings {
     bool errToTerminal = false;
     // Standard output goes to this file instead of being collected (e.g. /dev/full).
     std::string outFile;
+    // Bytes of address space the program may use (RLIMIT_AS); 0: no limit.
+    unsigned long long addressSpace = 0;
 };
 
 RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,

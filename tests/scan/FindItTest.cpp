@@ -10,11 +10,14 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using FindIt::Outcome;
 
 namespace {
+
+constexpr char AsciiLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 // The search exactly as defined: every position in turn, the piece of the page as long as the
 // term (shorter near the end), both upper-cased one code unit at a time, compared whole.
@@ -280,6 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
     Mixes, DifferentialTest,
     ::testing::Values(
         Mix{"AsciiAndFriends", u"aAbBiIsS \u0131\u0130\u017F\u00DF\u1E9E\u00E9\u00C9", 300, 12, 20'000},
+        Mix{"EveryLetter", u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ \u0131\u0130\u017F\u212A\u212B\u00E5",
+            300, 6, 20'000},
         Mix{"Html", u"<a href=\"HTTP://www.Example.com/\">", 400, 25, 20'000},
         Mix{"Greek", u"\u03B9\u0399\u0345\u1FBE\u03C3\u03C2\u03A3\u03C4\u03A4", 200, 10, 20'000},
         Mix{"Cyrillic", u"\u0442\u0422\u1C84\u1C85\u0430\u0410", 200, 10, 20'000},
@@ -331,9 +336,12 @@ TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
     // Pages of ASCII letters in both cases, punctuation and multi-byte characters, some of them
     // written in Windows-1252; terms cut from the page or made up.
     std::mt19937 random(20261207);
-    const std::vector<QByteArray> utf8Pieces{"a", "B", "c", "D", "e", "-", ".", " ", "\xc3\xa9", "\xe2\x82\xac",
-                                             "\xf0\x9f\x94\x97", "\xc4\xb1", "\xc5\xbf", "s", "I"};
-    const std::vector<QByteArray> latinPieces{"a", "B", "c", "D", "e", "-", " ", "\xe9", "\x80", "\x93", "s", "I"};
+    std::vector<QByteArray> utf8Pieces{"-", ".", " ", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x94\x97", "\xc4\xb1", "\xc5\xbf"};
+    std::vector<QByteArray> latinPieces{"-", " ", "\xe9", "\x80", "\x93"};
+    for (const char letter : std::string_view(AsciiLetters)) {
+        utf8Pieces.push_back(QByteArray(1, letter));
+        latinPieces.push_back(QByteArray(1, letter));
+    }
     int answered = 0;
     for (int round = 0; round < 3000; ++round) {
         const bool latin = round % 3 == 0;
@@ -349,7 +357,7 @@ TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
             term = text.mid(from, 1 + qsizetype(random() % 6));
         } else {
             for (int i = 0, n = 1 + int(random() % 4); i < n; ++i)
-                term += QChar(u"abcdeSI-"[random() % 8]);
+                term += QLatin1Char(AsciiLetters[random() % (sizeof AsciiLetters - 1)]);
         }
         if (random() % 2)
             term = term.toUpper();
@@ -360,6 +368,87 @@ TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
         ASSERT_EQ(*at, FindIt::Find(text, term)) << page.toHex().toStdString() << " / " << term.toStdString();
     }
     EXPECT_GT(answered, 1000);
+}
+
+// --- Every letter at the fast paths' block boundaries ---------------------------------------
+
+// Page lengths and match places around the blocks the vectorised searches take (8 UTF-16 units
+// or 16 bytes a block, up to 64 at a time), with filler that holds no letter, so the planted
+// match is the leftmost.
+struct BoundaryCase {
+    QString page;
+    QString term;
+    qsizetype at;
+};
+
+std::vector<BoundaryCase> LetterAtEveryBoundary(QStringView letters, QStringView filler)
+{
+    std::vector<BoundaryCase> cases;
+    std::mt19937 random(20261207u + unsigned(letters.size()));
+    const auto other = [&] { return letters[qsizetype(random() % unsigned(letters.size()))]; };
+    for (const qsizetype length : {1, 2, 3, 15, 16, 17, 31, 32, 33, 47, 48, 49, 63, 64, 65, 95, 96, 97, 127, 128, 129}) {
+        for (const QChar letter : letters) {
+            const QString swapped = letter.isUpper() ? letter.toLower() : letter.toUpper();
+            // The letter first, last and in the middle: the fast paths look at the term's first
+            // and last characters, the check after them at the rest.
+            const QString terms[] = {QString(letter), QString(letter) + letter, QString(letter) + other() + letter,
+                                     QString(other()) + letter + other()};
+            for (const QString &term : terms) {
+                if (term.size() > length)
+                    continue;
+                std::vector<qsizetype> places{0, length - term.size()};
+                for (qsizetype block = 8; block < length; block += 8)
+                    for (qsizetype back = 1; back <= term.size() + 1; ++back)
+                        if (block - back >= 0 && block - back + term.size() <= length)
+                            places.push_back(block - back);
+                for (const qsizetype at : places) {
+                    QString page;
+                    for (qsizetype i = 0; i < length; ++i)
+                        page += filler[qsizetype(random() % unsigned(filler.size()))];
+                    // The page holds the term in the other case.
+                    for (qsizetype k = 0; k < term.size(); ++k)
+                        page[at + k] = term[k] == letter ? swapped[0] : term[k].isUpper() ? term[k].toLower() : term[k].toUpper();
+                    cases.push_back({page, term, at});
+                }
+            }
+        }
+    }
+    return cases;
+}
+
+TEST(FindTermTest, EveryLetterFoldsAtEveryBlockBoundary)
+{
+    const QString letters = QString::fromLatin1(AsciiLetters)
+                            + QString::fromUtf16(u"\u00E9\u00C9\u00E5\u00C5\u03C3\u03A3\u0436\u0416");
+    const std::vector<BoundaryCase> cases = LetterAtEveryBoundary(letters, QString::fromUtf16(u"0123456789 .-_/<>=\"\u20AC\u2013"));
+    ASSERT_GT(cases.size(), 10'000u);
+    for (const BoundaryCase &c : cases) {
+        ASSERT_EQ(ByDefinition(c.page, c.term), c.at) << Units(c.page) << " / " << Units(c.term);
+        ASSERT_EQ(FindIt::FindTerm(c.page, c.term), Outcome::Found) << Units(c.page) << " / " << Units(c.term);
+        ASSERT_EQ(FindIt::MatchStart, c.at) << Units(c.page) << " / " << Units(c.term);
+        // One character changed in the page's copy of the term: no match anywhere.
+        QString spoilt = c.page;
+        spoilt[c.at + c.term.size() - 1] = u'#';
+        ASSERT_EQ(FindIt::Find(spoilt, c.term), -1) << Units(spoilt) << " / " << Units(c.term);
+    }
+}
+
+TEST(FindInBytesTest, EveryLetterFoldsAtEveryBlockBoundary)
+{
+    const std::vector<BoundaryCase> cases =
+            LetterAtEveryBoundary(QString::fromLatin1(AsciiLetters), QStringLiteral("0123456789 .-_/<>=\"@[`{"));
+    ASSERT_GT(cases.size(), 10'000u);
+    for (const BoundaryCase &c : cases) {
+        const QByteArray bytes = c.page.toLatin1();
+        for (const bool utf8 : {true, false}) {
+            const std::optional<qsizetype> at = FindIt::FindInBytes(bytes, utf8, c.term);
+            ASSERT_TRUE(at.has_value()) << bytes.toStdString() << " / " << c.term.toStdString();
+            ASSERT_EQ(*at, c.at) << bytes.toStdString() << " / " << c.term.toStdString();
+        }
+        QByteArray spoilt = bytes;
+        spoilt[c.at + c.term.size() - 1] = '#';
+        ASSERT_EQ(FindIt::FindInBytes(spoilt, true, c.term), -1) << spoilt.toStdString() << " / " << c.term.toStdString();
+    }
 }
 
 TEST(FindInBytesTest, OnlyTheCharactersItChecksForUpperCaseToAscii)

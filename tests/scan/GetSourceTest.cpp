@@ -6,11 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QDir>
 #include <QStringList>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -104,7 +110,8 @@ TEST_P(PageSizeTest, DeliversExactlyTheBytesInOrder)
 // Around the old 256-byte reads, around one curl buffer (16 KiB), and well beyond it.
 INSTANTIATE_TEST_SUITE_P(Sizes, PageSizeTest,
                          ::testing::Values(0, 1, 255, 256, 257, 16383, 16384, 16385, 100'000,
-                                           (1 << 20) + 3));
+                                           (1 << 20) + 3),
+                         [](const auto &info) { return "Bytes" + std::to_string(info.param); });
 
 // --- Error pages ----------------------------------------------------------------------------
 
@@ -130,7 +137,8 @@ TEST_P(ErrorStatusTest, BodyIsThePage)
     EXPECT_TRUE(text.contains(u"www.partner-term.example"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Statuses, ErrorStatusTest, ::testing::Values(403, 404, 410, 500, 503));
+INSTANTIATE_TEST_SUITE_P(Statuses, ErrorStatusTest, ::testing::Values(403, 404, 410, 500, 503),
+                         [](const auto &info) { return "Status" + std::to_string(info.param); });
 
 // --- Addresses that cannot be opened --------------------------------------------------------
 
@@ -434,7 +442,11 @@ TEST_P(SizeCapTest, KeepsThePartBeforeTheCap)
 
 INSTANTIATE_TEST_SUITE_P(Caps, SizeCapTest,
                          ::testing::Values(Cap{1000, 999}, Cap{1000, 1000}, Cap{1000, 1001},
-                                           Cap{1000, 200'000}, Cap{20'000, 1 << 20}));
+                                           Cap{1000, 200'000}, Cap{20'000, 1 << 20}),
+                         [](const auto &info) {
+                             return "Cap" + std::to_string(info.param.maxBytes) + "Body"
+                                    + std::to_string(info.param.bodySize);
+                         });
 
 TEST_F(FetchTest, CapInsideACharacterKeepsUtf8)
 {
@@ -539,6 +551,157 @@ TEST(MisbehavingServerTest, ConnectTimeoutBoundsAConnectionThatNeverComesUp)
     EXPECT_FALSE(page.error.contains(u"no data"));
     EXPECT_GE(ms, 1400);
     EXPECT_LT(ms, 10'000);
+}
+
+// A server that answers its first connection with a status line and headers, then sends the
+// body one byte at a time, a pause apart, for as long as the client listens.
+class DripServer
+{
+public:
+    explicit DripServer(std::chrono::milliseconds pause) : pause_(pause)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::listen(listener_, 4) != 0
+            || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+
+    ~DripServer()
+    {
+        stop_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+    }
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/drip").arg(port_); }
+    int bytesSent() const { return sent_; }
+
+private:
+    void serve()
+    {
+        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            return;
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            request.append(buffer, std::size_t(n));
+        }
+        const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n";
+        bool open = ::send(connection, head.data(), head.size(), MSG_NOSIGNAL) == ssize_t(head.size());
+        while (open && !stop_) {
+            std::this_thread::sleep_for(pause_);
+            open = ::send(connection, "x", 1, MSG_NOSIGNAL) == 1;
+            sent_ += open ? 1 : 0;
+        }
+        ::close(connection);
+    }
+
+    std::chrono::milliseconds pause_;
+    int listener_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> sent_{0};
+    std::thread thread_;
+};
+
+// Bytes arrive often enough for the idle bound never to end the transfer; the bound on the
+// whole transfer ends it, and the part that arrived is not taken for the page.
+TEST(MisbehavingServerTest, DrippingPageEndsAfterTheTotalBound)
+{
+    DripServer drip(std::chrono::milliseconds(100));
+    Limits limits;
+    limits.idleTimeout = std::chrono::milliseconds(1000);
+    limits.totalTimeout = std::chrono::milliseconds(1500);
+    Page page;
+    const qint64 ms = MillisecondsOf([&] { page = Fetch(drip.url(), limits); });
+    EXPECT_FALSE(page.opened);
+    EXPECT_TRUE(page.text.isEmpty());
+    EXPECT_EQ(page.error, QStringLiteral("the transfer took longer than 1500 ms"));
+    EXPECT_GE(drip.bytesSent(), 5);
+    EXPECT_GE(ms, 1400);
+    EXPECT_LT(ms, 10'000);
+}
+
+// The window's fetch goes by the default limits.
+TEST(MisbehavingServerTest, DrippingPageIsNotFoundThroughTheDefaultLimits)
+{
+    const Limits saved = GetSource::DefaultLimits();
+    GetSource::DefaultLimits().totalTimeout = std::chrono::milliseconds(800);
+    DripServer drip(std::chrono::milliseconds(50));
+    bool opened = true;
+    const QString text = GetPageSource(drip.url(), &opened);
+    GetSource::DefaultLimits() = saved;
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(text.isEmpty());
+}
+
+// --- Control characters in the address ---------------------------------------------------
+
+struct ControlCharacter {
+    const char *name;
+    char16_t character;
+};
+
+void PrintTo(const ControlCharacter &value, std::ostream *out)
+{
+    *out << value.name;
+}
+
+class ControlCharacterTest : public FetchTest, public ::testing::WithParamInterface<ControlCharacter>
+{
+};
+
+// curl's C interface would end the address at a NUL and fetch the page before it; the other
+// control characters are refused alike, before any network use.
+TEST_P(ControlCharacterTest, IsRefusedBeforeAnyNetworkUse)
+{
+    server->route(QStringLiteral("/before"), "the page before the control character");
+    const int hitsBefore = server->hits(QStringLiteral("/before"));
+    const QString address = server->url(QStringLiteral("/before")) + QChar(GetParam().character)
+                            + QStringLiteral("/after");
+
+    PageTransfer transfer(address);
+    EXPECT_FALSE(transfer.valid());
+    const Page page = transfer.Perform();
+    EXPECT_FALSE(page.opened);
+    EXPECT_TRUE(page.bytes.isEmpty());
+    EXPECT_EQ(page.error, QStringLiteral("the address holds the control character U+%1")
+                                  .arg(QString::number(GetParam().character, 16).toUpper().rightJustified(4, u'0')));
+
+    bool opened = true;
+    EXPECT_TRUE(GetPageSource(address, &opened).isEmpty());
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(server->hits(QStringLiteral("/before")), hitsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, ControlCharacterTest,
+                         ::testing::Values(ControlCharacter{"Nul", u'\0'}, ControlCharacter{"Tab", u'\t'},
+                                           ControlCharacter{"LineFeed", u'\n'},
+                                           ControlCharacter{"CarriageReturn", u'\r'},
+                                           ControlCharacter{"Escape", u'\x1B'},
+                                           ControlCharacter{"UnitSeparator", u'\x1F'},
+                                           ControlCharacter{"Delete", u'\x7F'},
+                                           ControlCharacter{"NextLine", u'\x85'},
+                                           ControlCharacter{"ApplicationCommand", u'\x9F'}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(FetchTest, PrintableNonAsciiIsNoControlCharacter)
+{
+    const PageTransfer transfer(server->url(QStringLiteral("/caf\u00e9")));
+    EXPECT_TRUE(transfer.valid());
 }
 
 // --- Nothing left open ---------------------------------------------------------------------

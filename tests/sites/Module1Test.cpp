@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <fstream>
+#include <iostream>
+#include <string>
+
 namespace {
 
 // Each test works in a folder of its own, which is the current directory, as the program's
@@ -122,6 +128,89 @@ TEST_F(Module1Files, OutOfRangeCountKeepsNoRecordsAndTheFile)
     EXPECT_EQ(read("Sites.dqx.bak"), QByteArray("40000,1\r\n"));
     EXPECT_EQ(read("Sites.dqx"), QByteArray("0,1\r\n"));
 }
+
+TEST_F(Module1Files, RecordsAfterTheCountAreReportedAndKeptAsBackup)
+{
+    const QByteArray original("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n\"f\"\r\n");
+    write("Sites.dqx", original);
+    const QString error = Module1::LoadSites();
+    EXPECT_TRUE(error.contains(QStringLiteral("1 more site"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("Sites.dqx.bak"))) << error.toStdString();
+    EXPECT_EQ(Module1::SiteCount(), 1);
+    EXPECT_EQ(Module1::CurrRecord, 1);
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("Sites.dqx.bak"), original);
+    EXPECT_EQ(read("Sites.dqx"), QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
+}
+
+TEST_F(Module1Files, MissingCurrentRecordLeavesTheFirstCurrent)
+{
+    write("Sites.dqx", "2,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n\"f\"\r\n");
+    EXPECT_TRUE(Module1::LoadSites().contains(QStringLiteral("current site")));
+    EXPECT_EQ(Module1::SiteCount(), 2);
+    EXPECT_EQ(Module1::CurrRecord, 1);
+}
+
+// A file too large for the memory the program may use: a sparse file of zeros, read by a
+// child process whose address space is bounded a little above what it already uses.
+struct TooLarge {
+    const char *name;
+    QByteArray head;      // before the zeros
+    QByteArray tail;      // after them
+    qint64 zeros;
+    qint64 roomAboveUse;  // address space the child may add to what it uses
+};
+
+class Module1TooLarge : public Module1Files, public testing::WithParamInterface<TooLarge> { };
+
+qint64 addressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return -1;
+}
+
+// In the child: loads with the address space bounded, writes the message and the site count,
+// and exits with 0 when the message is the damaged-file one.
+[[noreturn]] void loadWithRoom(qint64 room)
+{
+    const rlim_t bound = rlim_t(addressSpaceInUse() + room);
+    const rlimit limit{bound, bound};
+    setrlimit(RLIMIT_AS, &limit);
+    const QString error = Module1::LoadSites();
+    std::cerr << error.toStdString() << "|count " << Module1::SiteCount() << '\n';
+    std::_Exit(error.contains(QStringLiteral("Sites.dqx.bak")) ? 0 : 1);
+}
+
+TEST_P(Module1TooLarge, IsReportedAsDamagedAndLeftAsItIs)
+{
+    const TooLarge &c = GetParam();
+    {
+        QFile file(path("Sites.dqx"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.head);
+        ASSERT_TRUE(file.resize(c.head.size() + c.zeros));
+        ASSERT_TRUE(file.seek(c.head.size() + c.zeros));
+        file.write(c.tail);
+    }
+    const qint64 size = QFileInfo(path("Sites.dqx")).size();
+
+    EXPECT_EXIT(loadWithRoom(c.roomAboveUse), testing::ExitedWithCode(0), "not enough memory.*\\|count 0");
+    EXPECT_EQ(QFileInfo(path("Sites.dqx")).size(), size);
+    EXPECT_FALSE(QFile::exists(path("Sites.dqx.bak")));
+}
+
+constexpr qint64 MiB = 1024 * 1024;
+
+INSTANTIATE_TEST_SUITE_P(
+        Files, Module1TooLarge,
+        testing::Values(TooLarge{"ZerosBeyondTheRoomToRead", {}, {}, 1024 * MiB, 256 * MiB},
+                        // Read whole, but its one field takes twice the room once decoded.
+                        TooLarge{"FieldBeyondTheRoomToDecode", "1,1\r\n\"", "\"\r\n\"u\"\r\n\"t\"\r\n", 256 * MiB, 450 * MiB}),
+        [](const testing::TestParamInfo<TooLarge> &info) { return std::string(info.param.name); });
 
 TEST_F(Module1Files, SavingANewListCreatesTheFile)
 {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 
 QByteArray fixture(const char *name)
@@ -49,7 +51,13 @@ TEST_P(SitesFileFixture, RoundTripsByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(WrittenByTheProgram, SitesFileFixture,
-                         testing::Values("empty-list.dqx", "one.dqx", "three.dqx"));
+                         testing::Values("empty-list.dqx", "one.dqx", "three.dqx"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             std::string name;
+                             for (const char *c = info.param; *c && *c != '.'; ++c)
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             return name;
+                         });
 
 TEST(SitesFileDecode, ThreeRecordFixtureKeepsCommasBlanksQuotesAndAccents)
 {
@@ -107,7 +115,10 @@ INSTANTIATE_TEST_SUITE_P(
         Files, SitesFileDamaged,
         testing::Values(Damaged{"ZeroBytes", QByteArray(), 0, 0, "empty"},
                         Damaged{"BlankLine", QByteArray("\r\n"), 0, 0, "empty"},
-                        Damaged{"CountOnly", QByteArray("2\r\n"), 2, 0, "current site"},
+                        Damaged{"CountOnly", QByteArray("2\r\n"), 2, 1, "current site"},
+                        Damaged{"EmptyListWithoutCurrent", QByteArray("0\r\n"), 0, 0, "current site"},
+                        Damaged{"CurrentNotANumber", QByteArray("2,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"), 2, 1, "current site"},
+                        Damaged{"CurrentMissingBeforeRecords", QByteArray("1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"), 1, 1, "current site"},
                         Damaged{"NotANumber", QByteArray("abc,1\r\n"), 0, 0, "number of sites"},
                         Damaged{"Negative", QByteArray("-1,1\r\n"), 0, 0, "0 to 32767"},
                         Damaged{"TooMany", QByteArray("40000,1\r\n"), 0, 0, "0 to 32767"},
@@ -125,37 +136,82 @@ TEST(SitesFileDecode, ShortFileKeepsTheAnnouncedCountWithEmptyRecords)
     EXPECT_EQ(decoded.records[2], SiteRecord{});
 }
 
-TEST(SitesFileDecode, RecordsBeyondTheCountAreNotRead)
+struct Surplus {
+    const char *name;
+    QByteArray bytes;
+    qsizetype extraSites;
+    const char *mentions;
+};
+
+class SitesFileSurplus : public testing::TestWithParam<Surplus> { };
+
+// The announced records are read and nothing more, but the file is not taken for whole, so
+// that the records after them are not lost without a word.
+TEST_P(SitesFileSurplus, ReadsTheAnnouncedRecordsAndReportsTheRest)
 {
-    const SitesFile::Decoded decoded = SitesFile::Decode(QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n\"f\"\r\n"));
-    EXPECT_TRUE(decoded.error.isEmpty());
+    const SitesFile::Decoded decoded = SitesFile::Decode(GetParam().bytes);
     ASSERT_EQ(decoded.records.size(), 1);
     EXPECT_EQ(decoded.records[0], site("a", "b", "c"));
+    EXPECT_EQ(decoded.currRecord, 1);
+    EXPECT_EQ(decoded.extraSites, GetParam().extraSites);
+    EXPECT_TRUE(decoded.error.contains(QString::fromUtf8(GetParam().mentions))) << decoded.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Files, SitesFileSurplus,
+        testing::Values(Surplus{"OneMoreRecord", QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n\"e\"\r\n\"f\"\r\n"), 1,
+                                "1 more site after the 1 site"},
+                        Surplus{"AFieldAndABit", QByteArray("1,1\r\n\"a\",\"b\",\"c\"\r\n\"d\"\r\n\"e\"\r\n\"f\"\r\n\"g\"\r\n"), 2,
+                                "2 more sites"},
+                        Surplus{"TextAfterBlankLines", QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\r\n\r\nx"), 1,
+                                "the rest is not read"}),
+        [](const testing::TestParamInfo<Surplus> &info) { return std::string(info.param.name); });
+
+TEST(SitesFileDecode, ControlCharactersAreNotQuotedIntoTheMessage)
+{
+    const SitesFile::Decoded decoded = SitesFile::Decode(QByteArray("\x1b[2J\0\x07,1\r\n", 9));
+    EXPECT_EQ(decoded.error, QStringLiteral("the first line should begin with the number of sites, not \u201c\uFFFD[2J\uFFFD\uFFFD\u201d"));
+}
+
+TEST(SitesFileDecode, BlankLinesAfterTheLastRecordAreNoSurplus)
+{
+    const SitesFile::Decoded decoded = SitesFile::Decode(QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n\r\n \t\n"));
+    EXPECT_TRUE(decoded.error.isEmpty()) << decoded.error.toStdString();
+    EXPECT_EQ(decoded.extraSites, 0);
+    ASSERT_EQ(decoded.records.size(), 1);
 }
 
 struct Current {
+    const char *name;
     const char *countLine;
     qint16 expected;
+    bool damaged; // the number is missing or no number
 };
 
 class SitesFileCurrentRecord : public testing::TestWithParam<Current> { };
 
+// Whatever the file says, the current record is one of the records, so the editor always
+// has one to show.
 TEST_P(SitesFileCurrentRecord, OutsideTheRecordsSelectsTheFirst)
 {
     QByteArray bytes(GetParam().countLine);
     for (int i = 0; i < 5; ++i)
         bytes += "\"n\"\r\n\"u\"\r\n\"t\"\r\n";
     const SitesFile::Decoded decoded = SitesFile::Decode(bytes);
-    EXPECT_TRUE(decoded.error.isEmpty()) << decoded.error.toStdString();
+    EXPECT_EQ(decoded.error.isEmpty(), !GetParam().damaged) << decoded.error.toStdString();
+    EXPECT_EQ(decoded.records.size(), 5);
     EXPECT_EQ(decoded.currRecord, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, SitesFileCurrentRecord,
-                         testing::Values(Current{"5,3\r\n", 3}, Current{"5,5\r\n", 5}, Current{"5,0\r\n", 1},
-                                         Current{"5,6\r\n", 1}, Current{"5,-2\r\n", 1}, Current{"5,70000\r\n", 1}),
-                         [](const testing::TestParamInfo<Current> &info) {
-                             return "Line" + std::to_string(info.index) + "Gives" + std::to_string(info.param.expected);
-                         });
+                         testing::Values(Current{"Third", "5,3\r\n", 3, false}, Current{"Last", "5,5\r\n", 5, false},
+                                         Current{"Zero", "5,0\r\n", 1, false}, Current{"PastTheLast", "5,6\r\n", 1, false},
+                                         Current{"Negative", "5,-2\r\n", 1, false},
+                                         Current{"Huge", "5,70000\r\n", 1, false},
+                                         Current{"NotANumber", "5,x\r\n", 1, true},
+                                         Current{"Empty", "5,\r\n", 1, true},
+                                         Current{"Missing", "5\r\n", 1, true}),
+                         [](const testing::TestParamInfo<Current> &info) { return std::string(info.param.name); });
 
 TEST(SitesFileDecode, UnquotedItemsAreTrimmed)
 {
