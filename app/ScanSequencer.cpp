@@ -114,6 +114,9 @@ void frmMain::cmdStart_Click()
     if (lstNames->count() == 0)
         return;
     scanned_.clear();
+    // The closing line counts what this scan verified; a count left from an earlier scan
+    // would let it claim more sites than the list holds.
+    txtCount->setText(QString());
     BeginSite();
 }
 

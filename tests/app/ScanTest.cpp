@@ -59,6 +59,18 @@ TEST_F(Scan, StartedAtTheSecondSiteScansToTheEndAndCountsAllSites)
     EXPECT_EQ(server.hits(QStringLiteral("/a")), 0);
 }
 
+TEST_F(Scan, AScanStartedAfterAnotherCountsOnlyWhatItVerified)
+{
+    startThree();
+    find<QAction>("mnuScan")->trigger();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(text("lblResults"), QStringLiteral("Finished . . .2 out of 3 verified"));
+    // The finished scan leaves the last site selected; a new scan from there checks one site.
+    find<QAction>("mnuScan")->trigger();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(text("lblResults"), QStringLiteral("Finished . . .1 out of 3 verified"));
+}
+
 TEST_F(Scan, NothingVerifiedLeavesTheCountOutOfTheCaption)
 {
     startWith({site("Beta", server.url(QStringLiteral("/b"))),
