@@ -14,6 +14,8 @@ struct OptionRule {
 constexpr OptionRule Rules[] = {
     {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
     {"--quiet", false}, {"--strict", false}, {"--help", false}, {"--version", false},
+    {"--no-history", false}, {"--changes", false}, {"--history", false}, {"--notify", false},
+    {"--confirm-after", true}, {"--down-after", true},
 };
 
 const OptionRule *findRule(QStringView name)
@@ -63,7 +65,43 @@ QString apply(Options &options, QStringView name, const QString &value)
         options.help = true;
     } else if (name == u"--version") {
         options.version = true;
+    } else if (name == u"--no-history") {
+        options.noHistory = true;
+    } else if (name == u"--changes") {
+        options.changes = true;
+    } else if (name == u"--history") {
+        options.history = true;
+    } else if (name == u"--notify") {
+        options.notify = true;
+    } else if (name == u"--confirm-after") {
+        bool ok = false;
+        const int seconds = value.toInt(&ok);
+        if (!ok || seconds < 0 || seconds > MaxConfirmAfter)
+            return QStringLiteral("--confirm-after takes a number of seconds from 0 to %1, not %2")
+                    .arg(MaxConfirmAfter)
+                    .arg(quoted(value));
+        options.confirmAfter = seconds;
+    } else if (name == u"--down-after") {
+        bool ok = false;
+        const int checks = value.toInt(&ok);
+        if (!ok || checks < 1 || checks > MaxDownAfter)
+            return QStringLiteral("--down-after takes a whole number from 1 to %1, not %2").arg(MaxDownAfter).arg(quoted(value));
+        options.downAfter = checks;
     }
+    return {};
+}
+
+// Empty when the options go together.
+QString conflicts(const Options &options)
+{
+    if (options.noHistory) {
+        for (const auto &[given, name] : {std::pair{options.changes, "--changes"}, {options.history, "--history"},
+                                          {options.notify, "--notify"}})
+            if (given)
+                return QStringLiteral("%1 needs the history, which --no-history turns off").arg(QLatin1StringView(name));
+    }
+    if (options.history && (options.changes || options.notify))
+        return QStringLiteral("--history prints what was recorded and checks nothing; it takes no --changes or --notify");
     return {};
 }
 
@@ -111,12 +149,14 @@ Parsed Parse(const QStringList &arguments)
         if (!out.error.isEmpty())
             return out;
     }
+    out.error = conflicts(out.options);
     return out;
 }
 
 bool NeedsAnalysis(const Options &options)
 {
-    return options.strict || options.format != Format::Text;
+    // --changes must tell OK from hollow OK, which only the analysis can.
+    return options.strict || options.changes || options.format != Format::Text;
 }
 
 QStringList OptionNames()
