@@ -355,28 +355,37 @@ std::optional<HistoryStore::Recorded> HistoryStore::record(const Run &run, const
     return out;
 }
 
+namespace {
+
+constexpr char SiteColumns[] = "SELECT id, url, term, name, state, since, last_checked, checks, state_changes FROM sites";
+
+HistoryStore::SiteRow siteRow(const SqliteStatement &query)
+{
+    HistoryStore::SiteRow row;
+    row.id = query.integer(0);
+    row.url = query.text(1);
+    row.term = query.text(2);
+    row.name = query.text(3);
+    row.state = StateFromNumber(query.integer(4)).value_or(State::PageFailed);
+    row.since = query.integer(5);
+    row.lastChecked = query.integer(6);
+    row.checks = query.integer(7);
+    row.changes = query.integer(8);
+    return row;
+}
+
+} // namespace
+
 std::vector<HistoryStore::SiteRow> HistoryStore::sites()
 {
     std::vector<SiteRow> rows;
     if (!isUsable())
         return rows;
     SqliteStatement query;
-    if (fail(query.prepare(m_db, "SELECT id, url, term, name, state, since, last_checked, checks, state_changes"
-                                 " FROM sites ORDER BY id")))
+    if (fail(query.prepare(m_db, (QByteArray(SiteColumns) + " ORDER BY id").constData())))
         return rows;
-    while (query.step()) {
-        SiteRow row;
-        row.id = query.integer(0);
-        row.url = query.text(1);
-        row.term = query.text(2);
-        row.name = query.text(3);
-        row.state = StateFromNumber(query.integer(4)).value_or(State::PageFailed);
-        row.since = query.integer(5);
-        row.lastChecked = query.integer(6);
-        row.checks = query.integer(7);
-        row.changes = query.integer(8);
-        rows.push_back(std::move(row));
-    }
+    while (query.step())
+        rows.push_back(siteRow(query));
     fail(query.error());
     return rows;
 }
@@ -386,23 +395,13 @@ std::optional<HistoryStore::SiteRow> HistoryStore::site(const QString &url, cons
     if (!isUsable())
         return std::nullopt;
     SqliteStatement query;
-    if (fail(query.prepare(m_db, "SELECT id, name, state, since, last_checked, checks, state_changes FROM sites"
-                                 " WHERE url = ?1 AND term = ?2")))
+    if (fail(query.prepare(m_db, (QByteArray(SiteColumns) + " WHERE url = ?1 AND term = ?2").constData())))
         return std::nullopt;
     query.bind(1, url);
     query.bind(2, term);
     if (!query.step())
         return std::nullopt;
-    SiteRow row;
-    row.id = query.integer(0);
-    row.url = url;
-    row.term = term;
-    row.name = query.text(1);
-    row.state = StateFromNumber(query.integer(2)).value_or(State::PageFailed);
-    row.since = query.integer(3);
-    row.lastChecked = query.integer(4);
-    row.checks = query.integer(5);
-    row.changes = query.integer(6);
+    SiteRow row = siteRow(query);
     query.reset();
     return row;
 }

@@ -34,6 +34,14 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// Parameter tables print as their case names.
+template <typename Case>
+    requires requires(const Case &c) { std::string(c.name); }
+void PrintTo(const Case &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 SiteKey numbered(int i)
 {
     return {QStringLiteral("https://p%1.example/").arg(i), QStringLiteral("my-site.example"),
@@ -83,11 +91,6 @@ struct TwoRuns {
     Change change;
     qint64 changes; // changes of state after the first check
 };
-
-void PrintTo(const TwoRuns &c, std::ostream *out)
-{
-    *out << c.name;
-}
 
 class ChangeAcrossRuns : public HistoryFile, public testing::WithParamInterface<TwoRuns> { };
 
@@ -256,11 +259,6 @@ struct Damage {
     void (*damage)(const QString &path);
 };
 
-void PrintTo(const Damage &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
 class DamagedHistory : public HistoryFile, public testing::WithParamInterface<Damage> { };
 
 TEST_P(DamagedHistory, IsKeptAsBakAndAFreshOneBegun)
@@ -337,11 +335,6 @@ struct Unwritable {
     // The history path in a place where no file can be made, even by root.
     QString (*path)(const QTemporaryDir &dir);
 };
-
-void PrintTo(const Unwritable &c, std::ostream *out)
-{
-    *out << c.name;
-}
 
 class UnwritablePlace : public HistoryFile, public testing::WithParamInterface<Unwritable> { };
 
