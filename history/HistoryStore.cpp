@@ -384,6 +384,11 @@ std::vector<HistoryStore::SiteRow> HistoryStore::sites()
     SqliteStatement query;
     if (fail(query.prepare(m_db, (QByteArray(SiteColumns) + " ORDER BY id").constData())))
         return rows;
+    SqliteStatement count;
+    if (!count.prepare(m_db, "SELECT count(*) FROM sites") && count.step()) {
+        rows.reserve(std::size_t(count.integer(0)));
+        count.reset();
+    }
     while (query.step())
         rows.push_back(siteRow(query));
     fail(query.error());
