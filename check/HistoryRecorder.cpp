@@ -87,12 +87,8 @@ void HistoryRecorder::record(const SiteRecord &site, qsizetype position, SiteVer
 void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result,
                               const Report &report)
 {
-    if (!isRecording()) {
-        report(position, result);
-        return;
-    }
     const SiteRecord &site = sites[position];
-    if (settings_.confirmAfterSeconds > 0) {
+    if (isRecording() && settings_.confirmAfterSeconds > 0) {
         const auto preview = store_.preview(keyOf(site), OutcomeOf(result));
         checkRecording();
         if (preview && alarming(preview->judgement.change)) {
@@ -101,7 +97,8 @@ void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position
             return;
         }
     }
-    record(site, position, result);
+    if (isRecording())
+        record(site, position, result);
     if (waiting_.empty())
         report(position, result);
     else

@@ -84,6 +84,8 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
 {
     m_path = path;
     m_failure.clear();
+    m_inTransaction = false;
+    m_held = 0;
     QString problem = prepareFile();
     if (problem.isEmpty())
         return {true, {}};
