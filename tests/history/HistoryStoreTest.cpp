@@ -132,19 +132,6 @@ INSTANTIATE_TEST_SUITE_P(Table, ChangeAcrossRuns,
                                          TwoRuns{"Changed", {State::Ok}, {State::HollowOk}, Change::Changed, 1}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(HistoryFile, DownForFewerChecksThanDownAfterComesBackUnlost)
-{
-    HistoryStore store;
-    open(store);
-    store.setDownAfter(3);
-    check(store, Shop, {State::Ok}, 100);
-    std::vector<Change> seen;
-    for (qint64 at : {200, 300})
-        seen.push_back(check(store, Shop, {State::PageFailed}, at)->judgement.change);
-    seen.push_back(check(store, Shop, {State::Ok}, 400)->judgement.change);
-    EXPECT_EQ(seen, (std::vector{Change::Down, Change::Unchanged, Change::Back}));
-}
-
 TEST_F(HistoryFile, DownForMoreChecksThanDownAfterIsLostOnce)
 {
     HistoryStore store;
