@@ -1,9 +1,9 @@
 // tallyweave-check: the window's verdicts for a whole sites file, without the window.
 #include "AppInfo.h"
+#include "ChangeReport.h"
 #include "CheckOptions.h"
 #include "CheckReport.h"
 #include "CheckRun.h"
-#include "ChangeReport.h"
 #include "DesktopNotice.h"
 #include "HistoryCommand.h"
 #include "HistoryRecorder.h"
