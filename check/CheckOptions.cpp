@@ -14,6 +14,8 @@ struct OptionRule {
 constexpr OptionRule Rules[] = {
     {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
     {"--quiet", false}, {"--strict", false}, {"--help", false}, {"--version", false},
+    {"--no-history", false}, {"--changes", false}, {"--history", false}, {"--notify", false},
+    {"--confirm-after", true}, {"--down-after", true},
 };
 
 const OptionRule *findRule(QStringView name)
@@ -63,7 +65,43 @@ QString apply(Options &options, QStringView name, const QString &value)
         options.help = true;
     } else if (name == u"--version") {
         options.version = true;
+    } else if (name == u"--no-history") {
+        options.noHistory = true;
+    } else if (name == u"--changes") {
+        options.changes = true;
+    } else if (name == u"--history") {
+        options.history = true;
+    } else if (name == u"--notify") {
+        options.notify = true;
+    } else if (name == u"--confirm-after") {
+        bool ok = false;
+        const int seconds = value.toInt(&ok);
+        if (!ok || seconds < 0 || seconds > MaxConfirmAfter)
+            return QStringLiteral("--confirm-after takes a number of seconds from 0 to %1, not %2")
+                    .arg(MaxConfirmAfter)
+                    .arg(quoted(value));
+        options.confirmAfter = seconds;
+    } else if (name == u"--down-after") {
+        bool ok = false;
+        const int checks = value.toInt(&ok);
+        if (!ok || checks < 1 || checks > MaxDownAfter)
+            return QStringLiteral("--down-after takes a whole number from 1 to %1, not %2").arg(MaxDownAfter).arg(quoted(value));
+        options.downAfter = checks;
     }
+    return {};
+}
+
+// Empty when the options go together.
+QString conflicts(const Options &options)
+{
+    if (options.noHistory) {
+        for (const auto &[given, name] : {std::pair{options.changes, "--changes"}, {options.history, "--history"},
+                                          {options.notify, "--notify"}})
+            if (given)
+                return QStringLiteral("%1 needs the history, which --no-history turns off").arg(QLatin1StringView(name));
+    }
+    if (options.history && (options.changes || options.notify))
+        return QStringLiteral("--history prints what was recorded and checks nothing; it takes no --changes or --notify");
     return {};
 }
 
@@ -111,12 +149,14 @@ Parsed Parse(const QStringList &arguments)
         if (!out.error.isEmpty())
             return out;
     }
+    out.error = conflicts(out.options);
     return out;
 }
 
 bool NeedsAnalysis(const Options &options)
 {
-    return options.strict || options.format != Format::Text;
+    // --changes must tell OK from hollow OK, which only the analysis can.
+    return options.strict || options.changes || options.format != Format::Text;
 }
 
 QStringList OptionNames()
@@ -132,6 +172,9 @@ QString HelpText()
     return QStringLiteral(
             "Usage: tallyweave-check [--sites FILE] [--site NAME] [--jobs N]\n"
             "                        [--format text|json|csv] [--strict] [--quiet]\n"
+            "                        [--changes] [--notify] [--confirm-after SECONDS]\n"
+            "                        [--down-after N] [--no-history]\n"
+            "       tallyweave-check --history [--sites FILE] [--site NAME] [--format FORMAT]\n"
             "\n"
             "Checks whether each partner site of a Tallyweave sites file still carries your\n"
             "link: downloads each site's page and searches its source, without regard to\n"
@@ -152,6 +195,22 @@ QString HelpText()
             "                   the site's line and status stay \"  --> OK\"\n"
             "  --quiet, -q      no progress bar (it is drawn on standard error, and only\n"
             "                   when standard error is a terminal)\n"
+            "  --changes        report only the sites whose state changed since their\n"
+            "                   previous check (lost, down, back, changed, new), and\n"
+            "                   nothing at all when none did; text lines then end in a tab\n"
+            "                   and e.g. \"lost: ok -> not_found since 2026-12-07T06:00:00Z\"\n"
+            "  --notify         when links are lost, one desktop notice names the partners\n"
+            "  --confirm-after SECONDS\n"
+            "                   check a site that looks lost or down once more after this\n"
+            "                   pause, at the end of the run; one that the second check\n"
+            "                   does not confirm is unchanged, with a note (default 30,\n"
+            "                   0 for no second check)\n"
+            "  --down-after N   a page that was OK and cannot be opened is \"down\"; it\n"
+            "                   counts as lost when it stays down N checks in a row\n"
+            "                   (default 3)\n"
+            "  --no-history     record nothing\n"
+            "  --history        print each site's timeline (state, from, to) from the\n"
+            "                   history and check nothing; --site picks one site\n"
             "  --help, -h       show this text and exit\n"
             "  --version        show the version and exit\n"
             "\n"
@@ -164,7 +223,8 @@ QString HelpText()
             "  json  one document: \"sites\", an array with one object per site (name, url,\n"
             "        status, http_status, final_url, bytes, ms, match_offset, truncated,\n"
             "        error, match_context, occurrences, rel, robots, noindex, nofollow,\n"
-            "        hollow, verified), and \"summary\" (sites_file, checked, strict,\n"
+            "        hollow, verified, previous_status, status_since, change, note), and\n"
+            "        \"summary\" (sites_file, checked, strict,\n"
             "        verified, not_verified, ok, not_found, page_not_found, empty, hollow,\n"
             "        ms).\n"
             "  csv   RFC 4180: a header row with the same field names, one row per site;\n"
@@ -190,6 +250,21 @@ QString HelpText()
             "                 with an error status (400 or more)\n"
             "  verified       true for ok, and with --strict only when not hollow\n"
             "  These are null unless the site is ok.\n"
+            "\n"
+            "History: every run is recorded (unless --no-history) in an SQLite file beside\n"
+            "the sites file and named after it (Sites.dqx -> Sites.history.db). A site is\n"
+            "known by its address and search term; renaming it keeps its history.\n"
+            "  previous_status  its state at its previous check: ok, hollow_ok, not_found\n"
+            "                   or page_not_found (an empty page counts as one that could\n"
+            "                   not be opened); null for a new site\n"
+            "  status_since     since when it has been in its present state (UTC)\n"
+            "  change           new, unchanged, lost (was OK; the term is gone, or the\n"
+            "                   page stayed down --down-after checks), down (was OK; the\n"
+            "                   page cannot be opened), back (was not OK, now OK) or\n"
+            "                   changed (e.g. ok to hollow_ok)\n"
+            "  note             e.g. a first finding that the second check did not confirm\n"
+            "  These are null without history. Telling ok from hollow_ok needs the\n"
+            "  analysis: plain text runs without --changes keep the kind of OK a site had.\n"
             "\n"
             "Exit status:\n"
             "  0  every site checked was verified (its term was found; with --strict, and\n"

@@ -15,6 +15,11 @@ inline constexpr int MaxJobs = 256;
 // Transfers to one host at once, so partners are not hammered.
 inline constexpr int PerHost = 2;
 
+inline constexpr int DefaultConfirmAfter = 30;
+inline constexpr int MaxConfirmAfter = 3600;
+inline constexpr int DefaultDownAfter = 3;
+inline constexpr int MaxDownAfter = 1000;
+
 enum class Format { Text, Json, Csv };
 
 struct Options {
@@ -26,6 +31,12 @@ struct Options {
     bool strict = false; // a hollow match is not verified
     bool help = false;
     bool version = false;
+    bool noHistory = false;  // record nothing
+    bool changes = false;    // report only the sites whose state changed
+    bool history = false;    // print the timelines instead of checking
+    bool notify = false;     // a desktop notice names the links lost
+    int confirmAfter = DefaultConfirmAfter; // seconds before a lost or down site is checked again; 0: never
+    int downAfter = DefaultDownAfter;       // checks in a row a page must fail before its link counts as lost
 };
 
 struct Parsed {

@@ -1,5 +1,6 @@
 #include "CheckReport.h"
 
+#include "ChangeReport.h"
 #include "ResultLine.h"
 
 namespace CheckReport {
@@ -52,6 +53,10 @@ constexpr Field FieldTable[] = {
     {"nofollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->nofollow) : json(); }},
     {"hollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->hollow) : json(); }},
     {"verified", [](const SiteRecord &, const SiteResult &r) { return json(r.verified); }},
+    {"previous_status", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->previousStatus) : json(); }},
+    {"status_since", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(ChangeReport::Moment(r.change->since)) : json(); }},
+    {"change", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(r.change->change) : json(); }},
+    {"note", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->note) : json(); }},
 };
 
 // Names and pages come from outside; a broken character must not stop the report.
@@ -163,7 +168,8 @@ void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
     case CheckOptions::Format::Text:
         // As in the window, an empty page gets no line.
         if (result.status != SiteVerdict::Status::Empty)
-            out_ << ResultLine::Make(site.Name, SiteVerdict::StatusText(result.status)).toStdString() << '\n';
+            out_ << ResultLine::Make(site.Name, SiteVerdict::StatusText(result.status)).toStdString()
+                 << (result.change ? ChangeReport::TextSuffix(*result.change, showChanges_) : std::string()) << '\n';
         break;
     case CheckOptions::Format::Json: {
         json object = json::object();

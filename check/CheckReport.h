@@ -58,11 +58,14 @@ public:
     void begin();
     void site(const SiteRecord &site, const SiteVerdict::SiteResult &result);
     void end(const Summary &summary);
+    // Text lines also tell each site's change and since when.
+    void showChanges(bool show) { showChanges_ = show; }
 
 private:
     CheckOptions::Format format_;
     std::ostream &out_;
     std::string heldJson_;
+    bool showChanges_ = false;
 };
 
 } // namespace CheckReport

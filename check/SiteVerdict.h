@@ -2,6 +2,7 @@
 
 #include "GetSource.h"
 #include "PageAnalysis.h"
+#include "SiteChange.h"
 
 #include <QString>
 #include <QStringView>
@@ -31,6 +32,8 @@ struct SiteResult {
     bool verified = false;    // counts as verified: ok, and with --strict not hollow
     // Where the match sits in the page's markup; only for ok pages, and only when asked for.
     std::optional<PageAnalysis::Analysis> analysis;
+    // Against the site's previous check; none without history.
+    std::optional<SiteChange> change;
 };
 
 // The window's verdict for a downloaded page: an unopened page is not found, an empty one

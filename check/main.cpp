@@ -1,8 +1,12 @@
 // tallyweave-check: the window's verdicts for a whole sites file, without the window.
 #include "AppInfo.h"
+#include "ChangeReport.h"
 #include "CheckOptions.h"
 #include "CheckReport.h"
 #include "CheckRun.h"
+#include "DesktopNotice.h"
+#include "HistoryCommand.h"
+#include "HistoryRecorder.h"
 #include "ProgressBar.h"
 #include "SitesFile.h"
 
@@ -29,6 +33,11 @@ int fail(const QString &message)
 {
     std::cerr << CheckOptions::ProgramName << ": " << message.toStdString() << '\n';
     return ExitTrouble;
+}
+
+void warn(const QString &message)
+{
+    std::cerr << CheckOptions::ProgramName << ": " << ChangeReport::Visible(message).toStdString() << '\n';
 }
 
 // Parsing pages costs far more than downloading them; each core can take a share.
@@ -99,20 +108,31 @@ int main(int argc, char *argv[])
         sites = std::move(named);
     }
 
+    const QString historyFile = HistoryStore::PathFor(path);
+    if (options.history) {
+        if (const QString error = HistoryCommand::Print(historyFile, sites, options.format, std::cout, warn);
+            !error.isEmpty())
+            return fail(error);
+        return std::cout.flush() ? ExitVerified : fail(QStringLiteral("cannot write to standard output"));
+    }
+
     curl_global_init(CURL_GLOBAL_DEFAULT);
 
     ProgressBar bar(!options.quiet && isatty(STDERR_FILENO), stderr);
     // Lines written under a bar on the same terminal would be drawn over.
     const bool sharedTerminal = isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
 
+    HistoryRecorder recorder(options.noHistory ? QString() : historyFile, {options.downAfter, options.confirmAfter}, warn);
     CheckReport::Writer writer(options.format, std::cout);
+    writer.showChanges(options.changes);
+    ChangeReport::Gate gate(writer, options.changes);
     CheckReport::Summary summary;
     summary.sitesFile = path;
     summary.strict = options.strict;
     QElapsedTimer clock;
     clock.start();
 
-    writer.begin();
+    gate.begin();
     if (sharedTerminal)
         std::cout.flush();
     CheckRun::Settings settings;
@@ -121,21 +141,30 @@ int main(int argc, char *argv[])
     settings.analyse = CheckOptions::NeedsAnalysis(options);
     settings.strict = options.strict;
     settings.analysers = analysers();
+    const HistoryRecorder::Report report = [&](qsizetype position, const SiteVerdict::SiteResult &result) {
+        if (sharedTerminal)
+            bar.clear();
+        gate.site(sites[position], result);
+        summary.add(result);
+        if (sharedTerminal)
+            std::cout.flush();
+    };
     CheckRun::CheckSites(
             sites, settings,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
-                if (sharedTerminal)
-                    bar.clear();
-                writer.site(sites[position], result);
-                summary.add(result);
-                if (sharedTerminal)
-                    std::cout.flush();
+                recorder.deliver(sites, position, result, report);
             },
             [&](qsizetype judged, qsizetype total) { bar.update(judged, total); });
     bar.clear();
+    recorder.finish(sites, settings, report);
     summary.ms = clock.elapsed();
-    writer.end(summary);
+    gate.end(summary);
     curl_global_cleanup();
+
+    if (const QStringList lost = recorder.lost(); options.notify && !lost.isEmpty())
+        if (const QString error = DesktopNotice::Send(DesktopNotice::LostSummary(lost.size()), DesktopNotice::LostBody(lost));
+            !error.isEmpty())
+            warn(QStringLiteral("the desktop notice could not be shown: %1").arg(error));
 
     // A report cut short (a full disk) must not pass for a complete one.
     if (!std::cout.flush())

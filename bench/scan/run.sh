@@ -2,8 +2,10 @@
 # Scan benchmark: tallyweave-check --jobs 16 against curl --parallel --parallel-max 16 over the
 # same pages, served by a private nginx on 127.0.0.1 to 127.0.0.8 (eight hosts, so that the
 # checker's two-per-host limit still allows 16 transfers at once), then tallyweave-check --strict,
-# the same transfers with every match placed in its page's markup. Prints each run's wall time
-# and peak memory (GNU time -v), the ratio of the plain check to curl, and what the analysis adds.
+# the same transfers with every match placed in its page's markup, and tallyweave-check
+# --no-history, the plain check without recording its run. Prints each run's wall time and peak
+# memory (GNU time -v), the ratio of the plain check to curl, what the analysis adds, and what
+# recording the history adds (the plain check records every run, as a daily run would).
 # Then tallyweave-check --jobs 256 over large pages on 128 loopback hosts, whose peak memory
 # shows the budget that the transfers in flight share.
 #
@@ -206,6 +208,12 @@ run_strict() {
         > "$work/strict.out" 2> "$work/strict.err" || code=$?
     [ "$code" -le 1 ] || fail "tallyweave-check --strict exited with $code: $(cat "$work/strict.err")"
 }
+run_nohist() {
+    local code=0
+    /usr/bin/time -v -o "$work/time.nohist" "$check" --sites "$work/Sites.dqx" --jobs "$jobs" --quiet --no-history \
+        > "$work/nohist.out" 2> "$work/nohist.err" || code=$?
+    [ "$code" -le 1 ] || fail "tallyweave-check --no-history exited with $code: $(cat "$work/nohist.err")"
+}
 run_curl() {
     /usr/bin/time -v -o "$work/time.curl" curl --silent --parallel --parallel-max "$jobs" --config "$work/curl.cfg" \
         > /dev/null 2> "$work/curl.err" || fail "curl failed: $(tail -3 "$work/curl.err")"
@@ -215,6 +223,9 @@ echo "Warming up ..."
 run_curl
 run_check
 run_strict
+run_nohist
+[ -s "$work/Sites.history.db" ] || fail "tallyweave-check recorded no history beside $work/Sites.dqx"
+cmp -s "$work/check.out" "$work/nohist.out" || fail "tallyweave-check --no-history wrote another report"
 expected=$(cat "$work/expected")
 hollow=$(cat "$work/hollow")
 ok=$(grep -c $'\t  --> OK$' "$work/check.out" || true)
@@ -231,6 +242,8 @@ strict_count=$(tail -n 1 "$work/strict.out" | sed -n 's/^Finished \. \. \.\([0-9
 check_walls=()
 curl_walls=()
 strict_walls=()
+nohist_walls=()
+nohist_peak=0
 check_peak=0
 curl_peak=0
 strict_peak=0
@@ -244,14 +257,20 @@ for r in $(seq "$rounds"); do
     run_strict
     strict_walls+=("$(wall_of "$work/time.strict")")
     p=$(peak_of "$work/time.strict"); [ "$p" -gt "$strict_peak" ] && strict_peak=$p
-    echo "  round $r: curl ${curl_walls[-1]} s, tallyweave-check ${check_walls[-1]} s, --strict ${strict_walls[-1]} s"
+    run_nohist
+    nohist_walls+=("$(wall_of "$work/time.nohist")")
+    p=$(peak_of "$work/time.nohist"); [ "$p" -gt "$nohist_peak" ] && nohist_peak=$p
+    echo "  round $r: curl ${curl_walls[-1]} s, tallyweave-check ${check_walls[-1]} s, --strict ${strict_walls[-1]} s," \
+         "--no-history ${nohist_walls[-1]} s"
 done
 
 curl_wall=$(printf '%s\n' "${curl_walls[@]}" | median)
 check_wall=$(printf '%s\n' "${check_walls[@]}" | median)
 strict_wall=$(printf '%s\n' "${strict_walls[@]}" | median)
+nohist_wall=$(printf '%s\n' "${nohist_walls[@]}" | median)
 awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -v cp="$curl_peak" -v tp="$check_peak" \
     -v sw="$strict_wall" -v sp="$strict_peak" -v sv="$strict_count" -v hollow="$hollow" \
+    -v nw="$nohist_wall" -v np="$nohist_peak" \
     -v ok="$ok" -v jobs="$jobs" -v rounds="$rounds" 'BEGIN {
     ratio = (cw > 0) ? tw / cw : 0
     added = (tw > 0) ? (sw - tw) / tw * 100 : 0
@@ -261,6 +280,9 @@ awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -
     printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified)\n", "tallyweave-check", tw, tp / 1024, ok
     printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified, %d hollow)\n", "tallyweave-check --strict", \
         sw, sp / 1024, sv, hollow
+    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB\n", "  ... --no-history", nw, np / 1024
+    recorded = (nw > 0) ? (tw - nw) / nw * 100 : 0
+    printf "  history recording added: %+.1f%% wall (target at most 5%%: %s)\n", recorded, (recorded <= 5) ? "met" : "missed"
     printf "  ratio tallyweave-check / curl: %.2f (target at most 1.25: %s)\n", ratio, (ratio <= 1.25) ? "met" : "missed"
     printf "  peak memory of tallyweave-check: %.1f MiB (target under 64 MiB: %s)\n", tp / 1024, (tp < 65536) ? "met" : "missed"
     printf "  analysis added by --strict: %+.0f%% wall (target at most 20%%: %s)\n", added, (added <= 20) ? "met" : "missed"

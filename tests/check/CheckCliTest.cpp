@@ -568,6 +568,8 @@ TEST_F(Formats, CsvReadsBackAsTheJsonSays)
             const std::string name = fields[f].name;
             if (name == "ms")
                 continue; // two runs take their own time
+            if (name == "previous_status" || name == "change" || name == "status_since")
+                continue; // the second run finds the first in the history
             if (name == "error") { // which can name the time a connection took
                 EXPECT_EQ(rows[i][f].empty(), v.is_null()) << "row " << i;
                 continue;

@@ -1,3 +1,4 @@
+#include "ChangeReport.h"
 #include "CheckReport.h"
 #include "CsvRead.h"
 #include "ResultLine.h"
@@ -274,6 +275,10 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
                 s.result.analysis ? (s.result.analysis->nofollow ? "true" : "false") : "",
                 s.result.analysis ? (s.result.analysis->hollow ? "true" : "false") : "",
                 s.result.verified ? "true" : "false",
+                s.result.change ? utf8(s.result.change->previousStatus) : "",
+                s.result.change ? utf8(ChangeReport::Moment(s.result.change->since)) : "",
+                s.result.change ? utf8(s.result.change->change) : "",
+                s.result.change ? utf8(s.result.change->note) : "",
         };
         EXPECT_EQ(rows[i + 1], expected);
     }

@@ -1,0 +1,68 @@
+#include "DesktopNotice.h"
+
+#include "CheckOptions.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariantMap>
+
+namespace DesktopNotice {
+
+namespace {
+
+constexpr int ReplyTimeoutMs = 5000;
+// Shown for this long by services that do not choose for themselves.
+constexpr int ShowMs = -1;
+
+// Notification services may read the body as markup; partner names are only text.
+QString plain(const QString &name)
+{
+    QString out;
+    for (const QChar c : name) {
+        if (c == u'&')
+            out += QStringLiteral("&amp;");
+        else if (c == u'<')
+            out += QStringLiteral("&lt;");
+        else if (c == u'>')
+            out += QStringLiteral("&gt;");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            out += u' ';
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+QString LostSummary(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("A partner dropped your link")
+                      : QStringLiteral("%1 partners dropped your link").arg(count);
+}
+
+QString LostBody(const QStringList &names)
+{
+    QStringList shown;
+    for (const QString &name : names)
+        shown << plain(name);
+    return shown.join(QStringLiteral(", "));
+}
+
+QString Send(const QString &summary, const QString &body)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return QStringLiteral("no desktop session bus: %1").arg(bus.lastError().message());
+    QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    call << QString::fromLatin1(CheckOptions::ProgramName) << uint(0) << QString() << summary << body << QStringList()
+         << QVariantMap() << ShowMs;
+    const QDBusMessage reply = bus.call(call, QDBus::Block, ReplyTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return reply.errorMessage();
+    return {};
+}
+
+} // namespace DesktopNotice

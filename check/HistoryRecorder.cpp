@@ -1,0 +1,149 @@
+#include "HistoryRecorder.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace History;
+
+namespace {
+
+bool alarming(Change change)
+{
+    return change == Change::Lost || change == Change::Down;
+}
+
+} // namespace
+
+HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &settings, const Warn &warn)
+    : settings_(settings), warn_(warn)
+{
+    if (historyFile.isEmpty())
+        return;
+    const HistoryStore::Opened opened = store_.open(historyFile);
+    if (!opened.message.isEmpty())
+        warn_(opened.message);
+    if (!opened.usable)
+        return;
+    store_.setDownAfter(settings.downAfter);
+    run_ = store_.beginRun(QStringLiteral("tallyweave-check"));
+    checkRecording();
+}
+
+Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
+{
+    switch (result.status) {
+    case SiteVerdict::Status::Ok:
+        if (!result.analysis)
+            return {State::Ok, false};
+        return {result.analysis->hollow ? State::HollowOk : State::Ok, true};
+    case SiteVerdict::Status::NotFound:
+        return {State::NotFound, true};
+    case SiteVerdict::Status::PageNotFound:
+    case SiteVerdict::Status::Empty:
+        // An empty answer says nothing about the term: it is a page that failed.
+        break;
+    }
+    return {State::PageFailed, true};
+}
+
+SiteKey HistoryRecorder::keyOf(const SiteRecord &site)
+{
+    return {site.Url, site.SearchTerm, site.Name};
+}
+
+void HistoryRecorder::checkRecording()
+{
+    if (run_.id && !store_.failure().isEmpty()) {
+        warn_(store_.failure());
+        run_ = {};
+    }
+}
+
+void HistoryRecorder::note(SiteVerdict::SiteResult &result, const HistoryStore::Recorded &recorded)
+{
+    SiteChange change;
+    if (recorded.before)
+        change.previousStatus = QLatin1StringView(StateWord(recorded.before->state));
+    change.status = QLatin1StringView(StateWord(recorded.judgement.state));
+    change.since = recorded.since;
+    change.change = QLatin1StringView(ChangeWord(recorded.judgement.change));
+    if (result.change)
+        change.note = result.change->note;
+    result.change = std::move(change);
+}
+
+void HistoryRecorder::record(const SiteRecord &site, qsizetype position, SiteVerdict::SiteResult &result)
+{
+    const auto recorded = store_.record(run_, keyOf(site), OutcomeOf(result));
+    checkRecording();
+    if (!recorded)
+        return;
+    ++checked_;
+    note(result, *recorded);
+    if (recorded->judgement.change == Change::Lost)
+        lost_.emplace(position, site.Name);
+}
+
+void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result,
+                              const Report &report)
+{
+    const SiteRecord &site = sites[position];
+    if (isRecording() && settings_.confirmAfterSeconds > 0) {
+        const auto preview = store_.preview(keyOf(site), OutcomeOf(result));
+        checkRecording();
+        if (preview && alarming(preview->judgement.change)) {
+            toConfirm_.push_back(position);
+            waiting_.emplace(position, std::move(result));
+            return;
+        }
+    }
+    if (isRecording())
+        record(site, position, result);
+    if (waiting_.empty())
+        report(position, result);
+    else
+        waiting_.emplace(position, std::move(result));
+}
+
+void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Settings &checkSettings,
+                             const Report &report)
+{
+    if (!toConfirm_.empty() && isRecording()) {
+        // What was written so far must not wait for the pause.
+        store_.flush();
+        QList<SiteRecord> again;
+        for (qsizetype position : toConfirm_)
+            again.append(sites[position]);
+        std::this_thread::sleep_for(std::chrono::seconds(settings_.confirmAfterSeconds));
+        CheckRun::CheckSites(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
+            const qsizetype position = toConfirm_[index];
+            SiteVerdict::SiteResult &first = waiting_[position];
+            const QString firstWord = QLatin1StringView(SiteVerdict::StatusWord(first.status));
+            first = second;
+            if (!isRecording())
+                return;
+            const auto recorded = store_.preview(keyOf(sites[position]), OutcomeOf(second));
+            if (recorded && !alarming(recorded->judgement.change))
+                first.change = SiteChange{{}, {}, 0, {},
+                                          QStringLiteral("first check: %1, not confirmed by a second check %2 s later")
+                                                  .arg(firstWord)
+                                                  .arg(settings_.confirmAfterSeconds)};
+            record(sites[position], position, first);
+        });
+    }
+    toConfirm_.clear();
+    for (auto &[position, result] : waiting_)
+        report(position, result);
+    waiting_.clear();
+    if (isRecording())
+        store_.endRun(run_, checked_);
+    checkRecording();
+}
+
+QStringList HistoryRecorder::lost() const
+{
+    QStringList names;
+    for (const auto &[position, name] : lost_)
+        names << name;
+    return names;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What the history knows of a site's checks, shared by every program that records them.
+namespace History {
+
+// What a check found: the page carried the term (in a place search engines count, or only
+// hollow), it opened without the term, or it could not be opened.
+enum class State { Ok = 0, HollowOk = 1, NotFound = 2, PageFailed = 3 };
+
+// How a check compares with the site's previous one.
+enum class Change {
+    New,       // the first check of the site
+    Unchanged, // the same state as before
+    Lost,      // was OK; the page opened and the term is gone, or it stayed down long enough
+    Down,      // was OK; the page could not be opened
+    Back,      // was not OK, now OK
+    Changed,   // another change of state, e.g. OK to hollow OK
+};
+
+// A site is known by its page address and search term; the name is only shown.
+struct SiteKey {
+    QString url;
+    QString term;
+    QString name;
+};
+
+struct Outcome {
+    State state = State::PageFailed;
+    // False when an OK page was not placed in its markup, so a hollow match cannot be told
+    // from a sound one: the site keeps the kind of OK it had.
+    bool kindKnown = true;
+};
+
+// A site's standing before a check.
+struct Standing {
+    State state = State::PageFailed;
+    qint64 since = 0;   // seconds since the epoch, UTC
+    int downStreak = 0; // checks in a row the page failed since it was last OK
+};
+
+const char *StateWord(State state);
+std::optional<State> StateFromNumber(qint64 number);
+const char *ChangeWord(Change change);
+bool IsOk(State state);
+
+} // namespace History

@@ -1,0 +1,54 @@
+#include "SqliteDatabase.h"
+
+#include <utility>
+
+SqliteDatabase::~SqliteDatabase()
+{
+    close();
+}
+
+SqliteDatabase::SqliteDatabase(SqliteDatabase &&other) noexcept : m_db(std::exchange(other.m_db, nullptr)) { }
+
+SqliteDatabase &SqliteDatabase::operator=(SqliteDatabase &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_db = std::exchange(other.m_db, nullptr);
+    }
+    return *this;
+}
+
+SqliteDatabase::Error SqliteDatabase::open(const QString &path, bool create)
+{
+    close();
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    const int code = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);
+    if (code == SQLITE_OK)
+        return {};
+    // SQLite hands out a connection even when it fails, to carry the message.
+    Error error = lastError(code);
+    close();
+    return error;
+}
+
+void SqliteDatabase::close()
+{
+    if (m_db)
+        sqlite3_close_v2(std::exchange(m_db, nullptr));
+}
+
+SqliteDatabase::Error SqliteDatabase::exec(const char *sql)
+{
+    if (!m_db)
+        return {SQLITE_MISUSE, QStringLiteral("no database is open")};
+    const int code = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    return code == SQLITE_OK ? Error{} : lastError(code);
+}
+
+SqliteDatabase::Error SqliteDatabase::lastError(int code) const
+{
+    if (code == SQLITE_OK)
+        return {};
+    const char *text = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
+    return {code & 0xff, QString::fromUtf8(text)};
+}

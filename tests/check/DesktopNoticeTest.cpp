@@ -1,0 +1,211 @@
+// tallyweave-check --notify against a private session bus with a notification service that
+// records each call.
+#include "DesktopNotice.h"
+#include "LocalServer.h"
+#include "RunProgram.h"
+#include "SitesFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+const std::string Program = TALLYWEAVE_CHECK;
+const char Term[] = "my-site.example";
+
+struct Notice {
+    QString app;
+    QString summary;
+    QString body;
+};
+
+class NotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    std::vector<Notice> notices;
+
+public slots:
+    uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        notices.push_back({app, summary, body});
+        return uint(notices.size());
+    }
+};
+
+// A session bus of the test's own, ended with the test.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        FILE *daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        if (!daemon)
+            return;
+        char line[1024];
+        if (fgets(line, sizeof line, daemon))
+            address_ = QString::fromUtf8(line).trimmed();
+        if (fgets(line, sizeof line, daemon))
+            pid_ = QString::fromUtf8(line).trimmed().toInt();
+        pclose(daemon);
+    }
+    ~PrivateBus()
+    {
+        if (pid_ > 0)
+            kill(pid_, SIGTERM);
+    }
+    PrivateBus(const PrivateBus &) = delete;
+    PrivateBus &operator=(const PrivateBus &) = delete;
+
+    QString address() const { return address_; }
+
+private:
+    QString address_;
+    int pid_ = 0;
+};
+
+class Notify : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon did not start";
+        connection_ = std::make_unique<QDBusConnection>(
+                QDBusConnection::connectToBus(bus_.address(), QStringLiteral("notice-service")));
+        ASSERT_TRUE(connection_->isConnected());
+        ASSERT_TRUE(connection_->registerService(QStringLiteral("org.freedesktop.Notifications")));
+        ASSERT_TRUE(connection_->registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service_,
+                                                QDBusConnection::ExportAllSlots));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().toUtf8());
+
+        for (const char *path : {"/a", "/b", "/c"}) {
+            linked_[path] = true;
+            server_.http().Get(path, [this, path = std::string(path)](const httplib::Request &, httplib::Response &res) {
+                res.set_content(linked_[path] ? std::string("<a href=\"https://") + Term + "/\">me</a>" : "gone",
+                                "text/html");
+            });
+        }
+        ASSERT_TRUE(server_.start());
+        const QList<SiteRecord> sites = {{QStringLiteral("Garden <b>Shop</b>"), server_.url("/a"), QLatin1StringView(Term)},
+                                         {QStringLiteral("Blog"), server_.url("/b"), QLatin1StringView(Term)},
+                                         {QStringLiteral("Forum"), server_.url("/c"), QLatin1StringView(Term)}};
+        sitesFile_ = dir_.filePath(QStringLiteral("Sites.dqx")).toStdString();
+        QFile file(QString::fromStdString(sitesFile_));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(SitesFile::Encode(sites));
+    }
+
+    void TearDown() override
+    {
+        if (connection_)
+            QDBusConnection::disconnectFromBus(QStringLiteral("notice-service"));
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+    // Runs the checker while this thread answers the bus.
+    RunResult run(const std::vector<std::string> &extra)
+    {
+        std::vector<std::string> arguments = {"--sites", sitesFile_, "--quiet", "--confirm-after", "0"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        RunResult result;
+        std::atomic<bool> done = false;
+        std::thread runner([&] {
+            result = RunProgram(Program, arguments);
+            done = true;
+        });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        runner.join();
+        QCoreApplication::processEvents();
+        return result;
+    }
+
+    QTemporaryDir dir_;
+    PrivateBus bus_;
+    std::unique_ptr<QDBusConnection> connection_;
+    NotificationService service_;
+    LocalServer server_;
+    std::map<std::string, std::atomic<bool>> linked_;
+    std::string sitesFile_;
+};
+
+TEST_F(Notify, OneNoticeNamesThePartnersLost)
+{
+    run({});
+    linked_["/a"] = false;
+    linked_["/c"] = false;
+    const RunResult r = run({"--notify", "--changes"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    ASSERT_EQ(service_.notices.size(), 1u);
+    EXPECT_EQ(service_.notices[0].app, QStringLiteral("tallyweave-check"));
+    EXPECT_EQ(service_.notices[0].summary, QStringLiteral("2 partners dropped your link"));
+    EXPECT_EQ(service_.notices[0].body, QStringLiteral("Garden &lt;b&gt;Shop&lt;/b&gt;, Forum"));
+}
+
+TEST_F(Notify, NoNoticeWhenNothingWasLost)
+{
+    run({});
+    linked_["/b"] = false;
+    run({});
+    linked_["/b"] = true;
+    const RunResult r = run({"--notify"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(service_.notices.empty());
+}
+
+TEST_F(Notify, APageDownPastDownAfterIsNoticed)
+{
+    run({});
+    server_.http().stop();
+    std::vector<std::size_t> seen;
+    for (int i = 0; i < 3; ++i) {
+        run({"--notify", "--down-after", "2"});
+        seen.push_back(service_.notices.size());
+    }
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 1}));
+    ASSERT_FALSE(service_.notices.empty());
+    EXPECT_EQ(service_.notices[0].summary, QStringLiteral("3 partners dropped your link"));
+}
+
+TEST_F(Notify, WithoutAServiceTheRunEndsAsItWouldAndSaysWhy)
+{
+    run({});
+    QDBusConnection::disconnectFromBus(QStringLiteral("notice-service"));
+    connection_.reset();
+    linked_["/b"] = false;
+    const RunResult r = run({"--notify"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("tallyweave-check: the desktop notice could not be shown: ", 0), 0u) << r.err;
+}
+
+TEST(NoticeText, OneOrManyPartners)
+{
+    EXPECT_EQ(DesktopNotice::LostSummary(1), QStringLiteral("A partner dropped your link"));
+    EXPECT_EQ(DesktopNotice::LostBody({QStringLiteral("A & B\x1b]0;x\a")}), QStringLiteral("A &amp; B ]0;x "));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "DesktopNoticeTest.moc"
