@@ -33,7 +33,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(scratch.isValid());
-        ShexIt::SetSink([this](QWidget *owner, const QUrl &target) { opened.append({owner, target}); });
+        ShexIt::SetSink([this](QWidget *owner, const QUrl &target) {
+            opened.append({owner, target});
+            return browserAnswers;
+        });
         ProcessStart::SetStarter(
             [this](const QString &program, const QStringList &arguments, ProcessStart::WindowStyle style) {
                 started.append({program, arguments, style});
@@ -64,5 +67,6 @@ protected:
     Registry::MemoryStore registry;
     Feedback::Recorder feedback;
     QList<Opened> opened;
+    bool browserAnswers = true; // false: the desktop has no opener
     QList<Started> started;
 };

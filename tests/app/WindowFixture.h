@@ -32,7 +32,10 @@ protected:
         AppInfo::OverrideProgramFolder(folder.path());
         Module1::Reset();
         Feedback::SetRecorder(&feedback);
-        ShexIt::SetSink([this](QWidget *, const QUrl &url) { opened << url; });
+        ShexIt::SetSink([this](QWidget *, const QUrl &url) {
+            opened << url;
+            return browserAnswers;
+        });
     }
 
     void TearDown() override
@@ -115,5 +118,6 @@ protected:
     QTemporaryDir folder;
     Feedback::Recorder feedback;
     QList<QUrl> opened;
+    bool browserAnswers = true; // false: the desktop has no opener
     std::unique_ptr<frmMain> window;
 };
