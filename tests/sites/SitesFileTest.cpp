@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <cctype>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,7 +52,15 @@ TEST_P(SitesFileFixture, RoundTripsByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(WrittenByTheProgram, SitesFileFixture,
-                         testing::Values("empty-list.dqx", "one.dqx", "three.dqx"));
+                         testing::Values("empty-list.dqx", "one.dqx", "three.dqx"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             // The file name without its extension, in letters and digits only.
+                             std::string name;
+                             for (const char *c = info.param; *c && *c != '.'; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c)))
+                                     name += *c;
+                             return name;
+                         });
 
 TEST(SitesFileDecode, ThreeRecordFixtureKeepsCommasBlanksQuotesAndAccents)
 {
@@ -154,7 +165,11 @@ INSTANTIATE_TEST_SUITE_P(Numbers, SitesFileCurrentRecord,
                          testing::Values(Current{"5,3\r\n", 3}, Current{"5,5\r\n", 5}, Current{"5,0\r\n", 1},
                                          Current{"5,6\r\n", 1}, Current{"5,-2\r\n", 1}, Current{"5,70000\r\n", 1}),
                          [](const testing::TestParamInfo<Current> &info) {
-                             return "Line" + std::to_string(info.index) + "Gives" + std::to_string(info.param.expected);
+                             // "5,-2\r\n" gives CurrentMinus2Gives1.
+                             std::string name = "Current";
+                             for (const char *c = std::strchr(info.param.countLine, ',') + 1; *c && *c != '\r'; ++c)
+                                 name += *c == '-' ? std::string("Minus") : std::string(1, *c);
+                             return name + "Gives" + std::to_string(info.param.expected);
                          });
 
 TEST(SitesFileDecode, UnquotedItemsAreTrimmed)
