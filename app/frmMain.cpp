@@ -86,6 +86,9 @@ void frmMain::createControls()
         case Kind::ListBox: {
             auto *list = new QListWidget(parent);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
+            // Nobody sees a data holder's lines, so it need not measure each of them.
+            if (c.flags & MainLayout::DataHolder)
+                list->setUniformItemSizes(true);
             w = list;
             break;
         }

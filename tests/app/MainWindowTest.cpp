@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -366,5 +367,53 @@ TEST_F(MainWindowShortcut, CtrlQEndsTheProgramAndSavesLikeExit)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sitesFile(), sites({{"Typed", "http://old.example/", "old"}}));
 }
+
+// However the name list is filled, it shows what a list that measures every line shows.
+struct NameListCase {
+    const char *name;
+    QStringList names;
+};
+
+class MainWindowNames : public WindowTest, public testing::WithParamInterface<NameListCase> { };
+
+TEST_P(MainWindowNames, ShowLikeAListThatMeasuresEveryLine)
+{
+    QByteArray bytes = QByteArray::number(GetParam().names.size()) + ",1\r\n";
+    for (const QString &name : GetParam().names)
+        bytes += '"' + name.toUtf8() + "\"\r\n\"http://x.example/\"\r\n\"x\"\r\n";
+    writeSites(bytes);
+    start();
+    auto *shown = find<QListWidget>("lstNames");
+    ASSERT_EQ(items("lstNames"), GetParam().names);
+
+    QListWidget reference;
+    reference.setFont(shown->font());
+    reference.setFixedSize(shown->size());
+    reference.addItems(GetParam().names);
+    reference.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
+    EXPECT_EQ(shown->horizontalScrollBar()->maximum(), reference.horizontalScrollBar()->maximum());
+    EXPECT_EQ(shown->verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
+    for (int i = 0; i < shown->count(); ++i)
+        EXPECT_EQ(shown->visualItemRect(shown->item(i)).height(), reference.visualItemRect(reference.item(i)).height()) << i;
+}
+
+QStringList manyNames(int count, int at = -1, const QString &odd = {})
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << (i == at ? odd : QStringLiteral("Partner %1").arg(i + 1));
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Names, MainWindowNames,
+        testing::Values(NameListCase{"Plain", manyNames(400)},
+                        NameListCase{"WiderThanTheListInTheMiddle", manyNames(400, 200, QString(80, u'W'))},
+                        NameListCase{"EmptyInTheMiddle", manyNames(400, 200, QString())},
+                        NameListCase{"OneOfTwoLines", manyNames(400, 10, QStringLiteral("first\nsecond"))},
+                        NameListCase{"FromAnotherFont", manyNames(400, 399, QStringLiteral("\u6F22\u5B57 \U0001F600"))},
+                        NameListCase{"RightToLeft", manyNames(40, 20, QStringLiteral("\u05E9\u05DC\u05D5\u05DD"))}),
+        [](const testing::TestParamInfo<NameListCase> &info) { return std::string(info.param.name); });
 
 } // namespace
