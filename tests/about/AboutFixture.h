@@ -15,6 +15,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
+// A test name from a case's description: "key the user may only read" gives
+// KeyTheUserMayOnlyRead.
+inline std::string CaseName(const char *description)
+{
+    std::string name;
+    bool capital = true;
+    for (const char *c = description; *c; ++c) {
+        const auto ch = static_cast<unsigned char>(*c);
+        if (std::isalnum(ch)) {
+            name += capital ? char(std::toupper(ch)) : char(ch);
+            capital = false;
+        } else {
+            capital = true;
+        }
+    }
+    return name;
+}
+
 // Puts every way out of the program behind recorders: the desktop's opener, the start of
 // programs, message boxes and the registry.
 class AboutFixture : public ::testing::Test
