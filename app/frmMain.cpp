@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
@@ -291,6 +292,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         // there acts on the selected line.
         if (!list->indexAt(mouse->position().toPoint()).isValid())
             return true;
+    } else if (list == lstResults && event->type() == QEvent::ToolTip) {
+        ShowLineTip(static_cast<QHelpEvent *>(event));
+        return true;
     } else if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

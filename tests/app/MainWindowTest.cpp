@@ -246,8 +246,11 @@ TEST_F(MainWindow, ClosingAtOnceWithoutAFileWritesAnEmptyList)
     EXPECT_EQ(sitesFile(), QByteArray("0,1\r\n"));
 }
 
-// Exit ends the program the way closing the window does: typed text is stored and saved.
-class MainWindowEnding : public WindowTest, public testing::WithParamInterface<bool> { };
+// Exit, from the menu or with its shortcut, ends the program the way closing the window does:
+// typed text is stored and saved.
+enum class Ending { Close, Exit, CtrlQ };
+
+class MainWindowEnding : public WindowTest, public testing::WithParamInterface<Ending> { };
 
 TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
 {
@@ -256,16 +259,25 @@ TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
     click("cmdAdd");
     find<QLineEdit>("txtName")->clear();
     type("txtName", QStringLiteral("Typed, not saved"));
-    if (GetParam())
-        find<QAction>("mnuExit")->trigger();
-    else
+    switch (GetParam()) {
+    case Ending::Close:
         window->close();
+        break;
+    case Ending::Exit:
+        find<QAction>("mnuExit")->trigger();
+        break;
+    case Ending::CtrlQ:
+        pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
+        break;
+    }
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sitesFile(), sites({{"Typed, not saved", "http://old.example/", "old"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(CloseOrExit, MainWindowEnding, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool> &info) { return info.param ? "Exit" : "Close"; });
+INSTANTIATE_TEST_SUITE_P(Endings, MainWindowEnding, testing::Values(Ending::Close, Ending::Exit, Ending::CtrlQ),
+                         [](const testing::TestParamInfo<Ending> &info) {
+                             return info.param == Ending::Close ? "Close" : info.param == Ending::Exit ? "Exit" : "CtrlQ";
+                         });
 
 TEST_F(MainWindow, ChoosingASiteKeepsUnsavedTypingAndMovesTheCompanionLists)
 {
@@ -335,36 +347,13 @@ TEST_F(MainWindow, MarkupInASiteNameIsShownAsItsCharacters)
     window->close();
 }
 
-class MainWindowShortcut : public WindowTest
-{
-protected:
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
-    {
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        QTest::keyClick(find<QWidget>("lstNames"), key, modifiers);
-    }
-};
-
-TEST_F(MainWindowShortcut, F1OpensTheHelpPage)
+TEST_F(MainWindow, F1OpensTheHelpPage)
 {
     start();
-    press(Qt::Key_F1);
+    pressOnWindow(Qt::Key_F1);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(path(QStringLiteral("tallyweave.htm"))));
     EXPECT_TRUE(window->isVisible());
-}
-
-TEST_F(MainWindowShortcut, CtrlQEndsTheProgramAndSavesLikeExit)
-{
-    writeSites(sites({{"Old", "http://old.example/", "old"}}));
-    start();
-    click("cmdAdd");
-    find<QLineEdit>("txtName")->clear();
-    type("txtName", QStringLiteral("Typed"));
-    press(Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(sitesFile(), sites({{"Typed", "http://old.example/", "old"}}));
 }
 
 // However the name list is filled, it shows what a list that measures every line shows.

@@ -1,7 +1,10 @@
 #include "HttpServer.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTimer>
 
 namespace {
@@ -249,6 +252,26 @@ TEST_F(ResultsColumn, TheTextOfAWarnedLineStartsWhereAPlainLinesDoes)
     const QImage plainText = drawn.copy(plain.adjusted(pastTheSign, 0, 0, 0));
     ASSERT_EQ(warned.height(), plain.height());
     EXPECT_EQ(warnedText, plainText);
+}
+
+TEST_F(ResultsColumn, ALinesToolTipShowsMarkupAsItsCharacters)
+{
+    writeSites(sites({{"Marked", "http://127.0.0.1:9/<b>bold</b>", "x"}, {"Next", "http://127.0.0.1:9/", "x"}}));
+    start();
+    click("cmdStart");
+    click("cmdSkip");
+    ASSERT_EQ(items("lstResults"), QStringList{"Marked\t  --> Skipped"});
+    // The scan goes no further.
+    for (const char *timer : {"tmrScan", "tmrSearch", "tmrScan2", "tmrSearch2"})
+        find<QTimer>(timer)->stop();
+    auto *list = find<QListWidget>("lstResults");
+    const QPoint at = list->visualItemRect(list->item(0)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &hover);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("http://127.0.0.1:9/&lt;b&gt;bold&lt;/b&gt;")))
+            << QToolTip::text().toStdString();
+    QToolTip::hideText();
 }
 
 } // namespace

@@ -82,6 +82,14 @@ protected:
     // Clicks a button as the user does: only a visible, enabled button reacts.
     void click(const char *name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
 
+    // A key pressed while the window is the active one, as a shortcut is.
+    void pressOnWindow(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(find<QWidget>("lstNames"), key, modifiers);
+    }
+
     void type(const char *box, const QString &text) const
     {
         auto *edit = find<QLineEdit>(box);
