@@ -76,10 +76,10 @@ printf '0,1\r\n' >"$work/empty/Sites.dqx"
 launch() {
     local folder=$1 start end cpu
     start=$(date +%s.%N)
-    "$folder/tallyweave" >/dev/null 2>&1 &
+    "$folder/tallyweave" >/dev/null 2>"$work/program.log" &
     app_pid=$!
     until xdotool search --onlyvisible --pid "$app_pid" --name '^Tallyweave$' >/dev/null 2>&1; do
-        kill -0 "$app_pid" 2>/dev/null || fail "tallyweave ended before showing its window"
+        kill -0 "$app_pid" 2>/dev/null || fail "tallyweave ended before showing its window: $(tail -3 "$work/program.log")"
         sleep 0.005
     done
     end=$(date +%s.%N)
