@@ -48,11 +48,11 @@ constexpr std::array<Control, 35> controls{{
 }};
 
 constexpr std::array<MenuItem, 5> menu{{
-    {"mnuFile", "&File", "mnuAdd", "&Add Sites"},
-    {"mnuFile", "&File", "mnuScan", "&Start Scan"},
-    {"mnuFile", "&File", "mnuExit", "&Exit"},
-    {"mnuAbout", "&Help", "mnuContents", "&Contents"},
-    {"mnuAbout", "&Help", "mnuAboutLink", "&About"},
+    {"mnuFile", "&File", "mnuAdd", "&Add Sites", nullptr},
+    {"mnuFile", "&File", "mnuScan", "&Start Scan", nullptr},
+    {"mnuFile", "&File", "mnuExit", "&Exit", "Ctrl+Q"},
+    {"mnuAbout", "&Help", "mnuContents", "&Contents", "F1"},
+    {"mnuAbout", "&Help", "mnuAboutLink", "&About", nullptr},
 }};
 
 constexpr std::array<const char *, 4> timers{"tmrSearch2", "tmrScan2", "tmrSearch", "tmrScan"};

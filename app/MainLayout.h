@@ -43,6 +43,7 @@ struct MenuItem {
     const char *title;   // its caption
     const char *name;    // object name of the item
     const char *caption;
+    const char *shortcut; // a standard key beside the caption's access key; nullptr: none
 };
 
 std::span<const Control> Controls();

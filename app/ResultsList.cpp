@@ -5,7 +5,9 @@
 #include "ResultLine.h"
 #include "ShexIt.h"
 
+#include <QHelpEvent>
 #include <QListWidget>
+#include <QToolTip>
 
 namespace {
 constexpr int UrlRole = Qt::UserRole;
@@ -18,6 +20,20 @@ QListWidgetItem *frmMain::AddResult(const QString &status, const QString &url, c
     line->setToolTip(details.isEmpty() ? QStringLiteral("Page: %1").arg(url) : details);
     lstResults->addItem(line);
     return line;
+}
+
+void frmMain::ShowLineTip(const QHelpEvent *help)
+{
+    const QListWidgetItem *line = lstResults->itemAt(help->pos());
+    if (!line || line->toolTip().isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    // The tip tells what a web server answered; a tip that looks like markup would be shown as
+    // markup, so it is always handed over as escaped text.
+    QToolTip::showText(help->globalPos(),
+                       QStringLiteral("<p style='white-space:pre'>%1</p>").arg(line->toolTip().toHtmlEscaped()),
+                       lstResults->viewport(), lstResults->visualItemRect(line));
 }
 
 void frmMain::lstResults_DblClick()

@@ -7,22 +7,67 @@
 #include "PageFetcher.h"
 #include "SitesFile.h"
 
+#include <QBitArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
 constexpr int MaxSearchTermLength = 30;
+
+// Whether every text is one line of the list's own font, narrower than the list, so that the
+// list may measure one line and take it for all: measured line by line, 32,767 names take
+// longer than the rest of the start-up. A text that fails any test here keeps the list
+// measuring each line, and the list shows exactly what it showed before.
+bool OneFittingLineEach(const QListWidget *list, const QStringList &texts)
+{
+    QBitArray used(0x10000);
+    qsizetype longest = 0;
+    for (const QString &text : texts) {
+        // An empty line is lower than the others.
+        if (text.isEmpty())
+            return false;
+        longest = qMax(longest, text.size());
+        for (const QChar c : text)
+            used.setBit(c.unicode());
+    }
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    for (qsizetype u = 0; u < used.size(); ++u) {
+        if (!used.testBit(u))
+            continue;
+        // Control characters break or widen lines, characters from another font may be taller,
+        // and right-to-left and complex scripts are shaped into other widths.
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x0590 || !metrics.inFont(QChar(char16_t(u))))
+            return false;
+        widest = qMax(widest, metrics.horizontalAdvance(QChar(char16_t(u))));
+    }
+    // No line is wider than its length in the widest of its characters; the room left for
+    // the item's margins is generous.
+    const int room = list->contentsRect().width() - list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list)
+                     - 2 * widest;
+    return longest * widest <= room;
 }
+} // namespace
 
 void frmMain::FillLists()
 {
+    // Each list takes all its lines at once: one by one, a list of 32,767 sites is slow to fill.
+    QStringList names, urls, terms;
+    names.reserve(Module1::SiteCount());
+    urls.reserve(Module1::SiteCount());
+    terms.reserve(Module1::SiteCount());
     for (const SiteRecord &site : Module1::Sites) {
-        lstNames->addItem(site.Name);
-        lstUrl->addItem(site.Url);
-        lstSearch->addItem(site.SearchTerm);
+        names << site.Name;
+        urls << site.Url;
+        terms << site.SearchTerm;
     }
+    lstNames->setUniformItemSizes(OneFittingLineEach(lstNames, names));
+    lstNames->addItems(names);
+    lstUrl->addItems(urls);
+    lstSearch->addItems(terms);
     if (lstNames->count() > 0)
         SelectName(0);
 }

@@ -5,22 +5,26 @@
 #include "MainLayout.h"
 #include "Module1.h"
 #include "PageFetcher.h"
+#include "ResultLineDelegate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace {
@@ -84,12 +88,20 @@ void frmMain::createControls()
         case Kind::ListBox: {
             auto *list = new QListWidget(parent);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
+            // Nobody sees a data holder's lines, so it need not measure each of them.
+            if (c.flags & MainLayout::DataHolder)
+                list->setUniformItemSizes(true);
             w = list;
             break;
         }
-        case Kind::TextBox:
-            w = new QLineEdit(parent);
+        case Kind::TextBox: {
+            auto *box = new QLineEdit(parent);
+            // The fields have no length limit: the toolkit's default would cut a longer field,
+            // and the cut text would be saved.
+            box->setMaxLength(std::numeric_limits<int>::max());
+            w = box;
             break;
+        }
         case Kind::SourceBox: {
             auto *box = new QPlainTextEdit(parent);
             box->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -104,6 +116,8 @@ void frmMain::createControls()
             break;
         case Kind::Label: {
             auto *label = new QLabel(caption, parent);
+            // Labels show site names and other user data, never as markup.
+            label->setTextFormat(Qt::PlainText);
             if (c.flags & MainLayout::Centred)
                 label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
             w = label;
@@ -182,6 +196,7 @@ void frmMain::createControls()
     lblResults = control<QLabel>("lblResults");
     // A hollow match's warning sign stays within the height of one line of text.
     lstResults->setIconSize(QSize(12, 12));
+    lstResults->setItemDelegate(new ResultLineDelegate(lstResults));
 }
 
 void frmMain::FitToText(QLabel *label)
@@ -205,6 +220,8 @@ void frmMain::createMenus()
         }
         QAction *action = menu->addAction(QString::fromLatin1(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
+        if (item.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
     }
     mnuAdd = findChild<QAction *>(QStringLiteral("mnuAdd"));
     mnuScan = findChild<QAction *>(QStringLiteral("mnuScan"));
@@ -239,7 +256,6 @@ void frmMain::connectHandlers()
     connect(mnuAboutLink, &QAction::triggered, this, &frmMain::mnuAboutLink_Click);
 
     connect(lstNames, &QListWidget::currentRowChanged, this, &frmMain::lstNames_Click);
-    connect(lstNames, &QListWidget::doubleClicked, this, &frmMain::lstNames_DblClick);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
@@ -257,14 +273,33 @@ void frmMain::connectHandlers()
     connect(tmrSearch2, &QTimer::timeout, this, &frmMain::tmrSearch2_Timer);
     connect(pageFetch, &PageFetcher::pageFetched, this, &frmMain::PageFetched);
 
-    connect(lstResults, &QListWidget::doubleClicked, this, &frmMain::lstResults_DblClick);
-    lstNames->installEventFilter(this);
-    lstResults->installEventFilter(this);
+    // A double-click anywhere in a list, on a line or below the last one, acts on the selected
+    // line as Enter does; the list's own signal only reports clicks on a line.
+    for (QListWidget *list : {lstNames, lstResults}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
+    QListWidget *list = watched == lstNames->viewport() ? lstNames : watched == lstResults->viewport() ? lstResults : nullptr;
+    if (list && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
+            if (list == lstNames)
+                lstNames_DblClick();
+            else
+                lstResults_DblClick();
+        }
+        // A press below the last line leaves the selection as it is, so that a double-click
+        // there acts on the selected line.
+        if (!list->indexAt(mouse->position().toPoint()).isValid())
+            return true;
+    } else if (list == lstResults && event->type() == QEvent::ToolTip) {
+        ShowLineTip(static_cast<QHelpEvent *>(event));
+        return true;
+    } else if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             if (watched == lstNames)
@@ -273,7 +308,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
                 lstResults_KeyPress(13);
         }
     }
-    // The key goes on to the list as usual.
+    // Everything else goes on to the list as usual.
     return QMainWindow::eventFilter(watched, event);
 }
 

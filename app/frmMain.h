@@ -13,6 +13,7 @@ struct Page;
 class PageFetcher;
 class QAction;
 class QGroupBox;
+class QHelpEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -100,6 +101,8 @@ private:
     void SearchStep(QTimer *own);
     void FindTerm(const QString &page, const QString &term);
     QListWidgetItem *AddResult(const QString &status, const QString &url, const QString &details = {});
+    // Shows the tool tip of the result line under the mouse as plain text.
+    void ShowLineTip(const QHelpEvent *help);
     void RaiseCounter();
     void SetStatus(const QString &caption);
     static QString SelectedText(const QListWidget *list);

@@ -31,6 +31,8 @@ void Message(QWidget *parent, const QString &text, QMessageBox::Icon icon)
         return;
     }
     QMessageBox box(icon, QString::fromLatin1(AppInfo::Title), text, QMessageBox::Ok, parent);
+    // Messages carry file names and addresses, which are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -17,7 +17,7 @@ struct Recorder {
 
 void SetRecorder(Recorder *recorder); // nullptr: beep and show for real
 void Beep();
-// A message box with an OK button, titled with the application title.
+// A message box with an OK button, titled with the application title, showing plain text.
 void Message(QWidget *parent, const QString &text, QMessageBox::Icon icon = QMessageBox::NoIcon);
 
 } // namespace Feedback

@@ -96,6 +96,9 @@ QString SaveSites()
     backupPending = false;
 
     QSaveFile file(path);
+    // The file is replaced whole through a temporary file beside it; in a folder the user may
+    // not write but with a sites file he may, it is written in place instead.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
     file.write(SitesFile::Encode(Sites));

@@ -15,6 +15,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
+// A test name from a case's description: "key the user may only read" gives
+// KeyTheUserMayOnlyRead.
+inline std::string CaseName(const char *description)
+{
+    std::string name;
+    bool capital = true;
+    for (const char *c = description; *c; ++c) {
+        const auto ch = static_cast<unsigned char>(*c);
+        if (std::isalnum(ch)) {
+            name += capital ? char(std::toupper(ch)) : char(ch);
+            capital = false;
+        } else {
+            capital = true;
+        }
+    }
+    return name;
+}
+
 // Puts every way out of the program behind recorders: the desktop's opener, the start of
 // programs, message boxes and the registry.
 class AboutFixture : public ::testing::Test
@@ -33,7 +54,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(scratch.isValid());
-        ShexIt::SetSink([this](QWidget *owner, const QUrl &target) { opened.append({owner, target}); });
+        ShexIt::SetSink([this](QWidget *owner, const QUrl &target) {
+            opened.append({owner, target});
+            return browserAnswers;
+        });
         ProcessStart::SetStarter(
             [this](const QString &program, const QStringList &arguments, ProcessStart::WindowStyle style) {
                 started.append({program, arguments, style});
@@ -64,5 +88,6 @@ protected:
     Registry::MemoryStore registry;
     Feedback::Recorder feedback;
     QList<Opened> opened;
+    bool browserAnswers = true; // false: the desktop has no opener
     QList<Started> started;
 };

@@ -108,7 +108,8 @@ TEST_P(GetKeyValueTest, ReadsAsTheRegistryHoldsIt)
     EXPECT_TRUE(feedback.messages.isEmpty()) << "a failed read shows no message of its own";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GetKeyValueTest, ::testing::ValuesIn(ReadCases));
+INSTANTIATE_TEST_SUITE_P(Cases, GetKeyValueTest, ::testing::ValuesIn(ReadCases),
+                         [](const auto &info) { return CaseName(info.param.what); });
 
 // The key is opened asking for every one of these rights, and for no other.
 class AccessMaskTest : public AboutFixture, public ::testing::WithParamInterface<std::uint32_t>
@@ -129,7 +130,19 @@ INSTANTIATE_TEST_SUITE_P(Rights, AccessMaskTest,
                          ::testing::Values(Registry::READ_CONTROL, Registry::KEY_QUERY_VALUE,
                                            Registry::KEY_SET_VALUE, Registry::KEY_CREATE_SUB_KEY,
                                            Registry::KEY_ENUMERATE_SUB_KEYS, Registry::KEY_NOTIFY,
-                                           Registry::KEY_CREATE_LINK));
+                                           Registry::KEY_CREATE_LINK),
+                         [](const ::testing::TestParamInfo<std::uint32_t> &info) -> std::string {
+                             switch (info.param) {
+                             case Registry::READ_CONTROL: return "ReadControl";
+                             case Registry::KEY_QUERY_VALUE: return "QueryValue";
+                             case Registry::KEY_SET_VALUE: return "SetValue";
+                             case Registry::KEY_CREATE_SUB_KEY: return "CreateSubKey";
+                             case Registry::KEY_ENUMERATE_SUB_KEYS: return "EnumerateSubKeys";
+                             case Registry::KEY_NOTIFY: return "Notify";
+                             case Registry::KEY_CREATE_LINK: return "CreateLink";
+                             }
+                             return "Right" + std::to_string(info.param);
+                         });
 
 TEST_F(AboutFixture, KeyGrantingExactlyTheRequestedRightsOpens)
 {

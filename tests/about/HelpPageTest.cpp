@@ -86,4 +86,28 @@ TEST(HelpPageFile, ExplainsEveryResultLineAndTheRest)
     EXPECT_EQ(document.metaInformation(QTextDocument::DocumentTitle), QStringLiteral("Tallyweave Help"));
 }
 
+TEST_F(HelpPageTest, WithoutABrowserTheUserIsToldWhereThePageIs)
+{
+    browserAnswers = false;
+    AppInfo::OverrideProgramFolder(scratch.filePath(QStringLiteral("<b>Tally</b>")));
+    QWidget owner;
+    OpenHelpPage(&owner);
+    ASSERT_EQ(opened.size(), 1);
+    ASSERT_EQ(feedback.messages.size(), 1);
+    EXPECT_TRUE(feedback.messages[0].contains(QStringLiteral("could not be opened")));
+    EXPECT_TRUE(feedback.messages[0].contains(HelpPagePath())) << feedback.messages[0].toStdString();
+}
+
+TEST(HelpPageFile, TellsThatExitSavesAndWhatTheTerminalCheckerIsFor)
+{
+    QTextDocument document;
+    document.setHtml(read(QStringLiteral(HELP_PAGE_SOURCE)));
+    const QString text = document.toPlainText().simplified();
+    EXPECT_FALSE(text.contains(QStringLiteral("without saving"), Qt::CaseInsensitive));
+    EXPECT_TRUE(text.contains(QStringLiteral("File > Exit saves like closing the window")));
+    EXPECT_TRUE(text.contains(QStringLiteral("tallyweave-check is a second program")));
+    for (const char *words : {"--format text|json|csv", "exit status", "Sites.dqx", "F1", "Ctrl+Q"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(words))) << words;
+}
+
 } // namespace

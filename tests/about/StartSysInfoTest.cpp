@@ -159,7 +159,8 @@ TEST_P(StartSysInfoTest, StartsTheProgramOrSaysItCannot)
     EXPECT_TRUE(form->isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StartSysInfoTest, ::testing::ValuesIn(SysInfoCases));
+INSTANTIATE_TEST_SUITE_P(Cases, StartSysInfoTest, ::testing::ValuesIn(SysInfoCases),
+                         [](const auto &info) { return CaseName(info.param.what); });
 
 TEST_F(AboutFixture, SystemInfoButtonRunsStartSysInfo)
 {

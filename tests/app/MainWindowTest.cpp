@@ -1,10 +1,12 @@
-#include "MainLayout.h"
+#include "HttpServer.h"
 #include "WindowFixture.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -22,33 +24,108 @@ QString captionOf(QWidget *w)
     return QString();
 }
 
-TEST_F(MainWindow, EveryControlOfTheLayoutIsThereAsCreated)
+// The window as the program's description gives it, written out here rather than read from
+// the layout table that builds the window, so that a wrong row in the table shows.
+struct Specified {
+    const char *name;
+    const char *container;
+    const char *caption;
+    const char *toolTip;
+    int left, top, width, height; // twips
+    enum Shown { Visible, Hidden, Disabled } shown;
+    enum Size { Fixed, SizedToText, CentredSizedToText } size;
+};
+
+const Specified specified[] = {
+        {"cmdStart", "client", "&Start Scan", "Start scanning sites", 6960, 3555, 1335, 350, Specified::Visible, Specified::Fixed},
+        {"cmdAdd", "client", "&Add Sites", "", 3960, 3555, 1335, 350, Specified::Visible, Specified::Fixed},
+        {"cmdSkip", "client", "S&kip", "", 5460, 3555, 1335, 350, Specified::Disabled, Specified::Fixed},
+        {"txtCount", "client", "", "", 2640, 6960, 255, 285, Specified::Visible, Specified::Fixed},
+        {"txtSource", "client", "", "", 240, 8400, 615, 495, Specified::Visible, Specified::Fixed},
+        {"lstSearch", "client", "", "", 960, 6720, 975, 645, Specified::Visible, Specified::Fixed},
+        {"lstUrl", "client", "", "", 3960, 6600, 2415, 1035, Specified::Visible, Specified::Fixed},
+        {"cmdAgain", "client", "&Start Scan", "", 6960, 3555, 1335, 350, Specified::Hidden, Specified::Fixed},
+        {"frScan", "client", "Scan Sites", "", 120, 240, 8175, 2775, Specified::Visible, Specified::Fixed},
+        {"lstNames", "frScan", "", "", 240, 480, 3735, 1815, Specified::Visible, Specified::Fixed},
+        {"lstResults", "frScan", "", "", 4200, 480, 3735, 1815, Specified::Visible, Specified::Fixed},
+        {"lblScan1", "frScan", "Double click or press Enter to scan selected", "", 540, 2400, 3135, 195, Specified::Hidden, Specified::CentredSizedToText},
+        {"lblManual", "frScan", "Double click or press Enter to verify manually", "", 4470, 2400, 3195, 195, Specified::Hidden, Specified::CentredSizedToText},
+        {"Label4", "frScan", "Sites to Scan", "", 1635, 240, 945, 195, Specified::Visible, Specified::SizedToText},
+        {"Label5", "frScan", "Results of Scan", "", 5505, 240, 1125, 195, Specified::Visible, Specified::SizedToText},
+        {"frAdd", "client", "Click the Add button first to add a site", "", 120, 240, 8175, 2775, Specified::Hidden, Specified::Fixed},
+        {"cmdBack", "frAdd", "&Back to Scan", "Back to Sites", 5940, 2280, 1335, 350, Specified::Visible, Specified::Fixed},
+        {"txtName", "frAdd", "", "", 720, 600, 4095, 285, Specified::Visible, Specified::Fixed},
+        {"txtCompany", "frAdd", "", "", 720, 1380, 4095, 285, Specified::Visible, Specified::Fixed},
+        {"txtPhone1", "frAdd", "", "", 720, 2160, 4095, 285, Specified::Visible, Specified::Fixed},
+        {"cmdPrevious", "frAdd", "&<<", "Go back through records", 6000, 1440, 615, 350, Specified::Visible, Specified::Fixed},
+        {"cmdNext", "frAdd", "&>>", "Go forward through records", 6720, 1440, 615, 350, Specified::Visible, Specified::Fixed},
+        {"Command1", "frAdd", "&Add", "Clear current record and add new", 5280, 960, 855, 350, Specified::Visible, Specified::Fixed},
+        {"Command2", "frAdd", "&Delete", "Delete this record", 6180, 960, 855, 350, Specified::Visible, Specified::Fixed},
+        {"Command3", "frAdd", "&Save", "Save/Modify this record", 7080, 960, 855, 350, Specified::Visible, Specified::Fixed},
+        {"Label1", "frAdd", "Name of Site to Scan:", "", 720, 360, 1560, 195, Specified::Visible, Specified::SizedToText},
+        {"Label2", "frAdd", "Page on Site to Scan:", "", 720, 1125, 1560, 195, Specified::Visible, Specified::SizedToText},
+        {"Label3", "frAdd", "Term to Search For:", "", 720, 1920, 1410, 195, Specified::Visible, Specified::SizedToText},
+        {"lblCurrRecord", "frAdd", "Site #", "", 5820, 1920, 1575, 255, Specified::Visible, Specified::Fixed},
+        {"Label6", "client", "Copy Test", "", 840, 3120, 1575, 255, Specified::Visible, Specified::Fixed},
+        {"Image1", "client", "", "", 240, 3460, 480, 480, Specified::Visible, Specified::Fixed},
+        {"Image2", "client", "", "", 840, 3505, 2700, 450, Specified::Visible, Specified::Fixed},
+        {"lblResults", "client", "Ready . . .", "", 3825, 3165, 765, 195, Specified::Visible, Specified::CentredSizedToText},
+};
+
+// 15 twips to the pixel.
+QRect pixels(const Specified &c)
+{
+    return QRect(c.left / 15, c.top / 15, c.width / 15, c.height / 15);
+}
+
+TEST_F(MainWindow, EveryControlIsWhereTheDescriptionPutsIt)
 {
     window = std::make_unique<frmMain>();
-    for (const MainLayout::Control &c : MainLayout::Controls()) {
+    for (const Specified &c : specified) {
         SCOPED_TRACE(c.name);
         QWidget *w = find(c.name);
         ASSERT_NE(w, nullptr);
-        EXPECT_EQ(captionOf(w), QString::fromLatin1(c.caption ? c.caption : ""));
-        EXPECT_EQ(w->toolTip(), QString::fromLatin1(c.toolTip ? c.toolTip : ""));
-        const QRect expected = MainLayout::ToPixels(c.left, c.top, c.width, c.height);
-        if ((c.flags & MainLayout::SizedToText) && (c.flags & MainLayout::Centred))
-            EXPECT_NEAR(w->geometry().center().x(), expected.center().x(), 1);
-        else
-            EXPECT_EQ(w->pos(), expected.topLeft());
+        EXPECT_EQ(w->parentWidget()->objectName(), QString::fromLatin1(c.container));
+        EXPECT_EQ(captionOf(w), QString::fromLatin1(c.caption));
+        EXPECT_EQ(w->toolTip(), QString::fromLatin1(c.toolTip));
+        const QRect expected = pixels(c);
         EXPECT_EQ(w->y(), expected.y());
-        if (!(c.flags & MainLayout::SizedToText) && c.kind != MainLayout::Kind::Line) {
-            EXPECT_EQ(w->size(), expected.size());
+        switch (c.size) {
+        case Specified::Fixed:
+            EXPECT_EQ(w->geometry(), expected);
+            break;
+        case Specified::SizedToText:
+            EXPECT_EQ(w->x(), expected.x());
+            break;
+        case Specified::CentredSizedToText:
+            EXPECT_NEAR(w->geometry().center().x(), expected.center().x(), 1);
+            break;
         }
-        EXPECT_EQ(w->isHidden(), bool(c.flags & MainLayout::Hidden));
-        EXPECT_EQ(w->isEnabled(), !(c.flags & MainLayout::Disabled));
-        const QString container = c.container ? QString::fromLatin1(c.container) : QStringLiteral("client");
-        EXPECT_EQ(w->parentWidget()->objectName(), container);
+        EXPECT_EQ(w->isHidden(), c.shown == Specified::Hidden);
+        EXPECT_EQ(w->isEnabled(), c.shown != Specified::Disabled);
     }
+    // The rule: grey over white, a pixel apart, just below the menu bar.
+    EXPECT_EQ(find("Line1")->geometry(), QRect(0, 4, 566, 1));
+    EXPECT_EQ(find("Line2")->geometry(), QRect(0, 5, 560, 1));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Tallyweave"));
     EXPECT_EQ(find("client")->size(), QSize(560, 268));
-    EXPECT_EQ(text("lblResults"), QStringLiteral("Ready . . ."));
-    EXPECT_EQ(text("lblCurrRecord"), QStringLiteral("Site #"));
+}
+
+TEST_F(MainWindow, ShowsExactlyOneStartScanButtonAndNoStrayControl)
+{
+    start();
+    int startButtons = 0;
+    for (QPushButton *button : window->findChildren<QPushButton *>())
+        if (button->isVisible() && button->text() == QStringLiteral("&Start Scan"))
+            ++startButtons;
+    EXPECT_EQ(startButtons, 1);
+    QStringList names;
+    for (const Specified &c : specified)
+        names << QString::fromLatin1(c.name);
+    names << QStringLiteral("Line1") << QStringLiteral("Line2");
+    for (const char *container : {"client", "frScan", "frAdd"})
+        for (QWidget *w : find(container)->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(names.contains(w->objectName())) << "unexpected control " << w->objectName().toStdString();
 }
 
 TEST_F(MainWindow, HasTheMenusAndTimersButNoMaximiseOrResize)
@@ -65,11 +142,8 @@ TEST_F(MainWindow, HasTheMenusAndTimersButNoMaximiseOrResize)
         EXPECT_TRUE(find<QAction>(name)->isEnabled());
         EXPECT_FALSE(find<QAction>(name)->isCheckable());
     }
-    for (const char *name : {"tmrScan", "tmrSearch", "tmrScan2", "tmrSearch2"}) {
+    for (const char *name : {"tmrScan", "tmrSearch", "tmrScan2", "tmrSearch2"})
         EXPECT_FALSE(find<QTimer>(name)->isActive()) << name;
-        EXPECT_EQ(find<QTimer>(name)->interval(), 500) << name;
-        EXPECT_FALSE(find<QTimer>(name)->isSingleShot()) << name;
-    }
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -172,8 +246,11 @@ TEST_F(MainWindow, ClosingAtOnceWithoutAFileWritesAnEmptyList)
     EXPECT_EQ(sitesFile(), QByteArray("0,1\r\n"));
 }
 
-// Exit ends the program the way closing the window does: typed text is stored and saved.
-class MainWindowEnding : public WindowTest, public testing::WithParamInterface<bool> { };
+// Exit, from the menu or with its shortcut, ends the program the way closing the window does:
+// typed text is stored and saved.
+enum class Ending { Close, Exit, CtrlQ };
+
+class MainWindowEnding : public WindowTest, public testing::WithParamInterface<Ending> { };
 
 TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
 {
@@ -182,16 +259,25 @@ TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
     click("cmdAdd");
     find<QLineEdit>("txtName")->clear();
     type("txtName", QStringLiteral("Typed, not saved"));
-    if (GetParam())
-        find<QAction>("mnuExit")->trigger();
-    else
+    switch (GetParam()) {
+    case Ending::Close:
         window->close();
+        break;
+    case Ending::Exit:
+        find<QAction>("mnuExit")->trigger();
+        break;
+    case Ending::CtrlQ:
+        pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
+        break;
+    }
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sitesFile(), sites({{"Typed, not saved", "http://old.example/", "old"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(CloseOrExit, MainWindowEnding, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool> &info) { return info.param ? "Exit" : "Close"; });
+INSTANTIATE_TEST_SUITE_P(Endings, MainWindowEnding, testing::Values(Ending::Close, Ending::Exit, Ending::CtrlQ),
+                         [](const testing::TestParamInfo<Ending> &info) {
+                             return info.param == Ending::Close ? "Close" : info.param == Ending::Exit ? "Exit" : "CtrlQ";
+                         });
 
 TEST_F(MainWindow, ChoosingASiteKeepsUnsavedTypingAndMovesTheCompanionLists)
 {
@@ -242,6 +328,103 @@ TEST_F(MainWindow, ReadOnlyFileIsReportedOnCloseAndKept)
     ASSERT_EQ(feedback.messages.size(), 1);
     EXPECT_TRUE(feedback.messages[0].startsWith(QStringLiteral("Cannot write ")));
     EXPECT_EQ(sitesFile(), sites({{"a", "http://a/", "x"}}));
+}
+
+TEST_F(MainWindow, MarkupInASiteNameIsShownAsItsCharacters)
+{
+    writeSites(sites({{"<b>Shop</b>", "http://127.0.0.1:9/", "x"}}));
+    start();
+    click("cmdStart");
+    auto *status = find<QLabel>("lblResults");
+    EXPECT_EQ(status->text(), QStringLiteral("Scanning <b>Shop</b> . . . ."));
+    // Shown as markup, the line would be as wide as "Scanning Shop . . . ." only.
+    EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (label->pixmap().isNull()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+        }
+    }
+    window->close();
+}
+
+TEST_F(MainWindow, F1OpensTheHelpPage)
+{
+    start();
+    pressOnWindow(Qt::Key_F1);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(path(QStringLiteral("tallyweave.htm"))));
+    EXPECT_TRUE(window->isVisible());
+}
+
+// However the name list is filled, it shows what a list that measures every line shows.
+struct NameListCase {
+    const char *name;
+    QStringList names;
+};
+
+class MainWindowNames : public WindowTest, public testing::WithParamInterface<NameListCase> { };
+
+TEST_P(MainWindowNames, ShowLikeAListThatMeasuresEveryLine)
+{
+    QByteArray bytes = QByteArray::number(GetParam().names.size()) + ",1\r\n";
+    for (const QString &name : GetParam().names)
+        bytes += '"' + name.toUtf8() + "\"\r\n\"http://x.example/\"\r\n\"x\"\r\n";
+    writeSites(bytes);
+    start();
+    auto *shown = find<QListWidget>("lstNames");
+    ASSERT_EQ(items("lstNames"), GetParam().names);
+
+    QListWidget reference;
+    reference.setFont(shown->font());
+    reference.setFixedSize(shown->size());
+    reference.addItems(GetParam().names);
+    reference.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&reference));
+    EXPECT_EQ(shown->horizontalScrollBar()->maximum(), reference.horizontalScrollBar()->maximum());
+    EXPECT_EQ(shown->verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
+    for (int i = 0; i < shown->count(); ++i)
+        EXPECT_EQ(shown->visualItemRect(shown->item(i)).height(), reference.visualItemRect(reference.item(i)).height()) << i;
+}
+
+QStringList manyNames(int count, int at = -1, const QString &odd = {})
+{
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << (i == at ? odd : QStringLiteral("Partner %1").arg(i + 1));
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Names, MainWindowNames,
+        testing::Values(NameListCase{"Plain", manyNames(400)},
+                        NameListCase{"WiderThanTheListInTheMiddle", manyNames(400, 200, QString(80, u'W'))},
+                        NameListCase{"EmptyInTheMiddle", manyNames(400, 200, QString())},
+                        NameListCase{"OneOfTwoLines", manyNames(400, 10, QStringLiteral("first\nsecond"))},
+                        NameListCase{"FromAnotherFont", manyNames(400, 399, QStringLiteral("\u6F22\u5B57 \U0001F600"))},
+                        NameListCase{"RightToLeft", manyNames(40, 20, QStringLiteral("\u05E9\u05DC\u05D5\u05DD"))}),
+        [](const testing::TestParamInfo<NameListCase> &info) { return std::string(info.param.name); });
+
+// Each step of a scan waits half a second after the one before: the page is not fetched at
+// once, and its line comes no sooner than a second after the click.
+TEST_F(MainWindow, AScanStepsAtHalfSecondPauses)
+{
+    TestSupport::HttpServer server;
+    server.route(QStringLiteral("/page"), "my.example");
+    writeSites(sites({{"Paced", server.url(QStringLiteral("/page")).toUtf8().constData(), "my.example"}}));
+    start();
+    QElapsedTimer clock;
+    clock.start();
+    click("cmdStart");
+    qint64 fetched = -1;
+    while (clock.elapsed() < 15000 && items("lstResults").isEmpty()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (fetched < 0 && server.hits(QStringLiteral("/page")) > 0)
+            fetched = clock.elapsed();
+    }
+    const qint64 written = clock.elapsed();
+    ASSERT_EQ(items("lstResults"), QStringList{"Paced\t  --> OK"});
+    EXPECT_GE(fetched, 450);
+    EXPECT_GE(written, 950);
 }
 
 } // namespace

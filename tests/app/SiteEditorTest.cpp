@@ -208,4 +208,34 @@ TEST_F(SiteEditor, AddAtTheLimitBeepsAndAddsNothing)
     EXPECT_EQ(text("lblCurrRecord"), QStringLiteral("Site 1 of 32767"));
 }
 
+TEST_F(SiteEditor, FieldsLongerThanTheToolkitsDefaultLimitComeBackByteForByte)
+{
+    const QByteArray name(40'000, 'n');
+    const QByteArray address = "http://long.example/?" + QByteArray(45'000, 'a');
+    const QByteArray term(33'000, 't');
+    writeSites(sites({{name.constData(), address.constData(), term.constData()}, {"b", "http://b/", "y"}}));
+    const QByteArray original = sitesFile();
+    start();
+    click("cmdAdd");
+    EXPECT_EQ(text("txtName").size(), name.size());
+    // Through the editor and back: the fields are stored into the record on each move.
+    click("cmdNext");
+    click("cmdPrevious");
+    window->close();
+    EXPECT_TRUE(feedback.messages.isEmpty());
+    EXPECT_EQ(sitesFile(), original);
+}
+
+TEST_F(SiteEditor, TypingPastTheToolkitsDefaultLimitKeepsEveryCharacter)
+{
+    startWith({{"a", "http://a/", "x"}});
+    auto *box = find<QLineEdit>("txtName");
+    box->setText(QString(32'767, u'k'));
+    box->setFocus();
+    box->end(false);
+    QTest::keyClicks(box, QStringLiteral("more"));
+    EXPECT_EQ(box->text().size(), 32'771);
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("more")));
+}
+
 } // namespace

@@ -32,7 +32,10 @@ protected:
         AppInfo::OverrideProgramFolder(folder.path());
         Module1::Reset();
         Feedback::SetRecorder(&feedback);
-        ShexIt::SetSink([this](QWidget *, const QUrl &url) { opened << url; });
+        ShexIt::SetSink([this](QWidget *, const QUrl &url) {
+            opened << url;
+            return browserAnswers;
+        });
     }
 
     void TearDown() override
@@ -79,6 +82,14 @@ protected:
     // Clicks a button as the user does: only a visible, enabled button reacts.
     void click(const char *name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
 
+    // A key pressed while the window is the active one, as a shortcut is.
+    void pressOnWindow(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(find<QWidget>("lstNames"), key, modifiers);
+    }
+
     void type(const char *box, const QString &text) const
     {
         auto *edit = find<QLineEdit>(box);
@@ -115,5 +126,6 @@ protected:
     QTemporaryDir folder;
     Feedback::Recorder feedback;
     QList<QUrl> opened;
+    bool browserAnswers = true; // false: the desktop has no opener
     std::unique_ptr<frmMain> window;
 };

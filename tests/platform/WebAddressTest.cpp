@@ -7,6 +7,7 @@
 namespace {
 
 struct Address {
+    const char *name;
     const char *text;
     bool web;
 };
@@ -19,11 +20,12 @@ TEST_P(WebAddresses, OnlyHttpHttpsAndFtpCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, WebAddresses,
-                         testing::Values(Address{"http://example.com/", true}, Address{"HTTPS://EXAMPLE.COM", true},
-                                         Address{"ftp://files.example.com/x", true}, Address{"Http://a", true},
-                                         Address{"http://", false}, Address{"", false}, Address{"example.com", false},
-                                         Address{"file:///etc/passwd", false}, Address{"/usr/bin/xterm", false},
-                                         Address{"javascript:alert(1)", false}, Address{"mailto:me@example.com", false},
-                                         Address{" http://leading.blank/", false}, Address{"httpx://a", false}));
+                         testing::Values(Address{"Http", "http://example.com/", true}, Address{"HttpsInCapitals", "HTTPS://EXAMPLE.COM", true},
+                                         Address{"Ftp", "ftp://files.example.com/x", true}, Address{"MixedCaseScheme", "Http://a", true},
+                                         Address{"SchemeAlone", "http://", false}, Address{"Empty", "", false}, Address{"NoScheme", "example.com", false},
+                                         Address{"LocalFile", "file:///etc/passwd", false}, Address{"Program", "/usr/bin/xterm", false},
+                                         Address{"Script", "javascript:alert(1)", false}, Address{"Mail", "mailto:me@example.com", false},
+                                         Address{"LeadingBlank", " http://leading.blank/", false}, Address{"UnknownScheme", "httpx://a", false}),
+                         [](const testing::TestParamInfo<Address> &info) { return std::string(info.param.name); });
 
 } // namespace

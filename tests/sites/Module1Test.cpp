@@ -6,13 +6,46 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 namespace {
+
+// Root writes into any folder whatever its permission bits say. For as long as this lives,
+// the test gives up that power, so that a read-only folder refuses it as it refuses a user.
+class WithoutPermissionOverride
+{
+public:
+    WithoutPermissionOverride()
+    {
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, saved_, sizeof saved_);
+        reduced[CAP_DAC_OVERRIDE / 32].effective &= ~(1u << (CAP_DAC_OVERRIDE % 32));
+        changed_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutPermissionOverride()
+    {
+        if (changed_)
+            syscall(SYS_capset, &header_, saved_);
+    }
+    WithoutPermissionOverride(const WithoutPermissionOverride &) = delete;
+    WithoutPermissionOverride &operator=(const WithoutPermissionOverride &) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool changed_ = false;
+};
 
 // Each test works in a folder of its own, which is the current directory, as the program's
 // folder is at run time.
@@ -218,6 +251,78 @@ TEST_F(Module1Files, SavingANewListCreatesTheFile)
     EXPECT_TRUE(Module1::SaveSites().isEmpty());
     EXPECT_EQ(read("Sites.dqx"), QByteArray("0,1\r\n"));
     EXPECT_FALSE(QFile::exists(path("Sites.dqx.bak")));
+}
+
+// A folder the user may not write, holding a sites file he may.
+class Module1ReadOnlyFolder : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        folder_ = dir_.filePath(QStringLiteral("shared"));
+        ASSERT_TRUE(QDir().mkdir(folder_));
+        QFile file(QDir(folder_).filePath(QStringLiteral("Sites.dqx")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("1,1\r\n\"old\"\r\n\"http://old.example/\"\r\n\"old\"\r\n");
+        file.close();
+        ASSERT_EQ(chmod(QFile::encodeName(folder_).constData(), 0555), 0);
+        previous_ = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(folder_));
+        Module1::Reset();
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(previous_);
+        chmod(QFile::encodeName(folder_).constData(), 0755);
+        Module1::Reset();
+    }
+
+    // Whether the folder really refuses a new file to this process as it now is.
+    bool refusesNewFiles() const
+    {
+        QFile probe(QDir(folder_).filePath(QStringLiteral("probe")));
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.remove();
+        return false;
+    }
+
+    QByteArray sitesFile() const
+    {
+        QFile file(QDir(folder_).filePath(QStringLiteral("Sites.dqx")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir_;
+    QString folder_;
+    QString previous_;
+};
+
+TEST_F(Module1ReadOnlyFolder, SavingWritesTheFileInPlace)
+{
+    const WithoutPermissionOverride asAUser;
+    if (!refusesNewFiles())
+        GTEST_SKIP() << "this file system lets the test create files in a read-only folder";
+    ASSERT_TRUE(Module1::LoadSites().isEmpty());
+    Module1::Site(1).Name = QStringLiteral("new name, longer than the old");
+    Module1::Sites.append({QStringLiteral("b"), QStringLiteral("http://b.example/"), QStringLiteral("t")});
+    EXPECT_EQ(Module1::SaveSites(), QString());
+    EXPECT_EQ(sitesFile(), QByteArray("2,1\r\n\"new name, longer than the old\"\r\n\"http://old.example/\"\r\n\"old\"\r\n"
+                                      "\"b\"\r\n\"http://b.example/\"\r\n\"t\"\r\n"));
+    EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Sites.dqx")});
+}
+
+TEST_F(Module1Files, InAWritableFolderTheFileIsReplacedWholeNotRewritten)
+{
+    write("Sites.dqx", "0,1\r\n");
+    // A second name for the old file still shows the old bytes after the save: the new list
+    // went to a new file that took the old one's place in a single step.
+    ASSERT_EQ(link(QFile::encodeName(path("Sites.dqx")).constData(), QFile::encodeName(path("old")).constData()), 0);
+    Module1::Sites = {{"a", "b", "c"}};
+    EXPECT_TRUE(Module1::SaveSites().isEmpty());
+    EXPECT_EQ(read("old"), QByteArray("0,1\r\n"));
+    EXPECT_EQ(read("Sites.dqx"), QByteArray("1,1\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-#include <gtest/gtest.h>
-
 #include <cctype>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The About window's tests need a QApplication; gtest's own main does not make one.
+// Tests of windows and message boxes need a QApplication; gtest's own main does not make one.
 #include <QApplication>
 
 #include <gtest/gtest.h>
