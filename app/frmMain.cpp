@@ -4,9 +4,11 @@
 #include "Feedback.h"
 #include "MainLayout.h"
 #include "Module1.h"
+#include "SitesLocation.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QHash>
 #include <QKeyEvent>
@@ -275,7 +277,13 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::Form_Load()
 {
-    AppInfo::MakeProgramFolderCurrent();
+    // Relative names (the sites file, its backup) resolve in the folder that holds the list,
+    // whatever directory the program was started from.
+    QString placeError;
+    if (!QDir::setCurrent(SitesLocation::Prepare(SitesLocation::Observe(), &placeError)) && placeError.isEmpty())
+        placeError = QStringLiteral("Cannot open the folder that holds the list of sites.");
+    if (!placeError.isEmpty())
+        Feedback::Message(this, placeError);
     if (const QString error = Module1::LoadSites(); !error.isEmpty())
         Feedback::Message(this, error);
     ShowRecord();

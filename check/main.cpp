@@ -1,21 +1,24 @@
 // tallyweave-check: the window's verdicts for a whole sites file, without the window.
-#include "AppInfo.h"
 #include "CheckOptions.h"
 #include "CheckReport.h"
 #include "CheckRun.h"
 #include "ProgressBar.h"
 #include "SitesFile.h"
+#include "SitesLocation.h"
+#include "VisibleText.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSaveFile>
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -25,9 +28,10 @@ constexpr int ExitVerified = 0;
 constexpr int ExitNotVerified = 1;
 constexpr int ExitTrouble = 2;
 
+// Messages quote names and bytes from the sites file: shown with their controls made visible.
 int fail(const QString &message)
 {
-    std::cerr << CheckOptions::ProgramName << ": " << message.toStdString() << '\n';
+    std::cerr << CheckOptions::ProgramName << ": " << VisibleText::Of(message).toStdString() << '\n';
     return ExitTrouble;
 }
 
@@ -38,11 +42,14 @@ int analysers()
     return std::clamp(int(std::thread::hardware_concurrency()), 1, Most);
 }
 
-// Empty on success; the file is opened for reading only.
+// Empty on success; the file is opened for reading only. "-" is standard input.
 QString readSites(const QString &path, QList<SiteRecord> &records)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const bool opened = path == QLatin1StringView(CheckOptions::StandardInput)
+            ? file.open(stdin, QIODevice::ReadOnly)
+            : file.open(QIODevice::ReadOnly);
+    if (!opened)
         return file.errorString();
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -76,8 +83,8 @@ int main(int argc, char *argv[])
         return ExitVerified;
     }
 
-    const QString path = options.sitesFile ? *options.sitesFile
-                                           : QDir(AppInfo::ProgramFolder()).filePath(QLatin1StringView(SitesFile::FileName));
+    // By default the list the window uses, wherever that is kept.
+    const QString path = options.sitesFile ? *options.sitesFile : SitesLocation::FileToRead(SitesLocation::Observe());
     QList<SiteRecord> sites;
     if (const QString error = readSites(path, sites); !error.isEmpty())
         return fail(QStringLiteral("cannot read %1: %2").arg(path, error));
@@ -92,13 +99,25 @@ int main(int argc, char *argv[])
         sites = std::move(named);
     }
 
+    // Opened before the run, so that a file that cannot be written is known at once; it
+    // replaces FILE only when the whole report is in it.
+    std::optional<QSaveFile> outputFile;
+    if (options.output) {
+        outputFile.emplace(*options.output);
+        if (!outputFile->open(QIODevice::WriteOnly))
+            return fail(QStringLiteral("cannot write the report to %1: %2").arg(*options.output, outputFile->errorString()));
+    }
+
     curl_global_init(CURL_GLOBAL_DEFAULT);
 
     ProgressBar bar(!options.quiet && isatty(STDERR_FILENO), stderr);
     // Lines written under a bar on the same terminal would be drawn over.
-    const bool sharedTerminal = isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
+    const bool sharedTerminal = !options.output && isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
 
-    CheckReport::Writer writer(options.format, std::cout);
+    // A report for a file is held until it is complete, so the file is whole or untouched.
+    std::ostringstream held;
+    std::ostream &out = options.output ? static_cast<std::ostream &>(held) : std::cout;
+    CheckReport::Writer writer(options.format, out, !options.quiet);
     CheckReport::Summary summary;
     summary.sitesFile = path;
     summary.strict = options.strict;
@@ -114,6 +133,8 @@ int main(int argc, char *argv[])
     settings.analyse = CheckOptions::NeedsAnalysis(options);
     settings.strict = options.strict;
     settings.analysers = analysers();
+    settings.limits = options.limits;
+    settings.retries = options.retries;
     CheckRun::CheckSites(
             sites, settings,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
@@ -125,11 +146,16 @@ int main(int argc, char *argv[])
                     std::cout.flush();
             },
             [&](qsizetype judged, qsizetype total) { bar.update(judged, total); });
-    bar.clear();
+    bar.finish();
     summary.ms = clock.elapsed();
     writer.end(summary);
     curl_global_cleanup();
 
+    if (outputFile) {
+        const std::string report = held.str();
+        if (outputFile->write(report.data(), qint64(report.size())) != qint64(report.size()) || !outputFile->commit())
+            return fail(QStringLiteral("cannot write the report to %1: %2").arg(*options.output, outputFile->errorString()));
+    }
     // A report cut short (a full disk) must not pass for a complete one.
     if (!std::cout.flush())
         return fail(QStringLiteral("cannot write the report to standard output"));
