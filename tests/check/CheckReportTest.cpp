@@ -323,24 +323,6 @@ TEST(CheckReport, BrokenCharactersDoNotBreakTheJson)
     EXPECT_EQ(doc["sites"].size(), 1u);
 }
 
-struct CsvCase {
-    const char *in;
-    const char *out;
-};
-
-class CsvField : public testing::TestWithParam<CsvCase> { };
-
-TEST_P(CsvField, QuotesOnlyWhatNeedsIt)
-{
-    EXPECT_EQ(CheckReport::CsvField(GetParam().in), GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, CsvField,
-                         testing::Values(CsvCase{"plain", "plain"}, CsvCase{"", ""}, CsvCase{"a,b", "\"a,b\""},
-                                         CsvCase{"say \"hi\"", "\"say \"\"hi\"\"\""}, CsvCase{"a\r\nb", "\"a\r\nb\""},
-                                         CsvCase{"a\nb", "\"a\nb\""}, CsvCase{" lead", "\" lead\""},
-                                         CsvCase{"trail\t", "\"trail\t\""}, CsvCase{"in side", "in side"}));
-
 struct ClosingCase {
     qsizetype verified;
     qsizetype sites;
@@ -359,5 +341,54 @@ INSTANTIATE_TEST_SUITE_P(Table, ClosingLine,
                                          ClosingCase{1, 3, "Finished . . .1 out of 3 verified"},
                                          ClosingCase{3, 3, "Finished . . .3 out of 3 verified"},
                                          ClosingCase{12345, 20000, "Finished . . .12345 out of 20000 verified"}));
+
+} // namespace
+
+namespace {
+
+struct ReasonCase {
+    const char *name;
+    SiteResult result;
+    const char *reason;
+};
+
+SiteResult failed(GetSource::Failure failure, long http = 0, const char *error = "")
+{
+    SiteResult r = makeResult(Status::PageNotFound, http, "", 0, 0, -1, false, error);
+    r.failure = failure;
+    return r;
+}
+
+class Reason : public testing::TestWithParam<ReasonCase> { };
+
+TEST_P(Reason, NamesWhatWentWrong)
+{
+    EXPECT_EQ(CheckReport::Reason(GetParam().result).toStdString(), GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, Reason,
+        testing::Values(
+                ReasonCase{"NameNotResolved", failed(GetSource::Failure::NameNotResolved), "name not resolved"},
+                ReasonCase{"Refused", failed(GetSource::Failure::ConnectionRefused), "connection refused"},
+                ReasonCase{"Reset", failed(GetSource::Failure::ConnectionReset), "connection reset"},
+                ReasonCase{"TimedOut", failed(GetSource::Failure::TimedOut), "timed out"},
+                ReasonCase{"Redirects", failed(GetSource::Failure::TooManyRedirects), "too many redirects"},
+                ReasonCase{"OtherSaysCurlsWords", failed(GetSource::Failure::Other, 0, "SSL certificate problem"),
+                           "SSL certificate problem"},
+                ReasonCase{"ErrorStatus", makeResult(Status::NotFound, 404, "", 10, 1, -1, false, ""), "HTTP 404"},
+                ReasonCase{"MatchOnAnErrorPage", makeResult(Status::Ok, 500, "", 10, 1, 0, false, ""), "HTTP 500"},
+                ReasonCase{"TooLarge", makeResult(Status::NotFound, 200, "", 10, 1, -1, true, "larger"),
+                           "too large; the first 64 MiB searched"},
+                ReasonCase{"Fine", makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), ""}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TextLine, HostileNameAndReasonAreShownNotObeyed)
+{
+    SiteResult r = failed(GetSource::Failure::Other, 0, "bad \x1b[2J");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("\x1b]0;x\x07"), r, true).toStdString(),
+              "\\x1B]0;x\\x07\t  --> Page Not Found  [bad \\x1B[2J]");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), r, false).toStdString(), "Shop\t  --> Page Not Found");
+}
 
 } // namespace

@@ -16,6 +16,12 @@ struct RunSettings {
     bool errToTerminal = false;
     // Standard output goes to this file instead of being collected (e.g. /dev/full).
     std::string outFile;
+    // The terminal's width when errToTerminal.
+    unsigned short terminalColumns = 80;
+    // Fed to standard input; without it standard input is empty.
+    std::string input;
+    // NAME=VALUE settings added to the environment (or replacing one of the same name).
+    std::vector<std::string> environment;
 };
 
 RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
