@@ -1,5 +1,7 @@
 #include "RetryRule.h"
 
+#include <QLocale>
+
 #include <algorithm>
 
 namespace RetryRule {
@@ -19,7 +21,9 @@ std::optional<std::chrono::milliseconds> RetryAfter(const QByteArray &value, con
     const qlonglong seconds = trimmed.toLongLong(&ok);
     if (ok && seconds >= 0)
         return std::min<std::chrono::milliseconds>(std::chrono::seconds(seconds), LongestPause);
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(trimmed), Qt::RFC2822Date);
+    // The HTTP date, always in GMT: Sun, 06 Nov 1994 08:49:37 GMT
+    QDateTime when = QLocale::c().toDateTime(QString::fromLatin1(trimmed), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    when.setTimeSpec(Qt::UTC);
     if (!when.isValid())
         return std::nullopt;
     return std::clamp<std::chrono::milliseconds>(std::chrono::milliseconds(now.msecsTo(when)),

@@ -177,7 +177,9 @@ TEST_F(FetchCli, OutputFileIsNotTouchedWhenTheRunFails)
     const RunResult r = RunProgram(Program, {"--sites", damaged.toStdString(), "--output", report.toStdString()});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(readFile(report), "an older report\n");
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no half-written file left";
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("Damaged.dqx"), QStringLiteral("report.csv")}))
+            << "no half-written file left";
 }
 
 TEST_F(FetchCli, OutputIntoAMissingFolderFailsAtOnce)
@@ -315,31 +317,24 @@ TEST_F(DefaultList, UntilThenTheListBesideTheProgramIsReadAndLeft)
 
 // --- The progress bar ----------------------------------------------------------------------
 
-// What a terminal shows last on the bar's line: the text after the last carriage return or
-// erase of the final line.
+// What a terminal shows last on the bar's line: the text after the last line end, carriage
+// return or erase (a terminal turns the program's LF into CR LF).
 std::string lastLine(const std::string &terminal)
 {
-    std::string text = terminal;
-    std::size_t pos;
-    while ((pos = text.find("\x1b[K")) != std::string::npos)
-        text.erase(pos, 3);
-    std::vector<std::string> lines;
+    std::string last;
     std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (c == '\r') {
+    for (std::size_t i = 0; i <= terminal.size(); ++i) {
+        if (i == terminal.size() || terminal[i] == '\n' || terminal[i] == '\r' || terminal.compare(i, 3, "\x1b[K") == 0) {
             if (!line.empty())
-                lines.push_back(line);
+                last = line;
             line.clear();
+            if (i < terminal.size() && terminal[i] == '\x1b')
+                i += 2;
         } else {
-            line += c;
+            line += terminal[i];
         }
     }
-    if (!line.empty())
-        lines.push_back(line);
-    return lines.empty() ? std::string() : lines.back();
+    return last;
 }
 
 struct BarCase {

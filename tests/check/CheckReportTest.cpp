@@ -1,6 +1,7 @@
 #include "CheckReport.h"
 #include "CsvRead.h"
 #include "ResultLine.h"
+#include "VisibleText.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -107,11 +108,13 @@ TEST(CheckReport, TextIsTheWindowsLinesAndClosingLine)
     std::string expected;
     for (const Sample &s : list)
         if (s.result.status != Status::Empty)
-            expected += utf8(ResultLine::Make(s.site.Name, SiteVerdict::StatusText(s.result.status))) + '\n';
+            expected += utf8(ResultLine::Make(VisibleText::Of(s.site.Name), SiteVerdict::StatusText(s.result.status))) + '\n';
     // The hollow match keeps its "  --> OK" line but is not counted.
     expected += "Finished . . .3 out of 7 verified\n";
     EXPECT_EQ(write(CheckOptions::Format::Text, list), expected);
     EXPECT_NE(expected.find("Hollow, strict\t  --> OK\n"), std::string::npos);
+    // A line break or tab in a name would break the one-line-per-site layout.
+    EXPECT_NE(expected.find("Line\\x0D\\x0Abreak\\x09tab\t  --> Page Not Found\n"), std::string::npos);
     // And the status texts are the window's own, with their two leading blanks.
     EXPECT_NE(expected.find("Plain\t  --> OK\n"), std::string::npos);
     EXPECT_NE(expected.find("name\t  --> Search Term Not Found\n"), std::string::npos);
@@ -256,16 +259,16 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
     for (std::size_t i = 0; i < list.size(); ++i) {
         const Sample &s = list[i];
         const std::vector<std::string> expected = {
-                utf8(s.site.Name),
-                utf8(s.site.Url),
+                utf8(VisibleText::Of(s.site.Name)),
+                utf8(VisibleText::Of(s.site.Url)),
                 SiteVerdict::StatusWord(s.result.status),
                 s.result.httpStatus ? std::to_string(s.result.httpStatus) : "",
-                utf8(s.result.finalUrl),
+                utf8(VisibleText::Of(s.result.finalUrl)),
                 std::to_string(s.result.bytes),
                 std::to_string(s.result.ms),
                 s.result.matchOffset >= 0 ? std::to_string(s.result.matchOffset) : "",
                 s.result.truncated ? "true" : "false",
-                utf8(s.result.error),
+                utf8(VisibleText::Of(s.result.error)),
                 s.result.analysis ? utf8(s.result.analysis->contextName) : "",
                 s.result.analysis ? std::to_string(s.result.analysis->occurrences) : "",
                 s.result.analysis ? joined(s.result.analysis->rel, " ") : "",
@@ -277,6 +280,7 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
         };
         EXPECT_EQ(rows[i + 1], expected);
     }
+    EXPECT_EQ(rows[3][0], "Line\\x0D\\x0Abreak\\x09tab");
     // Every record ends in CR LF, the last one too.
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");

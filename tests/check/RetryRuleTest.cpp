@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                         PassCase{"TooLarge", page(true, 200, Failure::TooLarge), false}),
         [](const auto &info) { return std::string(info.param.name); });
 
-const QDateTime Now = QDateTime(QDate(2026, 12, 7), QTime(12, 0, 0), QTimeZone::UTC);
+const QDateTime Now = QDateTime(QDate(2026, 12, 7), QTime(12, 0, 0), Qt::UTC);
 
 TEST(RetryPause, GrowsWithEachTry)
 {
