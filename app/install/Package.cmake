@@ -7,8 +7,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Tallyweave maintainers <maintainers@users.noreply.c-seed-4971c82d.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "check that link-exchange partners still carry your link")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "check that link-exchange partners still carry your link
-Tallyweave keeps a list of link-exchange partners (a name, one page on their
+# The synopsis is the summary above; this is the extended description below it.
+set(CPACK_PACKAGE_DESCRIPTION "Tallyweave keeps a list of link-exchange partners (a name, one page on their
 site and a search term such as your own address), downloads each page and
 searches its source for the term, and shows one result line per partner.
 .
