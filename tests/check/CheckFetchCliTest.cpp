@@ -16,6 +16,10 @@
 
 #include <atomic>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 const std::string Program = TALLYWEAVE_CHECK;
@@ -107,6 +111,51 @@ TEST_F(FetchCli, TimeoutGivesUpAnIdlePage)
 
     const RunResult patient = run({site("Slow", "/slow")}, {"--timeout", "5"});
     EXPECT_EQ(patient.out, "Slow\t  --> OK\nFinished . . .1 out of 1 verified\n");
+}
+
+// A socket that listens with no room in its queue, once one connection fills it: the system
+// drops further connection requests, so a connection is never made.
+class FullQueue
+{
+public:
+    FullQueue()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length) != 0 || ::listen(listener_, 0) != 0)
+            return;
+        filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(filler_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~FullQueue()
+    {
+        ::close(filler_);
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int filler_ = -1;
+    int port_ = -1;
+};
+
+TEST_F(FetchCli, ConnectTimeoutGivesUpAConnectionNeverMade)
+{
+    FullQueue queue;
+    ASSERT_GT(queue.port(), 0);
+    const SiteRecord unanswered{QStringLiteral("Queue"), QStringLiteral("http://127.0.0.1:%1/").arg(queue.port()),
+                                QString::fromLatin1(Term)};
+    QElapsedTimer clock;
+    clock.start();
+    const RunResult r = run({unanswered}, {"--connect-timeout", "0.5"});
+    EXPECT_LT(clock.elapsed(), 5000) << "the default would wait 60 s";
+    EXPECT_EQ(r.out, "Queue\t  --> Page Not Found  [timed out]\nFinished . . . out of 1 verified\n");
 }
 
 TEST_F(FetchCli, RetryWaitsWhatRetryAfterAsks)
