@@ -391,6 +391,11 @@ struct BarCase {
     unsigned short columns;
 };
 
+void PrintTo(const BarCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ProgressOnTerminal : public FetchCli, public testing::WithParamInterface<BarCase> { };
 
 TEST_P(ProgressOnTerminal, EndsFullAndFitsTheWidth)

@@ -115,6 +115,11 @@ struct FetchCase {
     int retries;
 };
 
+void PrintTo(const FetchCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class FetchOptions : public testing::TestWithParam<FetchCase> { };
 
 TEST_P(FetchOptions, SetTheDownloadLimits)

@@ -356,6 +356,11 @@ struct ReasonCase {
     const char *reason;
 };
 
+void PrintTo(const ReasonCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 SiteResult failed(GetSource::Failure failure, long http = 0, const char *error = "")
 {
     SiteResult r = makeResult(Status::PageNotFound, http, "", 0, 0, -1, false, error);

@@ -10,6 +10,11 @@ struct WidthCase {
     int columns;
 };
 
+void PrintTo(const WidthCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class RenderWidth : public testing::TestWithParam<WidthCase> { };
 
 TEST_P(RenderWidth, NeverReachesTheLastColumn)
@@ -17,8 +22,9 @@ TEST_P(RenderWidth, NeverReachesTheLastColumn)
     for (qsizetype done : {0, 1, 500, 999, 1000}) {
         const std::string line = ProgressBar::Render(done, 1000, GetParam().columns);
         EXPECT_LT(int(line.size()), std::max(GetParam().columns, 1)) << line;
-        if (GetParam().columns > 20)
+        if (GetParam().columns > 20) {
             EXPECT_NE(line.find(std::to_string(done) + "/1000 sites"), std::string::npos) << line;
+        }
     }
 }
 

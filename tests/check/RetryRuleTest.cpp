@@ -25,6 +25,11 @@ struct PassCase {
     bool mayPass;
 };
 
+void PrintTo(const PassCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class MayPass : public testing::TestWithParam<PassCase> { };
 
 TEST_P(MayPass, OnlyForFailuresThatMayGoAway)
@@ -64,6 +69,11 @@ struct AfterCase {
     QByteArray value;
     std::chrono::milliseconds pause;
 };
+
+void PrintTo(const AfterCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 class RetryAfter : public testing::TestWithParam<AfterCase> { };
 

@@ -37,6 +37,11 @@ struct ManualCase {
     const char *file;
 };
 
+void PrintTo(const ManualCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ManualPage : public testing::TestWithParam<ManualCase> { };
 
 TEST_P(ManualPage, PassesMandocLint)

@@ -12,6 +12,11 @@ struct TextCase {
     QString out;
 };
 
+void PrintTo(const TextCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class Visible : public testing::TestWithParam<TextCase> { };
 
 TEST_P(Visible, ShowsEveryControlAndNothingElseChanges)
@@ -39,6 +44,11 @@ struct CsvCase {
     std::string in;
     std::string out;
 };
+
+void PrintTo(const CsvCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 class CsvText : public testing::TestWithParam<CsvCase> { };
 

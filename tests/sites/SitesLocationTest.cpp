@@ -33,6 +33,11 @@ struct FolderCase {
     bool inDataFolder;
 };
 
+void PrintTo(const FolderCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class ChosenFolder : public testing::TestWithParam<FolderCase> { };
 
 TEST_P(ChosenFolder, FollowsTheRule)
