@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libcurl4-openssl-dev libgtest-dev
           libgmock-dev libbenchmark-dev libcpp-httplib-dev nlohmann-json3-dev libgumbo-dev libcsv-dev
-          libsqlite3-dev dbus-daemon libgl-dev xvfb xauth xdotool imagemagick nginx-light time curl)
+          libsqlite3-dev dbus-daemon libgl-dev xvfb xauth xdotool imagemagick nginx-light time curl
+          dpkg-dev lintian desktop-file-utils mandoc man-db)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,9 +6,11 @@
 #include "Module1.h"
 #include "PageFetcher.h"
 #include "ResultLineDelegate.h"
+#include "SitesLocation.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QHash>
@@ -314,7 +316,13 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::Form_Load()
 {
-    AppInfo::MakeProgramFolderCurrent();
+    // Relative names (the sites file, its backup) resolve in the folder that holds the list,
+    // whatever directory the program was started from.
+    QString placeError;
+    if (!QDir::setCurrent(SitesLocation::Prepare(SitesLocation::Observe(), &placeError)) && placeError.isEmpty())
+        placeError = QStringLiteral("Cannot open the folder that holds the list of sites.");
+    if (!placeError.isEmpty())
+        Feedback::Message(this, placeError);
     if (const QString error = Module1::LoadSites(); !error.isEmpty())
         Feedback::Message(this, error);
     ShowRecord();

@@ -1,5 +1,7 @@
 #include "ChangeReport.h"
 
+#include "VisibleText.h"
+
 #include <QDateTime>
 
 namespace ChangeReport {
@@ -7,20 +9,6 @@ namespace ChangeReport {
 QString Moment(qint64 secondsSinceEpoch)
 {
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, Qt::UTC).toString(Qt::ISODate);
-}
-
-QString Visible(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
 }
 
 bool IsChange(const SiteChange &change)
@@ -38,7 +26,7 @@ std::string TextSuffix(const SiteChange &change, bool withChange)
         out += change.status + QStringLiteral(" since ") + Moment(change.since);
     }
     if (!change.note.isEmpty())
-        out += u'\t' + Visible(change.note);
+        out += u'\t' + VisibleText::Of(change.note);
     return out.toStdString();
 }
 

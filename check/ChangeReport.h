@@ -14,10 +14,6 @@ namespace ChangeReport {
 // A moment as json, csv and text give it: ISO 8601 in UTC, e.g. 2026-12-07T06:00:00Z.
 QString Moment(qint64 secondsSinceEpoch);
 
-// Text from a partner list or a page with its control characters shown as \xNN, so that it
-// cannot move the cursor or retitle the terminal it is printed on.
-QString Visible(const QString &text);
-
 // What a text line gains: the change and since when (with --changes), and a note. Each part
 // follows a tab; empty when there is nothing to add.
 std::string TextSuffix(const SiteChange &change, bool withChange);

@@ -2,6 +2,11 @@
 
 #include "AppInfo.h"
 
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+#include <utility>
+
 namespace CheckOptions {
 
 namespace {
@@ -12,10 +17,17 @@ struct OptionRule {
 };
 
 constexpr OptionRule Rules[] = {
-    {"--sites", true},  {"--site", true}, {"--jobs", true},    {"--format", true},
-    {"--quiet", false}, {"--strict", false}, {"--help", false}, {"--version", false},
-    {"--no-history", false}, {"--changes", false}, {"--history", false}, {"--notify", false},
-    {"--confirm-after", true}, {"--down-after", true},
+    {"--sites", true},      {"--site", true},          {"--jobs", true},        {"--format", true},
+    {"--output", true},     {"--timeout", true},       {"--connect-timeout", true},
+    {"--max-time", true},   {"--user-agent", true},    {"--max-redirects", true},
+    {"--retry", true},      {"--quiet", false},        {"--strict", false},     {"--help", false},
+    {"--version", false},   {"--no-history", false},   {"--changes", false},    {"--history", false},
+    {"--notify", false},    {"--confirm-after", true}, {"--down-after", true},
+};
+
+// The short forms, each standing for one long option.
+constexpr std::pair<char, const char *> ShortForms[] = {
+    {'j', "--jobs"}, {'o', "--output"}, {'f', "--format"}, {'q', "--quiet"}, {'h', "--help"},
 };
 
 const OptionRule *findRule(QStringView name)
@@ -26,12 +38,46 @@ const OptionRule *findRule(QStringView name)
     return nullptr;
 }
 
+// The long option a short form such as -j or -j4 stands for; nullptr when it is none.
+const char *longFormOf(const QString &argument)
+{
+    if (argument.size() < 2 || argument[0] != u'-' || argument[1] == u'-')
+        return nullptr;
+    for (const auto &[letter, longName] : ShortForms)
+        if (argument[1] == QLatin1Char(letter) && (argument.size() == 2 || findRule(QString::fromLatin1(longName))->takesValue))
+            return longName;
+    return nullptr;
+}
+
 QString quoted(const QString &text)
 {
     return u'\u201c' + text + u'\u201d';
 }
 
 // Empty when the value was taken; else the complaint.
+QString takeSeconds(std::chrono::milliseconds &into, QStringView name, const QString &value)
+{
+    bool ok = false;
+    const double seconds = value.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > MostSeconds)
+        return QStringLiteral("%1 takes a number of seconds above 0 and at most %2, not %3")
+                .arg(name)
+                .arg(MostSeconds)
+                .arg(quoted(value));
+    into = std::chrono::milliseconds(std::max<qint64>(1, std::llround(seconds * 1000)));
+    return {};
+}
+
+QString takeCount(auto &into, QStringView name, const QString &value, long most)
+{
+    bool ok = false;
+    const long count = value.toLong(&ok);
+    if (!ok || count < 0 || count > most)
+        return QStringLiteral("%1 takes a whole number from 0 to %2, not %3").arg(name).arg(most).arg(quoted(value));
+    into = static_cast<std::remove_reference_t<decltype(into)>>(count);
+    return {};
+}
+
 QString apply(Options &options, QStringView name, const QString &value)
 {
     if (name == u"--sites") {
@@ -57,6 +103,25 @@ QString apply(Options &options, QStringView name, const QString &value)
             options.format = Format::Csv;
         else
             return QStringLiteral("--format takes text, json or csv, not %1").arg(quoted(value));
+    } else if (name == u"--output") {
+        if (value.isEmpty())
+            return QStringLiteral("--output needs a file name");
+        options.output = value;
+    } else if (name == u"--timeout") {
+        return takeSeconds(options.limits.idleTimeout, name, value);
+    } else if (name == u"--connect-timeout") {
+        return takeSeconds(options.limits.connectTimeout, name, value);
+    } else if (name == u"--max-time") {
+        return takeSeconds(options.limits.totalTimeout, name, value);
+    } else if (name == u"--user-agent") {
+        // Sent as a header line: a line break would start a header of the user's making.
+        if (std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }))
+            return QStringLiteral("--user-agent may not hold a control character");
+        options.limits.userAgent = value.toUtf8();
+    } else if (name == u"--max-redirects") {
+        return takeCount(options.limits.maxRedirects, name, value, MostRedirects);
+    } else if (name == u"--retry") {
+        return takeCount(options.retries, name, value, MaxRetries);
     } else if (name == u"--quiet") {
         options.quiet = true;
     } else if (name == u"--strict") {
@@ -114,11 +179,12 @@ Parsed Parse(const QStringList &arguments)
         const QString &argument = arguments[i];
         QString name = argument;
         std::optional<QString> inlineValue;
-        if (argument == u"-h")
-            name = QStringLiteral("--help");
-        else if (argument == u"-q")
-            name = QStringLiteral("--quiet");
-        else if (argument.startsWith(u"--") && argument.contains(u'=')) {
+        if (const char *longName = longFormOf(argument)) {
+            name = QLatin1StringView(longName);
+            // -j4 as well as -j 4.
+            if (argument.size() > 2)
+                inlineValue = argument.mid(2);
+        } else if (argument.startsWith(u"--") && argument.contains(u'=')) {
             const qsizetype equals = argument.indexOf(u'=');
             name = argument.left(equals);
             inlineValue = argument.mid(equals + 1);
@@ -170,11 +236,14 @@ QStringList OptionNames()
 QString HelpText()
 {
     return QStringLiteral(
-            "Usage: tallyweave-check [--sites FILE] [--site NAME] [--jobs N]\n"
-            "                        [--format text|json|csv] [--strict] [--quiet]\n"
-            "                        [--changes] [--notify] [--confirm-after SECONDS]\n"
-            "                        [--down-after N] [--no-history]\n"
-            "       tallyweave-check --history [--sites FILE] [--site NAME] [--format FORMAT]\n"
+            "Usage: tallyweave-check [--sites FILE|-] [--site NAME] [-j|--jobs N]\n"
+            "                        [-f|--format text|json|csv] [-o|--output FILE]\n"
+            "                        [--timeout S] [--connect-timeout S] [--max-time S]\n"
+            "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
+            "                        [--strict] [-q|--quiet] [--changes] [--notify]\n"
+            "                        [--confirm-after SECONDS] [--down-after N] [--no-history]\n"
+            "       tallyweave-check --history [--sites FILE] [--site NAME] [-f|--format FORMAT]\n"
+            "                        [-o|--output FILE]\n"
             "\n"
             "Checks whether each partner site of a Tallyweave sites file still carries your\n"
             "link: downloads each site's page and searches its source, without regard to\n"
@@ -183,18 +252,37 @@ QString HelpText()
             "The sites file is only read, never written.\n"
             "\n"
             "Options:\n"
-            "  --sites FILE     the sites file to check (default: Sites.dqx in the folder\n"
-            "                   that holds tallyweave-check)\n"
+            "  --sites FILE     the sites file to check; - reads it from standard input\n"
+            "                   (default: the window's list: Sites.dqx beside the program\n"
+            "                   in a portable folder, else in $XDG_DATA_HOME/tallyweave)\n"
             "  --site NAME      check only the site of that name (each of them when several\n"
             "                   share it); a name the file does not hold is an error\n"
-            "  --jobs N         at most N downloads at once, 1 to 256 (default 16), and\n"
+            "  -j, --jobs N     at most N downloads at once, 1 to 256 (default 16), and\n"
             "                   never more than 2 at once to any one host\n"
-            "  --format FORMAT  text (default), json or csv\n"
+            "  -f, --format FORMAT  text (default), json or csv\n"
+            "  -o, --output FILE    write the report to FILE instead of standard output,\n"
+            "                   whole or not at all (an existing FILE is replaced only\n"
+            "                   when the whole report is written)\n"
+            "  --timeout S      give up a download when no byte arrived for S seconds\n"
+            "                   (default 30)\n"
+            "  --connect-timeout S  give up a connection not made within S seconds\n"
+            "                   (default 60)\n"
+            "  --max-time S     give up a download that takes S seconds in all\n"
+            "                   (default 120); S may have a fraction, e.g. 0.5\n"
+            "  --user-agent TEXT  the agent named to the servers (default \"vb wininet\",\n"
+            "                   as the window)\n"
+            "  --max-redirects N  follow at most N redirects, 0 to 100 (default 10)\n"
+            "  --retry N        try again up to N times (0 to 20, default 0) when a download\n"
+            "                   fails in a way that may pass: a time-out, a broken\n"
+            "                   connection, status 429 or 503; the pause is 1 s, then 2, 4,\n"
+            "                   ... seconds, or what the server's Retry-After asks (at most\n"
+            "                   300 s)\n"
             "  --strict         a hollow match (see below) does not count as verified, in\n"
             "                   the closing count, the exit status and json/csv \"verified\";\n"
             "                   the site's line and status stay \"  --> OK\"\n"
-            "  --quiet, -q      no progress bar (it is drawn on standard error, and only\n"
-            "                   when standard error is a terminal)\n"
+            "  -q, --quiet      no progress bar (it is drawn on standard error, and only\n"
+            "                   when standard error is a terminal), and no reasons on the\n"
+            "                   text lines\n"
             "  --changes        report only the sites whose state changed since their\n"
             "                   previous check (lost, down, back, changed, new), and\n"
             "                   nothing at all when none did; text lines then end in a tab\n"
@@ -211,24 +299,30 @@ QString HelpText()
             "  --no-history     record nothing\n"
             "  --history        print each site's timeline (state, from, to) from the\n"
             "                   history and check nothing; --site picks one site\n"
-            "  --help, -h       show this text and exit\n"
+            "  -h, --help       show this text and exit\n"
             "  --version        show the version and exit\n"
             "\n"
             "Output, on standard output and always in the order of the sites file:\n"
             "  text  one line per site: its name, a tab and the window's status text\n"
             "        (\"  --> OK\", \"  --> Search Term Not Found\" or \"  --> Page Not Found\"),\n"
+            "        and, unless --quiet, why the page failed in brackets after it, e.g.\n"
+            "        \"  --> Page Not Found  [timed out]\" or \"  --> OK  [HTTP 404]\";\n"
             "        then the closing line \"Finished . . .N out of M verified\", where M\n"
             "        is the number of sites checked and N is left out when it is 0.\n"
             "        A page that opens but is empty gets no line, as in the window.\n"
-            "  json  one document: \"sites\", an array with one object per site (name, url,\n"
-            "        status, http_status, final_url, bytes, ms, match_offset, truncated,\n"
-            "        error, match_context, occurrences, rel, robots, noindex, nofollow,\n"
-            "        hollow, verified, previous_status, status_since, change, note), and\n"
-            "        \"summary\" (sites_file, checked, strict,\n"
-            "        verified, not_verified, ok, not_found, page_not_found, empty, hollow,\n"
-            "        ms).\n"
+            "  json  one document: \"schema\" (1, the version of this layout), \"sites\",\n"
+            "        an array with one object per site (name, url, status, http_status,\n"
+            "        final_url, bytes, ms, match_offset, truncated, error, match_context,\n"
+            "        occurrences, rel, robots, noindex, nofollow, hollow, verified,\n"
+            "        previous_status, status_since, change, note), and \"summary\"\n"
+            "        (sites_file, checked, strict, verified, not_verified, ok, not_found,\n"
+            "        page_not_found, empty, hollow, ms).\n"
             "  csv   RFC 4180: a header row with the same field names, one row per site;\n"
-            "        rel is space-separated and robots \"; \"-separated there.\n"
+            "        rel is space-separated and robots \"; \"-separated there; a text that\n"
+            "        begins with = + - @, a tab or a carriage return gets a leading ' so that\n"
+            "        a spreadsheet shows it as text.\n"
+            "  Control characters in names, addresses and reasons are shown as \\xHH or\n"
+            "  \\uHHHH in text and csv (json escapes them its own way).\n"
             "  status is ok, not_found (term not in the page), page_not_found (the page\n"
             "  could not be opened) or empty (it opened but delivered nothing);\n"
             "  match_offset is where the term begins in the page text, in characters;\n"

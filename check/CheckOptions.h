@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GetSource.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,12 @@ inline constexpr int DefaultJobs = 16;
 inline constexpr int MaxJobs = 256;
 // Transfers to one host at once, so partners are not hammered.
 inline constexpr int PerHost = 2;
+inline constexpr int MaxRetries = 20;
+inline constexpr long MostRedirects = 100;
+// A day: longer waits are a mistake in the unit, not a wish.
+inline constexpr double MostSeconds = 86'400;
+// `--sites -`: the list comes on standard input.
+inline constexpr char StandardInput[] = "-";
 
 inline constexpr int DefaultConfirmAfter = 30;
 inline constexpr int MaxConfirmAfter = 3600;
@@ -23,12 +31,17 @@ inline constexpr int MaxDownAfter = 1000;
 enum class Format { Text, Json, Csv };
 
 struct Options {
-    std::optional<QString> sitesFile; // none: the sites file beside the program
+    std::optional<QString> sitesFile; // none: where the window keeps it (SitesLocation)
+    std::optional<QString> output;    // none: standard output
     std::optional<QString> site;      // none: every site
     int jobs = DefaultJobs;
     Format format = Format::Text;
     bool quiet = false;
     bool strict = false; // a hollow match is not verified
+    // The waits, the agent and the redirects of every download.
+    GetSource::Limits limits;
+    // Further tries for a failure that may pass (RetryRule).
+    int retries = 0;
     bool help = false;
     bool version = false;
     bool noHistory = false;  // record nothing

@@ -1,7 +1,9 @@
 #include "CheckReport.h"
 
 #include "ChangeReport.h"
+#include "CsvWriter.h"
 #include "ResultLine.h"
+#include "VisibleText.h"
 
 namespace CheckReport {
 
@@ -59,10 +61,34 @@ constexpr Field FieldTable[] = {
     {"note", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->note) : json(); }},
 };
 
-// Names and pages come from outside; a broken character must not stop the report.
+// Names and pages come from outside; a broken character must not stop the report. The
+// library escapes C0 controls but leaves DEL and the C1 controls (U+0080 to U+009F, which
+// some terminals obey) raw; outside strings a document holds only ASCII, so they are
+// escaped here.
 std::string dump(const json &value, int indent = -1)
 {
-    return value.dump(indent, ' ', false, json::error_handler_t::replace);
+    const std::string raw = value.dump(indent, ' ', false, json::error_handler_t::replace);
+    std::string out;
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const auto c = static_cast<unsigned char>(raw[i]);
+        const bool c1 = c == 0xC2 && i + 1 < raw.size() && static_cast<unsigned char>(raw[i + 1]) <= 0x9F;
+        if (c == 0x7F || c1) {
+            const unsigned code = c == 0x7F ? c : static_cast<unsigned char>(raw[++i]);
+            static constexpr char Hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += Hex[code >> 4];
+            out += Hex[code & 0xF];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+std::string csvText(const std::string &text)
+{
+    return CsvWriter::Field(VisibleText::Of(text));
 }
 
 std::string csvValue(const Field &field, const json &value)
@@ -70,7 +96,7 @@ std::string csvValue(const Field &field, const json &value)
     if (value.is_null())
         return {};
     if (value.is_string())
-        return CsvField(value.get_ref<const std::string &>());
+        return csvText(value.get_ref<const std::string &>());
     if (value.is_array() && field.csvSeparator) {
         std::string joined;
         bool first = true;
@@ -80,7 +106,7 @@ std::string csvValue(const Field &field, const json &value)
             first = false;
             joined += item.is_string() ? item.get_ref<const std::string &>() : dump(item);
         }
-        return CsvField(joined);
+        return csvText(joined);
     }
     return dump(value);
 }
@@ -120,26 +146,53 @@ QString ClosingLine(qsizetype verified, qsizetype sites)
             + QStringLiteral(" out of ") + QString::number(sites) + QStringLiteral(" verified");
 }
 
-std::string CsvField(std::string_view text)
+QString Reason(const SiteResult &result)
 {
-    // Blanks at either end are kept by RFC 4180 but trimmed by many readers: quoting keeps them.
-    const bool blankAtEnd = !text.empty() && (text.front() == ' ' || text.front() == '\t'
-                                              || text.back() == ' ' || text.back() == '\t');
-    if (!blankAtEnd && text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string out;
-    out.reserve(text.size() + 8);
-    out += '"';
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    using GetSource::Failure;
+    if (result.status == SiteVerdict::Status::PageNotFound) {
+        switch (result.failure) {
+        case Failure::NameNotResolved:
+            return QStringLiteral("name not resolved");
+        case Failure::ConnectionRefused:
+            return QStringLiteral("connection refused");
+        case Failure::ConnectionReset:
+            return QStringLiteral("connection reset");
+        case Failure::TimedOut:
+            return QStringLiteral("timed out");
+        case Failure::TooManyRedirects:
+            return QStringLiteral("too many redirects");
+        case Failure::TooLarge:
+        case Failure::Refused:
+        case Failure::Other:
+        case Failure::None:
+            break;
+        }
+        if (result.httpStatus >= 400)
+            return QStringLiteral("HTTP %1").arg(result.httpStatus);
+        return result.error.isEmpty() ? QStringLiteral("failed") : result.error;
     }
-    out += '"';
-    return out;
+    if (result.httpStatus >= 400)
+        return QStringLiteral("HTTP %1").arg(result.httpStatus);
+    if (result.truncated)
+        return QStringLiteral("too large; the first %1 MiB searched").arg(GetSource::Limits{}.maxBytes >> 20);
+    if (result.failure == Failure::TimedOut)
+        return QStringLiteral("timed out; the part read searched");
+    return {};
 }
 
-Writer::Writer(CheckOptions::Format format, std::ostream &out) : format_(format), out_(out) { }
+QString TextLine(const QString &name, const SiteResult &result, bool withReason)
+{
+    QString line = ResultLine::Make(VisibleText::Of(name), SiteVerdict::StatusText(result.status));
+    if (withReason)
+        if (const QString reason = Reason(result); !reason.isEmpty())
+            line += QStringLiteral("  [") + VisibleText::Of(reason) + QLatin1Char(']');
+    return line;
+}
+
+Writer::Writer(CheckOptions::Format format, std::ostream &out, bool reasons)
+    : format_(format), out_(out), reasons_(reasons)
+{
+}
 
 void Writer::begin()
 {
@@ -147,7 +200,7 @@ void Writer::begin()
     case CheckOptions::Format::Text:
         break;
     case CheckOptions::Format::Json:
-        out_ << "{\n  \"sites\": [\n";
+        out_ << "{\n  \"schema\": " << JsonSchema << ",\n  \"sites\": [\n";
         break;
     case CheckOptions::Format::Csv: {
         std::string header;
@@ -168,7 +221,7 @@ void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
     case CheckOptions::Format::Text:
         // As in the window, an empty page gets no line.
         if (result.status != SiteVerdict::Status::Empty)
-            out_ << ResultLine::Make(site.Name, SiteVerdict::StatusText(result.status)).toStdString()
+            out_ << TextLine(site.Name, result, reasons_).toStdString()
                  << (result.change ? ChangeReport::TextSuffix(*result.change, showChanges_) : std::string()) << '\n';
         break;
     case CheckOptions::Format::Json: {

@@ -46,14 +46,24 @@ struct Summary {
 // The window's closing line: the count is left out when no site was verified.
 QString ClosingLine(qsizetype verified, qsizetype sites);
 
-// One csv field as RFC 4180 wants it: quoted when it holds a comma, a double quote, CR or LF,
-// or begins or ends with a blank.
-std::string CsvField(std::string_view text);
+// The version of the json layout, in its "schema" field; raised when a field changes meaning
+// or goes away (new fields alone leave it).
+inline constexpr int JsonSchema = 1;
+
+// Why a site's page failed, for the text lines: a status code of 400 or more, a time-out, a
+// name not resolved, a refused or broken connection, a page too large. Empty when nothing
+// went wrong.
+QString Reason(const SiteVerdict::SiteResult &result);
+
+// The text line of a site: the window's line, then unless empty the reason in brackets.
+// Untrusted parts are made visible (VisibleText).
+QString TextLine(const QString &name, const SiteVerdict::SiteResult &result, bool withReason);
 
 class Writer
 {
 public:
-    Writer(CheckOptions::Format format, std::ostream &out);
+    // With `reasons`, text lines say why a page failed.
+    Writer(CheckOptions::Format format, std::ostream &out, bool reasons = false);
 
     void begin();
     void site(const SiteRecord &site, const SiteVerdict::SiteResult &result);
@@ -64,6 +74,7 @@ public:
 private:
     CheckOptions::Format format_;
     std::ostream &out_;
+    bool reasons_;
     std::string heldJson_;
     bool showChanges_ = false;
 };

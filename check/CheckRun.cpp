@@ -2,11 +2,18 @@
 
 #include "AnalysisPool.h"
 #include "HostScheduler.h"
+<<<<<<< HEAD
 #include "TransferBudget.h"
+=======
+#include "RetryRule.h"
+>>>>>>> install
 
 #include <curl/curl.h>
 
+#include <QDateTime>
+
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <optional>
@@ -15,6 +22,13 @@
 namespace CheckRun {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Waiting {
+    Clock::time_point due;
+    qsizetype position;
+};
 
 struct Running {
     qsizetype position;
@@ -110,14 +124,47 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
             settle(done.position, std::move(done.result));
     };
 
+    // Sites that wait to be tried again, and the retries each has had.
+    std::vector<Waiting> waiting;
+    std::unordered_map<qsizetype, int> retried;
+    // True when the page's site will be tried again rather than judged now.
+    auto retryLater = [&](qsizetype position, const GetSource::Page &page) {
+        if (settings.retries <= 0 || !RetryRule::MayPass(page))
+            return false;
+        int &count = retried[position];
+        if (count >= settings.retries)
+            return false;
+        ++count;
+        waiting.push_back({Clock::now() + RetryRule::Pause(page, count, QDateTime::currentDateTimeUtc()), position});
+        return true;
+    };
+    auto nextDue = [&]() -> qsizetype {
+        const auto now = Clock::now();
+        for (auto it = waiting.begin(); it != waiting.end(); ++it)
+            if (it->due <= now) {
+                const qsizetype position = it->position;
+                waiting.erase(it);
+                return position;
+            }
+        return -1;
+    };
+
     // At least the next site to deliver may always start, or the run would stop short.
     const qsizetype lookAhead = std::max<qsizetype>(1, settings.lookAhead);
     const qsizetype jobs = std::max(1, settings.jobs);
     auto startMore = [&] {
+<<<<<<< HEAD
         // Downloads wait for the analysis to catch up, which bounds the pages held, and for
         // room in the memory budget.
         while (held.empty() && qsizetype(running.size()) < jobs && (running.empty() || !budget.crowded())) {
             const qsizetype position = scheduler.next(nextToDeliver + lookAhead);
+=======
+        // Downloads wait for the analysis to catch up, which bounds the pages held.
+        while (held.empty() && qsizetype(running.size()) < jobs) {
+            qsizetype position = nextDue();
+            if (position < 0)
+                position = scheduler.next(nextToDeliver + lookAhead);
+>>>>>>> install
             if (position < 0)
                 return;
             GetSource::PageTransfer transfer(sites[position].Url, settings.limits);
@@ -138,7 +185,18 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         }
     };
 
-    auto busy = [&] { return !running.empty() || !held.empty() || (analysers && analysers->outstanding() > 0); };
+    auto busy = [&] {
+        return !running.empty() || !held.empty() || !waiting.empty() || (analysers && analysers->outstanding() > 0);
+    };
+    // Until the next event at the latest, or until the first waiting site is due.
+    auto pollMs = [&] {
+        int ms = 1000;
+        const auto now = Clock::now();
+        for (const Waiting &w : waiting)
+            ms = std::min<int>(ms, int(std::max<qint64>(
+                                            0, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count())));
+        return ms;
+    };
 
     startMore();
     while (busy()) {
@@ -159,7 +217,12 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
                 const qsizetype position = it->second.position;
                 GetSource::Page page = it->second.transfer.finish(result, false);
                 running.erase(it);
+<<<<<<< HEAD
                 madeRoom = true;
+=======
+                if (retryLater(position, page))
+                    continue;
+>>>>>>> install
                 scheduler.finished(position);
                 judge(position, std::move(page));
             }
@@ -172,7 +235,7 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         startMore();
         // Woken by a transfer or by an analyser that has finished.
         if (busy())
-            curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
+            curl_multi_poll(multi.get(), nullptr, 0, pollMs(), nullptr);
     }
     return {budget.peak(), budget.refusals()};
 }

@@ -28,6 +28,9 @@ struct Settings {
     bool analyse = false;
     // With analyse: a hollow match is not verified.
     bool strict = false;
+    // Further tries for a download that failed in a way that may pass (RetryRule); the
+    // site keeps its place among its host's downloads while it waits.
+    int retries = 0;
     // Threads that analyse pages.
     int analysers = 1;
     // Pages that wait for an analyser, at most. While pages wait beyond that, no download

@@ -3,6 +3,7 @@
 #include "ChangeReport.h"
 #include "CheckReport.h"
 #include "HistoryStore.h"
+#include "VisibleText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -43,7 +44,7 @@ QString Print(const QString &historyFile, const QList<SiteRecord> &sites, CheckO
         const std::vector<HistoryStore::Span> spans = known ? store.timeline(known->id) : std::vector<HistoryStore::Span>();
         switch (format) {
         case CheckOptions::Format::Text:
-            out << ChangeReport::Visible(site.Name).toStdString() << '\n';
+            out << VisibleText::Of(site.Name).toStdString() << '\n';
             if (spans.empty())
                 out << "  no checks recorded\n";
             for (const HistoryStore::Span &span : spans)

@@ -15,6 +15,7 @@ SiteResult Judge(GetSource::Page &page, QStringView term)
     result.ms = page.elapsedMs;
     result.truncated = page.truncated;
     result.error = page.error;
+    result.failure = page.failure;
     if (!page.opened) {
         result.status = Status::PageNotFound;
         result.verified = false;

@@ -29,6 +29,7 @@ struct SiteResult {
     qsizetype matchOffset = -1; // start of the leftmost match in the page text, in characters
     bool truncated = false;   // the page was longer than the download limit
     QString error;            // why the download failed or ended early
+    GetSource::Failure failure = GetSource::Failure::None;
     bool verified = false;    // counts as verified: ok, and with --strict not hollow
     // Where the match sits in the page's markup; only for ok pages, and only when asked for.
     std::optional<PageAnalysis::Analysis> analysis;

@@ -1,5 +1,4 @@
 // tallyweave-check: the window's verdicts for a whole sites file, without the window.
-#include "AppInfo.h"
 #include "ChangeReport.h"
 #include "CheckOptions.h"
 #include "CheckReport.h"
@@ -9,17 +8,21 @@
 #include "HistoryRecorder.h"
 #include "ProgressBar.h"
 #include "SitesFile.h"
+#include "SitesLocation.h"
+#include "VisibleText.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSaveFile>
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -29,15 +32,16 @@ constexpr int ExitVerified = 0;
 constexpr int ExitNotVerified = 1;
 constexpr int ExitTrouble = 2;
 
+// Messages quote names and bytes from the sites file: shown with their controls made visible.
 int fail(const QString &message)
 {
-    std::cerr << CheckOptions::ProgramName << ": " << message.toStdString() << '\n';
+    std::cerr << CheckOptions::ProgramName << ": " << VisibleText::Of(message).toStdString() << '\n';
     return ExitTrouble;
 }
 
 void warn(const QString &message)
 {
-    std::cerr << CheckOptions::ProgramName << ": " << ChangeReport::Visible(message).toStdString() << '\n';
+    std::cerr << CheckOptions::ProgramName << ": " << VisibleText::Of(message).toStdString() << '\n';
 }
 
 // Parsing pages costs far more than downloading them; each core can take a share.
@@ -47,12 +51,15 @@ int analysers()
     return std::clamp(int(std::thread::hardware_concurrency()), 1, Most);
 }
 
-// Empty on success; the file is opened for reading only. Sites after the announced ones are
-// not checked, and a warning on standard error says so.
+// Empty on success; the file is opened for reading only. "-" is standard input. Sites after
+// the announced ones are not checked, and a warning on standard error says so.
 QString readSites(const QString &path, QList<SiteRecord> &records)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const bool opened = path == QLatin1StringView(CheckOptions::StandardInput)
+            ? file.open(stdin, QIODevice::ReadOnly)
+            : file.open(QIODevice::ReadOnly);
+    if (!opened)
         return file.errorString();
     SitesFile::Decoded decoded;
     {
@@ -62,8 +69,7 @@ QString readSites(const QString &path, QList<SiteRecord> &records)
         decoded = SitesFile::Decode(bytes);
     }
     if (decoded.extraSites > 0)
-        std::cerr << CheckOptions::ProgramName << ": warning: " << path.toStdString() << ": "
-                  << decoded.error.toStdString() << '\n';
+        warn(QStringLiteral("warning: %1: %2").arg(path, decoded.error));
     else if (!decoded.error.isEmpty())
         return decoded.error;
     records = std::move(decoded.records);
@@ -92,8 +98,8 @@ int main(int argc, char *argv[])
         return ExitVerified;
     }
 
-    const QString path = options.sitesFile ? *options.sitesFile
-                                           : QDir(AppInfo::ProgramFolder()).filePath(QLatin1StringView(SitesFile::FileName));
+    // By default the list the window uses, wherever that is kept.
+    const QString path = options.sitesFile ? *options.sitesFile : SitesLocation::FileToRead(SitesLocation::Observe());
     QList<SiteRecord> sites;
     if (const QString error = readSites(path, sites); !error.isEmpty())
         return fail(QStringLiteral("cannot read %1: %2").arg(path, error));
@@ -108,22 +114,49 @@ int main(int argc, char *argv[])
         sites = std::move(named);
     }
 
-    const QString historyFile = HistoryStore::PathFor(path);
+    // A list read from standard input has no place for a history beside it.
+    const bool fromInput = path == QLatin1StringView(CheckOptions::StandardInput);
+    const QString historyFile = fromInput ? QString() : HistoryStore::PathFor(path);
+
+    // Opened before the run, so that a file that cannot be written is known at once; it
+    // replaces FILE only when the whole report is in it.
+    std::optional<QSaveFile> outputFile;
+    if (options.output) {
+        outputFile.emplace(*options.output);
+        if (!outputFile->open(QIODevice::WriteOnly))
+            return fail(QStringLiteral("cannot write the report to %1: %2").arg(*options.output, outputFile->errorString()));
+    }
+    // A report for a file is held until it is complete, so the file is whole or untouched.
+    std::ostringstream held;
+    std::ostream &out = options.output ? static_cast<std::ostream &>(held) : std::cout;
+    const auto finishOutput = [&]() -> int {
+        if (outputFile) {
+            const std::string report = held.str();
+            if (outputFile->write(report.data(), qint64(report.size())) != qint64(report.size()) || !outputFile->commit())
+                return fail(QStringLiteral("cannot write the report to %1: %2").arg(*options.output, outputFile->errorString()));
+        }
+        // A report cut short (a full disk) must not pass for a complete one.
+        if (!std::cout.flush())
+            return fail(QStringLiteral("cannot write the report to standard output"));
+        return ExitVerified;
+    };
+
     if (options.history) {
-        if (const QString error = HistoryCommand::Print(historyFile, sites, options.format, std::cout, warn);
-            !error.isEmpty())
+        if (fromInput)
+            return fail(QStringLiteral("--history needs a sites file, not standard input"));
+        if (const QString error = HistoryCommand::Print(historyFile, sites, options.format, out, warn); !error.isEmpty())
             return fail(error);
-        return std::cout.flush() ? ExitVerified : fail(QStringLiteral("cannot write to standard output"));
+        return finishOutput();
     }
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
 
     ProgressBar bar(!options.quiet && isatty(STDERR_FILENO), stderr);
     // Lines written under a bar on the same terminal would be drawn over.
-    const bool sharedTerminal = isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
+    const bool sharedTerminal = !options.output && isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
 
     HistoryRecorder recorder(options.noHistory ? QString() : historyFile, {options.downAfter, options.confirmAfter}, warn);
-    CheckReport::Writer writer(options.format, std::cout);
+    CheckReport::Writer writer(options.format, out, !options.quiet);
     writer.showChanges(options.changes);
     ChangeReport::Gate gate(writer, options.changes);
     CheckReport::Summary summary;
@@ -141,6 +174,8 @@ int main(int argc, char *argv[])
     settings.analyse = CheckOptions::NeedsAnalysis(options);
     settings.strict = options.strict;
     settings.analysers = analysers();
+    settings.limits = options.limits;
+    settings.retries = options.retries;
     const HistoryRecorder::Report report = [&](qsizetype position, const SiteVerdict::SiteResult &result) {
         if (sharedTerminal)
             bar.clear();
@@ -155,8 +190,9 @@ int main(int argc, char *argv[])
                 recorder.deliver(sites, position, result, report);
             },
             [&](qsizetype judged, qsizetype total) { bar.update(judged, total); });
-    bar.clear();
+    // Sites held for a second check come last; the bar's final state follows them.
     recorder.finish(sites, settings, report);
+    bar.finish();
     summary.ms = clock.elapsed();
     gate.end(summary);
     curl_global_cleanup();
@@ -166,8 +202,7 @@ int main(int argc, char *argv[])
             !error.isEmpty())
             warn(QStringLiteral("the desktop notice could not be shown: %1").arg(error));
 
-    // A report cut short (a full disk) must not pass for a complete one.
-    if (!std::cout.flush())
-        return fail(QStringLiteral("cannot write the report to standard output"));
+    if (const int status = finishOutput(); status != ExitVerified)
+        return status;
     return summary.allVerified() ? ExitVerified : ExitNotVerified;
 }

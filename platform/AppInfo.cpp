@@ -1,7 +1,6 @@
 #include "AppInfo.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 namespace AppInfo {
 
@@ -21,11 +20,6 @@ QString ProgramFolder()
 void OverrideProgramFolder(const QString &folder)
 {
     overridden() = folder;
-}
-
-bool MakeProgramFolderCurrent()
-{
-    return QDir::setCurrent(ProgramFolder());
 }
 
 } // namespace AppInfo

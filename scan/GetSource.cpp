@@ -26,6 +26,29 @@ struct MultiCleanup {
     void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
 };
 
+Failure FailureOf(CURLcode result)
+{
+    switch (result) {
+    case CURLE_OK:
+        return Failure::None;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return Failure::NameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        return Failure::ConnectionRefused;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Failure::TimedOut;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return Failure::ConnectionReset;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return Failure::TooManyRedirects;
+    default:
+        return Failure::Other;
+    }
+}
+
 long StatusOf(QByteArrayView statusLine)
 {
     const qsizetype blank = statusLine.indexOf(' ');
@@ -299,14 +322,14 @@ struct PageTransfer::State {
         const long connectMs = static_cast<long>(limits.connectTimeout.count());
         const CURLcode codes[] = {
             curl_easy_setopt(h, CURLOPT_URL, url.constData()),
-            curl_easy_setopt(h, CURLOPT_USERAGENT, UserAgent),
+            curl_easy_setopt(h, CURLOPT_USERAGENT, limits.userAgent.constData()),
             // A direct connection, whatever the environment's proxy variables say.
             curl_easy_setopt(h, CURLOPT_PROXY, ""),
             curl_easy_setopt(h, CURLOPT_NOPROXY, "*"),
             curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, Schemes),
             curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, Schemes),
             curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L),
-            curl_easy_setopt(h, CURLOPT_MAXREDIRS, MaxRedirects),
+            curl_easy_setopt(h, CURLOPT_MAXREDIRS, limits.maxRedirects),
             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, std::max(connectMs, 1L)),
             curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L),
             curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &State::OnWrite),
@@ -370,6 +393,7 @@ Page PageTransfer::finish(CURLcode result, bool decode)
     if (!s.valid) {
         page.finalUrl = s.address;
         page.error = s.refusal;
+        page.failure = Failure::Refused;
         return page;
     }
     page = std::exchange(s.page, Page{});
@@ -394,10 +418,13 @@ Page PageTransfer::finish(CURLcode result, bool decode)
         page.error = QStringLiteral("the transfer took longer than %1 ms").arg(s.limits.totalTimeout.count());
     } else if (s.idleExpired) {
         page.error = QStringLiteral("no data arrived for %1 ms").arg(s.limits.idleTimeout.count());
+        page.failure = Failure::TimedOut;
     } else if (page.truncated) {
         page.error = QStringLiteral("the page is larger than %1 bytes; the rest was not read")
                          .arg(s.limits.maxBytes);
+        page.failure = Failure::TooLarge;
     } else if (result != CURLE_OK) {
+        page.failure = FailureOf(result);
         const char *why = s.curl.error();
         page.error = QString::fromUtf8(*why ? why : curl_easy_strerror(result));
     }

@@ -29,8 +29,23 @@ struct Limits {
     std::chrono::milliseconds totalTimeout{120'000};
     // What lies beyond is not kept; the part read is searched.
     qint64 maxBytes = 64LL * 1024 * 1024;
+    QByteArray userAgent = UserAgent;
+    long maxRedirects = MaxRedirects;
 };
 Limits &DefaultLimits();
+
+// Why a transfer failed, in the terms a user can act on.
+enum class Failure {
+    None,
+    Refused,         // the address was refused before any network use
+    NameNotResolved, // no such host
+    ConnectionRefused,
+    ConnectionReset, // the connection broke or closed without an answer
+    TimedOut,        // the connect, idle or whole-transfer bound ran out
+    TooLarge,        // the page is larger than maxBytes; the part read was kept
+    TooManyRedirects,
+    Other,
+};
 
 struct Page {
     bool opened = false;    // a response arrived
@@ -41,6 +56,7 @@ struct Page {
     QList<QPair<QByteArray, QByteArray>> headers; // of the last response; names in lower case
     bool truncated = false; // maxBytes was reached
     QString error;          // why the transfer failed or ended early; empty when it did not
+    Failure failure = Failure::None;
     qint64 elapsedMs = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextDocument>
 
 namespace {
@@ -44,6 +45,27 @@ TEST_F(HelpPageTest, OpensThePageBesideTheProgram)
     }
     EXPECT_TRUE(feedback.messages.isEmpty());
     EXPECT_TRUE(started.isEmpty());
+}
+
+TEST_F(HelpPageTest, InstalledProgramFindsThePageWithTheDocumentation)
+{
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const QString bin = scratch.filePath(QStringLiteral("usr/bin"));
+    const QString doc = scratch.filePath(QStringLiteral("usr/share/doc/tallyweave"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(doc));
+    QFile page(doc + QStringLiteral("/tallyweave.htm"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    AppInfo::OverrideProgramFolder(bin);
+    EXPECT_EQ(HelpPagePath(), doc + QStringLiteral("/tallyweave.htm"));
+
+    // A page beside the program (a build folder, a portable copy) comes first.
+    QFile beside(bin + QStringLiteral("/tallyweave.htm"));
+    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    beside.close();
+    EXPECT_EQ(HelpPagePath(), bin + QStringLiteral("/tallyweave.htm"));
 }
 
 QString read(const QString &path)

@@ -1,5 +1,5 @@
-// The installed folder: program, help page, icon and a desktop entry that starts the program
-// from that folder.
+// The installed tree: programs in bin/, the menu entry, icons, manual pages and documentation
+// where a desktop and `man` look for them.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,118 +54,67 @@ std::map<QString, QString> readEntry(const QString &path)
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!inGroup || equals < 0 || line.startsWith(QLatin1Char('#')))
-            continue;
-        QString value;
-        const QString raw = line.mid(equals + 1);
-        for (qsizetype i = 0; i < raw.size(); ++i) {
-            if (raw[i] == QLatin1Char('\\') && i + 1 < raw.size()) {
-                const QChar next = raw[++i];
-                value += next == QLatin1Char('s') ? QStringLiteral(" ")
-                    : next == QLatin1Char('n')    ? QStringLiteral("\n")
-                    : next == QLatin1Char('t')    ? QStringLiteral("\t")
-                    : next == QLatin1Char('r')    ? QStringLiteral("\r")
-                                                  : QString(next);
-            } else {
-                value += raw[i];
-            }
-        }
-        entry[line.left(equals).trimmed()] = value;
+        if (inGroup && equals > 0 && !line.startsWith(QLatin1Char('#')))
+            entry[line.left(equals).trimmed()] = line.mid(equals + 1);
     }
     return entry;
 }
 
-// The words of an Exec value, as a launcher splits them: the doubled percent signs become
-// single ones first, then the line is split at blanks outside double quotes.
-QStringList execWords(QString exec)
+QByteArray readFile(const QString &path)
 {
-    exec.replace(QStringLiteral("%%"), QStringLiteral("%"));
-    QStringList words;
-    QString word;
-    bool quoted = false;
-    bool inWord = false;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec[i];
-        if (quoted) {
-            if (c == QLatin1Char('\\') && i + 1 < exec.size())
-                word += exec[++i];
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                word += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = inWord = true;
-        } else if (c == QLatin1Char(' ')) {
-            if (inWord)
-                words << word;
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words << word;
-    return words;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void expectFolder(const QString &installedAt, const QString &prefix)
+void expectTree(const QString &prefix)
 {
-    const QString program = installedAt + QStringLiteral("/tallyweave");
-    EXPECT_TRUE(QFileInfo(program).isExecutable()) << qPrintable(program);
-    QFile page(installedAt + QStringLiteral("/tallyweave.htm"));
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(page.readAll().contains("<title>Tallyweave Help</title>"));
-    EXPECT_TRUE(QFileInfo(installedAt + QStringLiteral("/tallyweave.png")).size() > 0);
+    for (const char *program : {"bin/tallyweave", "bin/tallyweave-check"})
+        EXPECT_TRUE(QFileInfo(prefix + QLatin1Char('/') + QLatin1StringView(program)).isExecutable()) << program;
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/doc/tallyweave/tallyweave.htm")).contains("<title>Tallyweave Help</title>"));
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/doc/tallyweave/README.md")).startsWith("# Tallyweave"));
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/man/man1/tallyweave-check.1")).startsWith(".TH TALLYWEAVE-CHECK 1"));
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/man/man1/tallyweave.1")).startsWith(".TH TALLYWEAVE 1"));
+    for (const char *size : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"})
+        EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/icons/hicolor/%1/apps/tallyweave.png").arg(QLatin1StringView(size)))
+                            .startsWith("\x89PNG"))
+                << size;
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/tallyweave.svg")).contains("<svg"));
+    // Nothing left in the prefix itself, as the old flat folder had it.
+    EXPECT_EQ(QDir(prefix).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
 
-    const auto entry = readEntry(installedAt + QStringLiteral("/tallyweave.desktop"));
-    ASSERT_FALSE(entry.empty()) << "no desktop entry in " << qPrintable(installedAt);
+    // On the PATH the entry needs no folder: a launcher finds the program and the icon by name.
+    const auto entry = readEntry(prefix + QStringLiteral("/share/applications/tallyweave.desktop"));
+    ASSERT_FALSE(entry.empty());
     EXPECT_EQ(entry.at(QStringLiteral("Type")), QStringLiteral("Application"));
     EXPECT_EQ(entry.at(QStringLiteral("Name")), QStringLiteral("Tallyweave"));
-    EXPECT_EQ(execWords(entry.at(QStringLiteral("Exec"))), QStringList{prefix + QStringLiteral("/tallyweave")});
-    EXPECT_EQ(entry.at(QStringLiteral("Path")), prefix);
-    EXPECT_EQ(entry.at(QStringLiteral("Icon")), prefix + QStringLiteral("/tallyweave.png"));
+    EXPECT_EQ(entry.at(QStringLiteral("Exec")), QStringLiteral("tallyweave"));
+    EXPECT_EQ(entry.at(QStringLiteral("Icon")), QStringLiteral("tallyweave"));
+    EXPECT_EQ(entry.count(QStringLiteral("Path")), 0u);
 }
 
-TEST(InstallTest, FolderHoldsProgramHelpPageIconAndEntry)
+TEST(InstallTest, PrefixHoldsTheStandardTree)
 {
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
-    // Blanks and characters a launcher treats specially must survive the Exec line. (A
-    // backslash cannot be tried: CMake itself cannot install into such a folder.)
-    const QString prefixes[] = {
-        scratch.filePath(QStringLiteral("plain")),
-        scratch.filePath(QStringLiteral("My Programs/Tally \"weave\" $HOME `x` 100%")),
-    };
-    for (const QString &prefix : prefixes) {
-        const Installed result = install(prefix, scratch.path());
-        ASSERT_TRUE(result.ok) << qPrintable(result.output);
-        expectFolder(prefix, prefix);
-    }
-}
-
-TEST(InstallTest, RelativePrefixIsWrittenOutInFull)
-{
-    QTemporaryDir scratch;
-    ASSERT_TRUE(scratch.isValid());
-    const Installed result = install(QStringLiteral("relative/Tallyweave"), scratch.path());
+    const QString prefix = scratch.filePath(QStringLiteral("My Programs/Tally weave"));
+    const Installed result = install(prefix, scratch.path());
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
-    const QString prefix = scratch.filePath(QStringLiteral("relative/Tallyweave"));
-    expectFolder(prefix, prefix);
+    expectTree(prefix);
 }
 
-TEST(InstallTest, StagedInstallNamesTheFinalFolder)
+TEST(InstallTest, StagedInstallPutsTheTreeUnderTheStage)
 {
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
     const QString stage = scratch.filePath(QStringLiteral("stage"));
-    const Installed result = install(QStringLiteral("/opt/tallyweave"), scratch.path(), stage);
+    const Installed result = install(QStringLiteral("/usr"), scratch.path(), stage);
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
-    expectFolder(stage + QStringLiteral("/opt/tallyweave"), QStringLiteral("/opt/tallyweave"));
+    expectTree(stage + QStringLiteral("/usr"));
 }
 
-TEST(InstallTest, InstalledProgramStartsFromItsFolder)
+// Started from elsewhere, as a launcher would start it; still running after a moment means it
+// found what it needs. The list goes to the user's data folder, not into bin/.
+TEST(InstallTest, InstalledProgramStartsAndKeepsItsListInTheDataFolder)
 {
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
@@ -173,19 +122,21 @@ TEST(InstallTest, InstalledProgramStartsFromItsFolder)
     const Installed result = install(prefix, scratch.path());
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
 
-    // Started from elsewhere, as the desktop entry would start it; still running after a
-    // moment means it found what it needs.
     QProcess program;
     program.setWorkingDirectory(scratch.path());
     program.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), scratch.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), scratch.filePath(QStringLiteral("data")));
     program.setProcessEnvironment(environment);
-    program.start(prefix + QStringLiteral("/tallyweave"), {});
+    program.start(prefix + QStringLiteral("/bin/tallyweave"), {});
     ASSERT_TRUE(program.waitForStarted(10000));
     EXPECT_FALSE(program.waitForFinished(1500)) << qPrintable(QString::fromLocal8Bit(program.readAll()));
-    program.kill();
+    program.terminate();
     program.waitForFinished(5000);
+    EXPECT_TRUE(QFileInfo(scratch.filePath(QStringLiteral("data/tallyweave"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/Sites.dqx")));
 }
 
 } // namespace

@@ -54,12 +54,6 @@ TEST(HistoryOptions, ChangesPlaceEachMatchSoHollowChangesAreSeen)
     EXPECT_TRUE(CheckOptions::NeedsAnalysis(CheckOptions::Parse({QStringLiteral("--changes")}).options));
 }
 
-TEST(ChangeReport, ControlCharactersAreMadeVisible)
-{
-    EXPECT_EQ(ChangeReport::Visible(QStringLiteral("a\x1b]0;owned\a\tb\x7f\u0085 caf\u00e9")),
-              QStringLiteral("a\\x1b]0;owned\\x07\\x09b\\x7f\\x85 caf\u00e9"));
-}
-
 TEST(ChangeReport, MomentsAreUtc)
 {
     EXPECT_EQ(ChangeReport::Moment(1765090800), QStringLiteral("2025-12-07T07:00:00Z"));

@@ -8,6 +8,7 @@
 #include "ResultLine.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
+#include "VisibleText.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -227,11 +228,12 @@ TEST_F(CheckCli, TextIsWhatTheWindowWrites)
 
     const RunResult r = run({"--sites", utf8(path)});
     EXPECT_EQ(r.exitCode, 1);
+    // The window's lines, each followed by the reason when the page failed.
     EXPECT_EQ(r.out, "Slow\t  --> OK\n"
                      "Found\t  --> OK\n"
                      "Absent\t  --> Search Term Not Found\n"
-                     "Refused\t  --> Page Not Found\n"
-                     "Error page\t  --> OK\n"
+                     "Refused\t  --> Page Not Found  [connection refused]\n"
+                     "Error page\t  --> OK  [HTTP 404]\n"
                      "Finished . . .3 out of 6 verified\n");
     EXPECT_EQ(r.err, "");
 }
@@ -270,17 +272,18 @@ std::vector<Placement> placements()
 const char *const PlacementFields[] = {"match_context", "occurrences", "rel", "robots", "noindex", "nofollow", "hollow"};
 
 // A json value as csv writes it: lists joined as documented.
+// What csv shows of a json value: texts with their control characters made visible.
 std::string asCsv(const std::string &field, const nlohmann::json &value)
 {
     if (value.is_null())
         return {};
     if (value.is_string())
-        return value.get<std::string>();
+        return VisibleText::Of(value.get<std::string>());
     if (value.is_array()) {
         const std::string separator = field == "rel" ? " " : "; ";
         std::string joined;
         for (std::size_t i = 0; i < value.size(); ++i)
-            joined += (i ? separator : std::string()) + value[i].get<std::string>();
+            joined += (i ? separator : std::string()) + VisibleText::Of(value[i].get<std::string>());
         return joined;
     }
     return value.dump();
@@ -609,7 +612,7 @@ TEST_F(Formats, ErrorPageMatchIsHollow)
 
 TEST_F(Formats, TextLeavesOutTheEmptyPage)
 {
-    const RunResult r = run({"--sites", utf8(path_)});
+    const RunResult r = run({"--sites", utf8(path_), "--quiet"});
     EXPECT_EQ(r.exitCode, 1);
     std::string want;
     const std::vector<Expected> expect = expected();
@@ -620,7 +623,7 @@ TEST_F(Formats, TextLeavesOutTheEmptyPage)
                 : status == "page_not_found"          ? ResultLine::PageNotFound
                                                       : QString();
         if (!text.isEmpty())
-            want += utf8(ResultLine::Make(sites_[i].Name, text)) + "\n";
+            want += utf8(ResultLine::Make(VisibleText::Of(sites_[i].Name), text)) + "\n";
     }
     want += "Finished . . .4 out of 8 verified\n";
     EXPECT_EQ(r.out, want);

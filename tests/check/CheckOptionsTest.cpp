@@ -104,8 +104,85 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"--quiet=yes"}, "--quiet takes no value"},
                                          BadCase{{"--strict=yes"}, "--strict takes no value"},
                                          BadCase{{"--Strict"}, "unknown option \u201c--Strict\u201d"},
-                                         BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"}),
+                                         BadCase{{"--site", "A", "--site", "B"}, "--site may be given only once"},
+                                         BadCase{{"--timeout", "0"}, "--timeout takes a number of seconds above 0"},
+                                         BadCase{{"--timeout", "-1"}, "--timeout takes"},
+                                         BadCase{{"--connect-timeout", "soon"}, "\u201csoon\u201d"},
+                                         BadCase{{"--max-time", "inf"}, "--max-time takes"},
+                                         BadCase{{"--max-time", "86401"}, "at most 86400"},
+                                         BadCase{{"--max-redirects", "-1"}, "--max-redirects takes a whole number from 0 to 100"},
+                                         BadCase{{"--max-redirects", "1.5"}, "--max-redirects takes"},
+                                         BadCase{{"--retry", "21"}, "--retry takes a whole number from 0 to 20"},
+                                         BadCase{{"--user-agent", "a\r\nX-Evil: 1"}, "--user-agent may not hold a control character"},
+                                         BadCase{{"--output", ""}, "--output needs a file name"},
+                                         BadCase{{"-o"}, "--output needs a value"},
+                                         BadCase{{"-j", "0"}, "--jobs takes"},
+                                         BadCase{{"-qx"}, "unknown option \u201c-qx\u201d"},
+                                         BadCase{{"-"}, "unknown option \u201c-\u201d"}),
                          [](const testing::TestParamInfo<BadCase> &info) { return nameOf(info.param.arguments); });
+
+struct FetchCase {
+    const char *name;
+    QStringList arguments;
+    long idleMs, connectMs, totalMs;
+    QByteArray agent;
+    long redirects;
+    int retries;
+};
+
+void PrintTo(const FetchCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class FetchOptions : public testing::TestWithParam<FetchCase> { };
+
+TEST_P(FetchOptions, SetTheDownloadLimits)
+{
+    const FetchCase &c = GetParam();
+    const CheckOptions::Parsed parsed = CheckOptions::Parse(c.arguments);
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    const GetSource::Limits &limits = parsed.options.limits;
+    EXPECT_EQ(limits.idleTimeout.count(), c.idleMs);
+    EXPECT_EQ(limits.connectTimeout.count(), c.connectMs);
+    EXPECT_EQ(limits.totalTimeout.count(), c.totalMs);
+    EXPECT_EQ(limits.userAgent, c.agent);
+    EXPECT_EQ(limits.maxRedirects, c.redirects);
+    EXPECT_EQ(parsed.options.retries, c.retries);
+}
+
+// The defaults are the window's own bounds, so a plain run judges as the window does.
+INSTANTIATE_TEST_SUITE_P(
+        Table, FetchOptions,
+        testing::Values(FetchCase{"Defaults", {}, 30'000, 60'000, 120'000, "vb wininet", 10, 0},
+                        FetchCase{"Every", {"--timeout", "5", "--connect-timeout", "2.5", "--max-time=0.25",
+                                            "--user-agent", "probe/1.0 (+https://example.org)", "--max-redirects", "0",
+                                            "--retry", "3"},
+                                  5'000, 2'500, 250, "probe/1.0 (+https://example.org)", 0, 3},
+                        FetchCase{"TinyFractionIsAMillisecond", {"--timeout", "0.0001"}, 1, 60'000, 120'000, "vb wininet", 10, 0},
+                        FetchCase{"UnicodeAgent", {"--user-agent", "Pr\u00fcfer"}, 30'000, 60'000, 120'000, "Pr\xc3\xbc" "fer", 10, 0}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CheckOptions, ShortFormsStandForTheLongOnes)
+{
+    const CheckOptions::Parsed parsed = CheckOptions::Parse({"-j", "3", "-f", "csv", "-o", "out.csv", "-q"});
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.jobs, 3);
+    EXPECT_EQ(parsed.options.format, Format::Csv);
+    EXPECT_EQ(parsed.options.output, QString("out.csv"));
+    EXPECT_TRUE(parsed.options.quiet);
+
+    const CheckOptions::Parsed joined = CheckOptions::Parse({"-j7", "-fjson", "-oreport.json"});
+    ASSERT_TRUE(joined.error.isEmpty()) << joined.error.toStdString();
+    EXPECT_EQ(joined.options.jobs, 7);
+    EXPECT_EQ(joined.options.format, Format::Json);
+    EXPECT_EQ(joined.options.output, QString("report.json"));
+}
+
+TEST(CheckOptions, DashReadsTheListFromStandardInput)
+{
+    EXPECT_EQ(CheckOptions::Parse({"--sites", "-"}).options.sitesFile, QString("-"));
+}
 
 struct AnalysisCase {
     QStringList arguments;
@@ -140,12 +217,13 @@ TEST(CheckOptions, HelpNamesEveryOptionAndEveryExitStatus)
 {
     const QString help = CheckOptions::HelpText();
     const QStringList names = CheckOptions::OptionNames();
-    ASSERT_GE(names.size(), 8);
+    ASSERT_GE(names.size(), 15);
     EXPECT_TRUE(names.contains(QStringLiteral("--strict")));
     for (const QString &name : names)
         EXPECT_TRUE(help.contains(name)) << name.toStdString();
     for (const char *word : {"ok", "not_found", "page_not_found", "empty", "  0  ", "  1  ", "  2  ", "Sites.dqx",
-                             "hollow", "link-href", "flagged-link-href", "comment", "X-Robots-Tag"})
+                             "hollow", "link-href", "flagged-link-href", "comment", "X-Robots-Tag", "-j,", "-o,", "-f,",
+                             "-q,", "Retry-After", "schema"})
         EXPECT_TRUE(help.contains(QLatin1StringView(word))) << word;
 }
 

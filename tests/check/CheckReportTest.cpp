@@ -2,6 +2,7 @@
 #include "CheckReport.h"
 #include "CsvRead.h"
 #include "ResultLine.h"
+#include "VisibleText.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -108,11 +109,13 @@ TEST(CheckReport, TextIsTheWindowsLinesAndClosingLine)
     std::string expected;
     for (const Sample &s : list)
         if (s.result.status != Status::Empty)
-            expected += utf8(ResultLine::Make(s.site.Name, SiteVerdict::StatusText(s.result.status))) + '\n';
+            expected += utf8(ResultLine::Make(VisibleText::Of(s.site.Name), SiteVerdict::StatusText(s.result.status))) + '\n';
     // The hollow match keeps its "  --> OK" line but is not counted.
     expected += "Finished . . .3 out of 7 verified\n";
     EXPECT_EQ(write(CheckOptions::Format::Text, list), expected);
     EXPECT_NE(expected.find("Hollow, strict\t  --> OK\n"), std::string::npos);
+    // A line break or tab in a name would break the one-line-per-site layout.
+    EXPECT_NE(expected.find("Line\\x0D\\x0Abreak\\x09tab\t  --> Page Not Found\n"), std::string::npos);
     // And the status texts are the window's own, with their two leading blanks.
     EXPECT_NE(expected.find("Plain\t  --> OK\n"), std::string::npos);
     EXPECT_NE(expected.find("name\t  --> Search Term Not Found\n"), std::string::npos);
@@ -257,16 +260,16 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
     for (std::size_t i = 0; i < list.size(); ++i) {
         const Sample &s = list[i];
         const std::vector<std::string> expected = {
-                utf8(s.site.Name),
-                utf8(s.site.Url),
+                utf8(VisibleText::Of(s.site.Name)),
+                utf8(VisibleText::Of(s.site.Url)),
                 SiteVerdict::StatusWord(s.result.status),
                 s.result.httpStatus ? std::to_string(s.result.httpStatus) : "",
-                utf8(s.result.finalUrl),
+                utf8(VisibleText::Of(s.result.finalUrl)),
                 std::to_string(s.result.bytes),
                 std::to_string(s.result.ms),
                 s.result.matchOffset >= 0 ? std::to_string(s.result.matchOffset) : "",
                 s.result.truncated ? "true" : "false",
-                utf8(s.result.error),
+                utf8(VisibleText::Of(s.result.error)),
                 s.result.analysis ? utf8(s.result.analysis->contextName) : "",
                 s.result.analysis ? std::to_string(s.result.analysis->occurrences) : "",
                 s.result.analysis ? joined(s.result.analysis->rel, " ") : "",
@@ -282,6 +285,7 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
         };
         EXPECT_EQ(rows[i + 1], expected);
     }
+    EXPECT_EQ(rows[3][0], "Line\\x0D\\x0Abreak\\x09tab");
     // Every record ends in CR LF, the last one too.
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
@@ -328,33 +332,8 @@ TEST(CheckReport, BrokenCharactersDoNotBreakTheJson)
     EXPECT_EQ(doc["sites"].size(), 1u);
 }
 
-struct CsvCase {
-    const char *name;
-    const char *in;
-    const char *out;
-};
-
-class CsvField : public testing::TestWithParam<CsvCase> { };
-
-TEST_P(CsvField, QuotesOnlyWhatNeedsIt)
-{
-    EXPECT_EQ(CheckReport::CsvField(GetParam().in), GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, CsvField,
-                         testing::Values(CsvCase{"Plain", "plain", "plain"}, CsvCase{"Empty", "", ""},
-                                         CsvCase{"Comma", "a,b", "\"a,b\""},
-                                         CsvCase{"Quotes", "say \"hi\"", "\"say \"\"hi\"\"\""},
-                                         CsvCase{"LineEnd", "a\r\nb", "\"a\r\nb\""},
-                                         CsvCase{"LineFeed", "a\nb", "\"a\nb\""},
-                                         CsvCase{"BareCarriageReturn", "a\rb", "\"a\rb\""},
-                                         CsvCase{"CarriageReturnAtTheEnd", "a\r", "\"a\r\""},
-                                         CsvCase{"LeadingBlank", " lead", "\" lead\""},
-                                         CsvCase{"TrailingTab", "trail\t", "\"trail\t\""},
-                                         CsvCase{"BlankInside", "in side", "in side"}),
-                         [](const testing::TestParamInfo<CsvCase> &info) { return std::string(info.param.name); });
-
-// A carriage return alone ends a record for many readers; inside a field it must stay data.
+// A carriage return alone ends a record for many readers: in a report it is shown, never obeyed,
+// and the rows stay whole.
 TEST(CheckReport, BareCarriageReturnsReadBackAsData)
 {
     const std::vector<Sample> list = {
@@ -368,10 +347,10 @@ TEST(CheckReport, BareCarriageReturnsReadBackAsData)
     const std::string text = write(CheckOptions::Format::Csv, list);
     ASSERT_TRUE(ReadCsv(text, rows, &error)) << error << "\n" << text;
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[1][0], "Bare\rReturn");
-    EXPECT_EQ(rows[1][9], "reset\rby peer");
-    EXPECT_EQ(rows[2][0], "\r");
-    EXPECT_EQ(rows[2][1], "http://b/\r");
+    EXPECT_EQ(rows[1][0], "Bare\\x0DReturn");
+    EXPECT_EQ(rows[1][9], "reset\\x0Dby peer");
+    EXPECT_EQ(rows[2][0], "\\x0D");
+    EXPECT_EQ(rows[2][1], "http://b/\\x0D");
 }
 
 struct ClosingCase {
@@ -395,5 +374,59 @@ INSTANTIATE_TEST_SUITE_P(Table, ClosingLine,
                          [](const testing::TestParamInfo<ClosingCase> &info) {
                              return "Verified" + std::to_string(info.param.verified) + "Of" + std::to_string(info.param.sites);
                          });
+
+} // namespace
+
+namespace {
+
+struct ReasonCase {
+    const char *name;
+    SiteResult result;
+    const char *reason;
+};
+
+void PrintTo(const ReasonCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+SiteResult failed(GetSource::Failure failure, long http = 0, const char *error = "")
+{
+    SiteResult r = makeResult(Status::PageNotFound, http, "", 0, 0, -1, false, error);
+    r.failure = failure;
+    return r;
+}
+
+class Reason : public testing::TestWithParam<ReasonCase> { };
+
+TEST_P(Reason, NamesWhatWentWrong)
+{
+    EXPECT_EQ(CheckReport::Reason(GetParam().result).toStdString(), GetParam().reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, Reason,
+        testing::Values(
+                ReasonCase{"NameNotResolved", failed(GetSource::Failure::NameNotResolved), "name not resolved"},
+                ReasonCase{"Refused", failed(GetSource::Failure::ConnectionRefused), "connection refused"},
+                ReasonCase{"Reset", failed(GetSource::Failure::ConnectionReset), "connection reset"},
+                ReasonCase{"TimedOut", failed(GetSource::Failure::TimedOut), "timed out"},
+                ReasonCase{"Redirects", failed(GetSource::Failure::TooManyRedirects), "too many redirects"},
+                ReasonCase{"OtherSaysCurlsWords", failed(GetSource::Failure::Other, 0, "SSL certificate problem"),
+                           "SSL certificate problem"},
+                ReasonCase{"ErrorStatus", makeResult(Status::NotFound, 404, "", 10, 1, -1, false, ""), "HTTP 404"},
+                ReasonCase{"MatchOnAnErrorPage", makeResult(Status::Ok, 500, "", 10, 1, 0, false, ""), "HTTP 500"},
+                ReasonCase{"TooLarge", makeResult(Status::NotFound, 200, "", 10, 1, -1, true, "larger"),
+                           "too large; the first 64 MiB searched"},
+                ReasonCase{"Fine", makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), ""}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TextLine, HostileNameAndReasonAreShownNotObeyed)
+{
+    SiteResult r = failed(GetSource::Failure::Other, 0, "bad \x1b[2J");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("\x1b]0;x\x07"), r, true).toStdString(),
+              "\\x1B]0;x\\x07\t  --> Page Not Found  [bad \\x1B[2J]");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), r, false).toStdString(), "Shop\t  --> Page Not Found");
+}
 
 } // namespace

@@ -391,7 +391,7 @@ TEST_F(HistoryCli, ControlCharactersInNamesReachNoTerminal)
     const RunResult r = run({"--history"});
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\x07'), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.rfind("Evil\\x1b]0;owned\\x07\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Evil\\x1B]0;owned\\x07\n", 0), 0u) << r.out;
 }
 
 TEST_F(HistoryCli, ADamagedHistoryIsSetAsideAndTheChecksRun)

@@ -36,8 +36,14 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
     int errFds[2]; // [0] read side in the parent, [1] the child's standard error
     if (::pipe2(outPipe, O_CLOEXEC) != 0)
         return result;
+    int inPipe[2];
+    if (::pipe2(inPipe, O_CLOEXEC) != 0)
+        return result;
     if (settings.errToTerminal) {
-        if (::openpty(&errFds[0], &errFds[1], nullptr, nullptr, nullptr) != 0)
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = settings.terminalColumns;
+        if (::openpty(&errFds[0], &errFds[1], nullptr, nullptr, &size) != 0)
             return result;
         ::fcntl(errFds[0], F_SETFD, FD_CLOEXEC);
         ::fcntl(errFds[1], F_SETFD, FD_CLOEXEC);
@@ -55,8 +61,9 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
     if (child == 0) {
         if (!settings.workingDirectory.empty() && ::chdir(settings.workingDirectory.c_str()) != 0)
             ::_exit(126);
-        const int devNull = ::open("/dev/null", O_RDONLY);
-        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(inPipe[0], STDIN_FILENO);
+        for (const std::string &setting : settings.environment)
+            ::putenv(const_cast<char *>(setting.c_str()));
         if (!settings.outFile.empty()) {
             const int out = ::open(settings.outFile.c_str(), O_WRONLY);
             if (out < 0)
@@ -76,6 +83,18 @@ RunResult RunProgram(const std::string &program, const std::vector<std::string> 
     }
     ::close(outPipe[1]);
     ::close(errFds[1]);
+    ::close(inPipe[0]);
+    // Small inputs fit the pipe; the program reads them whole before it writes anything. A
+    // program that exits without reading must not take the test down with it.
+    if (!settings.input.empty())
+        ::signal(SIGPIPE, SIG_IGN);
+    for (std::size_t written = 0; child > 0 && written < settings.input.size();) {
+        const ssize_t n = ::write(inPipe[1], settings.input.data() + written, settings.input.size() - written);
+        if (n <= 0 && errno != EINTR)
+            break;
+        written += n > 0 ? std::size_t(n) : 0;
+    }
+    ::close(inPipe[1]);
     if (child < 0) {
         ::close(outPipe[0]);
         ::close(errFds[0]);

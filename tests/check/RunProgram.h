@@ -18,6 +18,12 @@ struct RunSettings {
     std::string outFile;
     // Bytes of address space the program may use (RLIMIT_AS); 0: no limit.
     unsigned long long addressSpace = 0;
+    // The terminal's width when errToTerminal.
+    unsigned short terminalColumns = 80;
+    // Fed to standard input; without it standard input is empty.
+    std::string input;
+    // NAME=VALUE settings added to the environment (or replacing one of the same name).
+    std::vector<std::string> environment;
 };
 
 RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
