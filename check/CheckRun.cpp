@@ -2,11 +2,8 @@
 
 #include "AnalysisPool.h"
 #include "HostScheduler.h"
-<<<<<<< HEAD
-#include "TransferBudget.h"
-=======
 #include "RetryRule.h"
->>>>>>> install
+#include "TransferBudget.h"
 
 #include <curl/curl.h>
 
@@ -153,18 +150,12 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
     const qsizetype lookAhead = std::max<qsizetype>(1, settings.lookAhead);
     const qsizetype jobs = std::max(1, settings.jobs);
     auto startMore = [&] {
-<<<<<<< HEAD
         // Downloads wait for the analysis to catch up, which bounds the pages held, and for
         // room in the memory budget.
         while (held.empty() && qsizetype(running.size()) < jobs && (running.empty() || !budget.crowded())) {
-            const qsizetype position = scheduler.next(nextToDeliver + lookAhead);
-=======
-        // Downloads wait for the analysis to catch up, which bounds the pages held.
-        while (held.empty() && qsizetype(running.size()) < jobs) {
             qsizetype position = nextDue();
             if (position < 0)
                 position = scheduler.next(nextToDeliver + lookAhead);
->>>>>>> install
             if (position < 0)
                 return;
             GetSource::PageTransfer transfer(sites[position].Url, settings.limits);
@@ -217,12 +208,9 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
                 const qsizetype position = it->second.position;
                 GetSource::Page page = it->second.transfer.finish(result, false);
                 running.erase(it);
-<<<<<<< HEAD
                 madeRoom = true;
-=======
                 if (retryLater(position, page))
                     continue;
->>>>>>> install
                 scheduler.finished(position);
                 judge(position, std::move(page));
             }

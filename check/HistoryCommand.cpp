@@ -2,6 +2,7 @@
 
 #include "ChangeReport.h"
 #include "CheckReport.h"
+#include "CsvWriter.h"
 #include "HistoryStore.h"
 #include "VisibleText.h"
 
@@ -18,7 +19,7 @@ constexpr const char *CsvHeader = "name,url,term,state,from,to,change,current";
 
 std::string csv(const QString &text)
 {
-    return CheckReport::CsvField(text.toStdString());
+    return CsvWriter::Field(VisibleText::Of(text).toStdString());
 }
 
 } // namespace

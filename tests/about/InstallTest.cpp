@@ -79,8 +79,12 @@ void expectTree(const QString &prefix)
                             .startsWith("\x89PNG"))
                 << size;
     EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/tallyweave.svg")).contains("<svg"));
-    // Nothing left in the prefix itself, as the old flat folder had it.
-    EXPECT_EQ(QDir(prefix).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
+    // Nothing left in the prefix itself, as the old flat folder had it; lib holds only the
+    // daily check's systemd user units.
+    EXPECT_EQ(QDir(prefix).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("bin"), QStringLiteral("lib"), QStringLiteral("share")}));
+    EXPECT_EQ(QDir(prefix + QStringLiteral("/lib/systemd/user")).entryList(QDir::Files),
+              (QStringList{QStringLiteral("tallyweave-check.service"), QStringLiteral("tallyweave-check.timer")}));
 
     // On the PATH the entry needs no folder: a launcher finds the program and the icon by name.
     const auto entry = readEntry(prefix + QStringLiteral("/share/applications/tallyweave.desktop"));
@@ -100,6 +104,9 @@ TEST(InstallTest, PrefixHoldsTheStandardTree)
     const Installed result = install(prefix, scratch.path());
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
     expectTree(prefix);
+    // The daily check names the program where it was installed, blanks and all.
+    EXPECT_TRUE(readFile(prefix + QStringLiteral("/lib/systemd/user/tallyweave-check.service"))
+                        .contains("ExecStart=\"" + QFile::encodeName(prefix) + "/bin/tallyweave-check\" "));
 }
 
 TEST(InstallTest, StagedInstallPutsTheTreeUnderTheStage)
@@ -110,6 +117,8 @@ TEST(InstallTest, StagedInstallPutsTheTreeUnderTheStage)
     const Installed result = install(QStringLiteral("/usr"), scratch.path(), stage);
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
     expectTree(stage + QStringLiteral("/usr"));
+    EXPECT_TRUE(readFile(stage + QStringLiteral("/usr/lib/systemd/user/tallyweave-check.service"))
+                        .contains("ExecStart=\"/usr/bin/tallyweave-check\" "));
 }
 
 // Started from elsewhere, as a launcher would start it; still running after a moment means it

@@ -68,7 +68,7 @@ TEST(ChangeReport, TextTellsTheChangeOnlyWhenAsked)
     EXPECT_EQ(ChangeReport::TextSuffix(fresh, true), "\tnew: ok since 2025-12-07T07:00:00Z");
     const SiteChange noted{QStringLiteral("ok"), QStringLiteral("ok"), 1, QStringLiteral("unchanged"),
                            QStringLiteral("first check: not_found\n")};
-    EXPECT_EQ(ChangeReport::TextSuffix(noted, true), "\tfirst check: not_found\\x0a");
+    EXPECT_EQ(ChangeReport::TextSuffix(noted, true), "\tfirst check: not_found\\x0A");
 }
 
 SiteVerdict::SiteResult withChange(const char *change)

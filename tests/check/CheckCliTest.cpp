@@ -816,7 +816,8 @@ TEST_F(CheckCli, FileBeyondTheMemoryIsReported)
     EXPECT_EQ(server_.answered().size(), 0u);
 }
 
-TEST_F(CheckCli, CsvKeepsCarriageReturnsInNamesAsData)
+// A carriage return in a name is shown, never obeyed, and never splits a row.
+TEST_F(CheckCli, CsvShowsCarriageReturnsInNamesAndKeepsTheRowsWhole)
 {
     const QString path = writeSites({site("Bare\rReturn", "/ok"), site("Ends\r", "/missing"), site("\rStarts", "/ok2")});
     const RunResult r = run({"--sites", utf8(path), "--format", "csv"});
@@ -825,9 +826,9 @@ TEST_F(CheckCli, CsvKeepsCarriageReturnsInNamesAsData)
     std::string error;
     ASSERT_TRUE(ReadCsv(r.out, rows, &error)) << error << "\n" << r.out;
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[1][0], "Bare\rReturn");
-    EXPECT_EQ(rows[2][0], "Ends\r");
-    EXPECT_EQ(rows[3][0], "\rStarts");
+    EXPECT_EQ(rows[1][0], "Bare\\x0DReturn");
+    EXPECT_EQ(rows[2][0], "Ends\\x0D");
+    EXPECT_EQ(rows[3][0], "\\x0DStarts");
     EXPECT_EQ(rows[1][2], "ok");
     EXPECT_EQ(rows[2][2], "not_found");
 }

@@ -21,6 +21,6 @@ if [ -s "$scratch/out" ]; then
 fi
 grep -qx 'Persistent=true' "$units/tallyweave-check.timer" || { echo "the timer is not persistent"; exit 1; }
 grep -qx 'OnCalendar=daily' "$units/tallyweave-check.timer" || { echo "the timer is not daily"; exit 1; }
-grep -q '^ExecStart=.*tallyweave-check --quiet --changes --notify$' "$units/tallyweave-check.service" ||
+grep -q '^ExecStart=.*tallyweave-check"\{0,1\} --quiet --changes --notify$' "$units/tallyweave-check.service" ||
     { echo "the service does not run tallyweave-check --changes --notify"; exit 1; }
 echo "units verified"
