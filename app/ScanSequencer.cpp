@@ -56,6 +56,14 @@ QIcon HollowIcon()
     icon.addFile(QStringLiteral(":/app/warning32.png"));
     return icon;
 }
+
+QIcon LostIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/app/lost16.png"));
+    icon.addFile(QStringLiteral(":/app/lost32.png"));
+    return icon;
+}
 } // namespace
 
 QString frmMain::SelectedText(const QListWidget *list)
@@ -199,7 +207,8 @@ void frmMain::PageFetched(const GetSource::Page &page)
     fetchStatus_ = page.status;
     pageSource_ = page.text;
     if (!page.opened) {
-        AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status));
+        NoteInHistory(AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status)),
+                      {History::State::PageFailed, true});
         if (search == tmrSearch)
             scanned_.insert(lstNames->currentRow());
     }
@@ -272,6 +281,7 @@ void frmMain::tmrSearch_Timer()
 
 void frmMain::FinishScan()
 {
+    history_.endRun();
     SetStatus(QStringLiteral("Finished . . .%1 out of %2 verified").arg(txtCount->text()).arg(lstNames->count()));
     lblManual->show();
     lblScan1->show();
@@ -282,6 +292,7 @@ void frmMain::FinishScan()
 void frmMain::tmrSearch2_Timer()
 {
     SearchStep(tmrSearch2);
+    history_.endRun();
     SetStatus(QStringLiteral("Finished . . ."));
 }
 
@@ -298,11 +309,13 @@ void frmMain::FindTerm(const QString &page, const QString &term)
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
         if (analysis.hollow)
             line->setIcon(HollowIcon());
+        NoteInHistory(line, {analysis.hollow ? History::State::HollowOk : History::State::Ok, true});
         RaiseCounter();
         return;
     }
     case FindIt::Outcome::NotFound:
-        AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_ + RefusalHint(fetchStatus_));
+        NoteInHistory(AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_ + RefusalHint(fetchStatus_)),
+                      {History::State::NotFound, true});
         return;
     }
 }
@@ -315,4 +328,18 @@ void frmMain::RaiseCounter()
         ++digits;
     const qlonglong value = text.left(digits).toLongLong();
     txtCount->setText(QString::number(value + 1));
+}
+
+void frmMain::NoteInHistory(QListWidgetItem *line, const History::Outcome &outcome)
+{
+    const std::optional<WindowHistory::Noted> noted
+            = history_.record({fetchedUrl_, SelectedText(lstSearch), SelectedText(lstNames)}, outcome);
+    if (!noted) {
+        if (const QString failure = history_.failure(); !failure.isEmpty())
+            Feedback::Message(this, failure);
+        return;
+    }
+    line->setToolTip(line->toolTip() + u'\n' + noted->before);
+    if (noted->lost)
+        line->setIcon(LostIcon());
 }

@@ -6,6 +6,7 @@
 #include "Module1.h"
 #include "PageFetcher.h"
 #include "ResultLineDelegate.h"
+#include "SitesFile.h"
 #include "SitesLocation.h"
 
 #include <QApplication>
@@ -325,6 +326,9 @@ void frmMain::Form_Load()
         Feedback::Message(this, placeError);
     if (const QString error = Module1::LoadSites(); !error.isEmpty())
         Feedback::Message(this, error);
+    if (const QString message = history_.open(QDir::current().absoluteFilePath(QString::fromLatin1(SitesFile::FileName)));
+        !message.isEmpty())
+        Feedback::Message(this, message);
     ShowRecord();
     FillLists();
     if (lstNames->count() > 0)
@@ -356,6 +360,7 @@ void frmMain::Form_Unload()
     for (QTimer *timer : {tmrScan, tmrSearch, tmrScan2, tmrSearch2})
         timer->stop();
     pageFetch->cancel();
+    history_.endRun();
     StoreRecord();
     if (const QString error = Module1::SaveSites(); !error.isEmpty())
         Feedback::Message(this, error);

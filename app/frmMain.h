@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowHistory.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
@@ -101,6 +103,8 @@ private:
     void SearchStep(QTimer *own);
     void FindTerm(const QString &page, const QString &term);
     QListWidgetItem *AddResult(const QString &status, const QString &url, const QString &details = {});
+    // Records the check a result line tells of, and adds what the history knew before to it.
+    void NoteInHistory(QListWidgetItem *line, const History::Outcome &outcome);
     // Shows the tool tip of the result line under the mouse as plain text.
     void ShowLineTip(const QHelpEvent *help);
     void RaiseCounter();
@@ -139,4 +143,5 @@ private:
     QTimer *fetchSearch_ = nullptr;
     // The sites this full scan has written a line for: none is checked twice in one scan.
     QSet<int> scanned_;
+    WindowHistory history_;
 };

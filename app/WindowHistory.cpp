@@ -1,0 +1,81 @@
+#include "WindowHistory.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+using namespace History;
+
+QString WindowHistory::open(const QString &sitesFile)
+{
+    const HistoryStore::Opened opened = store_.open(HistoryStore::PathFor(sitesFile));
+    if (!opened.usable)
+        failureTold_ = true;
+    return opened.message;
+}
+
+std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, const Outcome &outcome, qint64 at)
+{
+    if (!store_.isUsable())
+        return std::nullopt;
+    if (!run_.id)
+        run_ = store_.beginRun(QStringLiteral("window"), at);
+    // The site's row before this check carries the last check's time, which the judgement
+    // does not.
+    const std::optional<HistoryStore::SiteRow> before = store_.site(site.url, site.term);
+    const std::optional<HistoryStore::Recorded> recorded = store_.record(run_, site, outcome, at);
+    if (!recorded)
+        return std::nullopt;
+    ++checked_;
+    // Each check is committed as it is made: the window may be closed or killed at any time.
+    store_.flush();
+    Noted noted;
+    if (!before) {
+        noted.before = QStringLiteral("History: first check of this page");
+        return noted;
+    }
+    const qint64 now = at ? at : QDateTime::currentSecsSinceEpoch();
+    noted.lost = IsOk(before->state) && !IsOk(outcome.state);
+    noted.before = QStringLiteral("Before: %1 since %2; last checked %3")
+                           .arg(StateCaption(before->state), DateCaption(before->since, now),
+                                DateCaption(before->lastChecked, now));
+    return noted;
+}
+
+void WindowHistory::endRun()
+{
+    if (!run_.id)
+        return;
+    store_.endRun(run_, checked_);
+    run_ = {};
+    checked_ = 0;
+}
+
+QString WindowHistory::failure()
+{
+    if (failureTold_ || store_.failure().isEmpty())
+        return {};
+    failureTold_ = true;
+    return store_.failure();
+}
+
+QString WindowHistory::StateCaption(State state)
+{
+    switch (state) {
+    case State::Ok:
+        return QStringLiteral("OK");
+    case State::HollowOk:
+        return QStringLiteral("OK (hollow)");
+    case State::NotFound:
+        return QStringLiteral("Search Term Not Found");
+    case State::PageFailed:
+        return QStringLiteral("Page Not Found");
+    }
+    return {};
+}
+
+QString WindowHistory::DateCaption(qint64 at, qint64 now)
+{
+    const QDate date = QDateTime::fromSecsSinceEpoch(at).date();
+    const QDate today = QDateTime::fromSecsSinceEpoch(now).date();
+    return QLocale::c().toString(date, date.year() == today.year() ? QStringLiteral("d MMMM") : QStringLiteral("d MMMM yyyy"));
+}
