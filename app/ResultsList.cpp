@@ -17,6 +17,12 @@ QListWidgetItem *frmMain::AddResult(const QString &status, const QString &url, c
 {
     auto *line = new QListWidgetItem(ResultLine::Make(SelectedText(lstNames), status));
     line->setData(UrlRole, url);
+    // A skipped line has no transfer of its own: the last one belongs to another site.
+    const bool fetched = status != ResultLine::Skipped;
+    line->setData(ExportRole,
+                  QStringList{SelectedText(lstNames), url, SelectedText(lstSearch), status.section(QStringLiteral("--> "), 1),
+                              QString(), fetched && fetchStatus_ ? QString::number(fetchStatus_) : QString(),
+                              fetched ? fetchFinalUrl_ : QString(), QString()});
     line->setToolTip(details.isEmpty() ? QStringLiteral("Page: %1").arg(url) : details);
     lstResults->addItem(line);
     return line;
@@ -49,4 +55,11 @@ void frmMain::lstResults_KeyPress(int KeyAscii)
 {
     if (KeyAscii == 13)
         lstResults_DblClick();
+}
+
+void frmMain::SetExportField(QListWidgetItem *line, int field, const QString &value)
+{
+    QStringList fields = line->data(ExportRole).toStringList();
+    fields[field] = value;
+    line->setData(ExportRole, fields);
 }

@@ -205,6 +205,7 @@ void frmMain::PageFetched(const GetSource::Page &page)
     fetchDetails_ = FetchDetails(page);
     fetchHeaders_ = page.headers;
     fetchStatus_ = page.status;
+    fetchFinalUrl_ = page.finalUrl;
     pageSource_ = page.text;
     if (!page.opened) {
         NoteInHistory(AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status)),
@@ -307,8 +308,10 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         PageAnalysis::NoteStatus(analysis, fetchStatus_);
         QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
-        if (analysis.hollow)
+        if (analysis.hollow) {
             line->setIcon(HollowIcon());
+            SetExportField(line, ExportHollow, (QStringList{analysis.contextName} + analysis.robots).join(QStringLiteral("; ")));
+        }
         NoteInHistory(line, {analysis.hollow ? History::State::HollowOk : History::State::Ok, true});
         RaiseCounter();
         return;
@@ -340,6 +343,7 @@ void frmMain::NoteInHistory(QListWidgetItem *line, const History::Outcome &outco
         return;
     }
     line->setToolTip(line->toolTip() + u'\n' + noted->before);
+    SetExportField(line, ExportChange, noted->change);
     if (noted->lost)
         line->setIcon(LostIcon());
 }

@@ -29,6 +29,7 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
     // Each check is committed as it is made: the window may be closed or killed at any time.
     store_.flush();
     Noted noted;
+    noted.change = QString::fromLatin1(ChangeWord(recorded->judgement.change));
     if (!before) {
         noted.before = QStringLiteral("History: first check of this page");
         return noted;

@@ -20,6 +20,7 @@ public:
         bool lost = false;
         // For the line's tool tip: where the site stood before this check.
         QString before;
+        QString change; // the history's word for it: "new", "lost", ...
     };
     // Records one check, beginning a run with the first. None when nothing was recorded;
     // failure() then tells why, once.

@@ -231,6 +231,9 @@ void frmMain::createMenus()
     mnuExit = findChild<QAction *>(QStringLiteral("mnuExit"));
     mnuContents = findChild<QAction *>(QStringLiteral("mnuContents"));
     mnuAboutLink = findChild<QAction *>(QStringLiteral("mnuAboutLink"));
+    mnuImport = findChild<QAction *>(QStringLiteral("mnuImport"));
+    mnuExportSites = findChild<QAction *>(QStringLiteral("mnuExportSites"));
+    mnuExportResults = findChild<QAction *>(QStringLiteral("mnuExportResults"));
 }
 
 void frmMain::createTimers()
@@ -257,6 +260,9 @@ void frmMain::connectHandlers()
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuContents, &QAction::triggered, this, &frmMain::mnuContents_Click);
     connect(mnuAboutLink, &QAction::triggered, this, &frmMain::mnuAboutLink_Click);
+    connect(mnuImport, &QAction::triggered, this, &frmMain::mnuImport_Click);
+    connect(mnuExportSites, &QAction::triggered, this, &frmMain::mnuExportSites_Click);
+    connect(mnuExportResults, &QAction::triggered, this, &frmMain::mnuExportResults_Click);
 
     connect(lstNames, &QListWidget::currentRowChanged, this, &frmMain::lstNames_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);

@@ -48,6 +48,9 @@ public:
     void mnuScan_Click();
     void mnuContents_Click();
     void mnuAboutLink_Click();
+    void mnuImport_Click();
+    void mnuExportSites_Click();
+    void mnuExportResults_Click();
 
     // The site list and its editor.
     void FillLists();
@@ -104,6 +107,7 @@ private:
     void FindTerm(const QString &page, const QString &term);
     QListWidgetItem *AddResult(const QString &status, const QString &url, const QString &details = {});
     // Records the check a result line tells of, and adds what the history knew before to it.
+    void SetExportField(QListWidgetItem *line, int field, const QString &value);
     void NoteInHistory(QListWidgetItem *line, const History::Outcome &outcome);
     // Shows the tool tip of the result line under the mouse as plain text.
     void ShowLineTip(const QHelpEvent *help);
@@ -126,7 +130,10 @@ private:
     QLabel *lblScan1 = nullptr, *lblManual = nullptr, *lblCurrRecord = nullptr, *lblResults = nullptr;
     QTimer *tmrScan = nullptr, *tmrSearch = nullptr, *tmrScan2 = nullptr, *tmrSearch2 = nullptr;
     QAction *mnuAdd = nullptr, *mnuScan = nullptr, *mnuExit = nullptr, *mnuContents = nullptr,
-            *mnuAboutLink = nullptr;
+            *mnuAboutLink = nullptr, *mnuImport = nullptr, *mnuExportSites = nullptr, *mnuExportResults = nullptr;
+    // A result line's fields as Export Results writes them.
+    static constexpr int ExportRole = Qt::UserRole + 1;
+    enum ExportField { ExportName, ExportUrl, ExportTerm, ExportResult, ExportHollow, ExportStatus, ExportFinalUrl, ExportChange };
     // The download of a fetch step; the window goes on answering meanwhile.
     PageFetcher *pageFetch = nullptr;
 
@@ -139,6 +146,7 @@ private:
     QString fetchDetails_;
     QList<QPair<QByteArray, QByteArray>> fetchHeaders_;
     long fetchStatus_ = 0;
+    QString fetchFinalUrl_;
     // The search step the running download arms when its page is in.
     QTimer *fetchSearch_ = nullptr;
     // The sites this full scan has written a line for: none is checked twice in one scan.
