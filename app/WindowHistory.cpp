@@ -35,7 +35,7 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
         return noted;
     }
     const qint64 now = at ? at : QDateTime::currentSecsSinceEpoch();
-    noted.lost = IsOk(before->state) && !IsOk(outcome.state);
+    noted.lost = recorded->judgement.change == Change::Lost || recorded->judgement.change == Change::Down;
     noted.before = QStringLiteral("Before: %1 since %2; last checked %3")
                            .arg(StateCaption(before->state), DateCaption(before->since, now),
                                 DateCaption(before->lastChecked, now));

@@ -68,12 +68,12 @@ QString takeSeconds(std::chrono::milliseconds &into, QStringView name, const QSt
     return {};
 }
 
-QString takeCount(auto &into, QStringView name, const QString &value, long most)
+QString takeCount(auto &into, QStringView name, const QString &value, long least, long most)
 {
     bool ok = false;
     const long count = value.toLong(&ok);
-    if (!ok || count < 0 || count > most)
-        return QStringLiteral("%1 takes a whole number from 0 to %2, not %3").arg(name).arg(most).arg(quoted(value));
+    if (!ok || count < least || count > most)
+        return QStringLiteral("%1 takes a whole number from %2 to %3, not %4").arg(name).arg(least).arg(most).arg(quoted(value));
     into = static_cast<std::remove_reference_t<decltype(into)>>(count);
     return {};
 }
@@ -89,11 +89,7 @@ QString apply(Options &options, QStringView name, const QString &value)
             return QStringLiteral("--site may be given only once");
         options.site = value;
     } else if (name == u"--jobs") {
-        bool ok = false;
-        const int jobs = value.toInt(&ok);
-        if (!ok || jobs < 1 || jobs > MaxJobs)
-            return QStringLiteral("--jobs takes a whole number from 1 to %1, not %2").arg(MaxJobs).arg(quoted(value));
-        options.jobs = jobs;
+        return takeCount(options.jobs, name, value, 1, MaxJobs);
     } else if (name == u"--format") {
         if (value == u"text")
             options.format = Format::Text;
@@ -119,9 +115,9 @@ QString apply(Options &options, QStringView name, const QString &value)
             return QStringLiteral("--user-agent may not hold a control character");
         options.limits.userAgent = value.toUtf8();
     } else if (name == u"--max-redirects") {
-        return takeCount(options.limits.maxRedirects, name, value, MostRedirects);
+        return takeCount(options.limits.maxRedirects, name, value, 0, MostRedirects);
     } else if (name == u"--retry") {
-        return takeCount(options.retries, name, value, MaxRetries);
+        return takeCount(options.retries, name, value, 0, MaxRetries);
     } else if (name == u"--quiet") {
         options.quiet = true;
     } else if (name == u"--strict") {
@@ -139,19 +135,9 @@ QString apply(Options &options, QStringView name, const QString &value)
     } else if (name == u"--notify") {
         options.notify = true;
     } else if (name == u"--confirm-after") {
-        bool ok = false;
-        const int seconds = value.toInt(&ok);
-        if (!ok || seconds < 0 || seconds > MaxConfirmAfter)
-            return QStringLiteral("--confirm-after takes a number of seconds from 0 to %1, not %2")
-                    .arg(MaxConfirmAfter)
-                    .arg(quoted(value));
-        options.confirmAfter = seconds;
+        return takeCount(options.confirmAfter, name, value, 0, MaxConfirmAfter);
     } else if (name == u"--down-after") {
-        bool ok = false;
-        const int checks = value.toInt(&ok);
-        if (!ok || checks < 1 || checks > MaxDownAfter)
-            return QStringLiteral("--down-after takes a whole number from 1 to %1, not %2").arg(MaxDownAfter).arg(quoted(value));
-        options.downAfter = checks;
+        return takeCount(options.downAfter, name, value, 1, MaxDownAfter);
     }
     return {};
 }

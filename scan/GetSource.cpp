@@ -416,6 +416,7 @@ Page PageTransfer::finish(CURLcode result, bool decode)
     page.opened = !s.totalExpired && (result == CURLE_OK || s.responded);
     if (s.totalExpired) {
         page.error = QStringLiteral("the transfer took longer than %1 ms").arg(s.limits.totalTimeout.count());
+        page.failure = Failure::TimedOut;
     } else if (s.idleExpired) {
         page.error = QStringLiteral("no data arrived for %1 ms").arg(s.limits.idleTimeout.count());
         page.failure = Failure::TimedOut;

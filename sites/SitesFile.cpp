@@ -119,17 +119,13 @@ public:
         return (*this)(single);
     }
 
-    // The start of an item, for a message; control characters, which a terminal would obey,
-    // show as replacement characters.
+    // The start of an item, for a message. It is quoted as it stands: whatever shows the
+    // message makes its control characters harmless.
     QString quote(QByteArrayView bytes) const
     {
         constexpr qsizetype Shown = 40;
         // Enough bytes for Shown characters in any encoding.
-        QString text = (*this)(bytes.first(qMin(bytes.size(), 4 * Shown))).trimmed().left(Shown);
-        for (QChar &c : text)
-            if (c.category() == QChar::Other_Control)
-                c = QChar::ReplacementCharacter;
-        return text;
+        return (*this)(bytes.first(qMin(bytes.size(), 4 * Shown))).trimmed().left(Shown);
     }
 
 private:

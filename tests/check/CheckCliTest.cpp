@@ -779,6 +779,17 @@ INSTANTIATE_TEST_SUITE_P(Samples, DamagedFile,
                                          DamagedSample{"CurrentNotANumber", "1,x\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// The bytes a message quotes from a damaged file reach the terminal shown, not obeyed.
+TEST_F(CheckCli, DamagedFileIsQuotedWithItsControlCharactersShown)
+{
+    const QString path = dir_.filePath(QStringLiteral("Damaged.dqx"));
+    ASSERT_TRUE(writeFile(path, QByteArray("\x1b]0;owned\x07,1\r\n")));
+    const RunResult r = run({"--sites", utf8(path)});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\u201c\\x1B]0;owned\\x07\u201d"), std::string::npos) << r.err;
+}
+
 // Read-only, the checker cannot keep the records after the count for the user; it checks the
 // announced ones and says what it left out.
 TEST_F(CheckCli, RecordsAfterTheCountAreNamedNotChecked)

@@ -630,6 +630,7 @@ TEST(MisbehavingServerTest, DrippingPageEndsAfterTheTotalBound)
     EXPECT_FALSE(page.opened);
     EXPECT_TRUE(page.text.isEmpty());
     EXPECT_EQ(page.error, QStringLiteral("the transfer took longer than 1500 ms"));
+    EXPECT_EQ(page.failure, GetSource::Failure::TimedOut);
     EXPECT_GE(drip.bytesSent(), 5);
     EXPECT_GE(ms, 1400);
     EXPECT_LT(ms, 10'000);
