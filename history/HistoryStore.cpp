@@ -359,7 +359,13 @@ std::optional<HistoryStore::Recorded> HistoryStore::record(const Run &run, const
 
 namespace {
 
-constexpr char SiteColumns[] = "SELECT id, url, term, name, state, since, last_checked, checks, state_changes FROM sites";
+// Every fall from OK is judged lost or down, and every rise to OK ends it; so a site that is
+// not OK now and has such a change behind it lost its link and has not got it back.
+constexpr char SiteColumns[]
+        = "SELECT id, url, term, name, state, since, last_checked, checks, state_changes,"
+          " state NOT IN (0, 1) AND EXISTS(SELECT 1 FROM changes WHERE changes.site = sites.id AND changes.change IN (2, 3))"
+          " FROM sites";
+static_assert(int(Change::Lost) == 2 && int(Change::Down) == 3 && int(State::Ok) == 0 && int(State::HollowOk) == 1);
 
 HistoryStore::SiteRow siteRow(const SqliteStatement &query)
 {
@@ -373,6 +379,7 @@ HistoryStore::SiteRow siteRow(const SqliteStatement &query)
     row.lastChecked = query.integer(6);
     row.checks = query.integer(7);
     row.changes = query.integer(8);
+    row.lost = query.integer(9) != 0;
     return row;
 }
 

@@ -76,6 +76,9 @@ public:
         qint64 lastChecked = 0;
         qint64 checks = 0;
         qint64 changes = 0; // changes of state after the first check
+        // The link was OK once and is not now: the site's last fall from OK was a change the
+        // history judged lost or down, and it has not come back since.
+        bool lost = false;
     };
     // Every site the history knows, in the order they were first checked.
     std::vector<SiteRow> sites();

@@ -214,6 +214,41 @@ TEST_F(HistoryFile, TimelineSpansRunFromChangeToChangeAndEndAtTheLastCheck)
     EXPECT_FALSE(spans[1].current);
 }
 
+struct LostCase {
+    const char *name;
+    std::vector<State> checks;
+    bool lost;
+};
+
+class LostNow : public HistoryFile, public testing::WithParamInterface<LostCase> { };
+
+TEST_P(LostNow, FollowsTheJudgementOfEachChange)
+{
+    const LostCase &c = GetParam();
+    HistoryStore store;
+    open(store);
+    store.setDownAfter(3);
+    qint64 at = 100;
+    for (State state : c.checks)
+        check(store, Shop, {state}, at += 100);
+    const auto rows = store.sites();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].lost, c.lost);
+    EXPECT_EQ(store.site(Shop.url, Shop.term)->lost, c.lost);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, LostNow,
+        testing::Values(LostCase{"NeverOk", {State::NotFound, State::PageFailed}, false},
+                        LostCase{"StillOk", {State::Ok, State::HollowOk}, false},
+                        LostCase{"TermGone", {State::Ok, State::NotFound}, true},
+                        LostCase{"PageDownOnce", {State::Ok, State::PageFailed}, true},
+                        LostCase{"HollowThenGone", {State::HollowOk, State::NotFound}, true},
+                        LostCase{"GoneThenPageDown", {State::Ok, State::NotFound, State::PageFailed}, true},
+                        LostCase{"GoneAndBack", {State::Ok, State::NotFound, State::Ok}, false},
+                        LostCase{"BackThenGoneAgain", {State::Ok, State::NotFound, State::Ok, State::NotFound}, true}),
+        [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(HistoryFile, PreviewRecordsNothing)
 {
     HistoryStore store;
