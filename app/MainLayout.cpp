@@ -47,13 +47,14 @@ constexpr std::array<Control, 35> controls{{
     {"Line1",         Line,      nullptr,  nullptr,                                             nullptr,                       0,    60,   8490, 0,    -1, 0, nullptr, qRgb(128, 128, 128)},
 }};
 
-constexpr std::array<MenuItem, 8> menu{{
+constexpr std::array<MenuItem, 9> menu{{
     {"mnuFile", "&File", "mnuAdd", "&Add Sites", nullptr},
     {"mnuFile", "&File", "mnuScan", "&Start Scan", nullptr},
     {"mnuFile", "&File", "mnuExit", "&Exit", "Ctrl+Q"},
     {"mnuFile", "&File", "mnuImport", "&Import Sites...", nullptr},
     {"mnuFile", "&File", "mnuExportSites", "E&xport Sites...", nullptr},
     {"mnuFile", "&File", "mnuExportResults", "Export &Results...", nullptr},
+    {"mnuFile", "&File", "mnuHistory", "&History...", nullptr},
     {"mnuAbout", "&Help", "mnuContents", "&Contents", "F1"},
     {"mnuAbout", "&Help", "mnuAboutLink", "&About", nullptr},
 }};

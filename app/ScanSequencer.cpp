@@ -283,6 +283,7 @@ void frmMain::tmrSearch_Timer()
 void frmMain::FinishScan()
 {
     history_.endRun();
+    emit checksRecorded();
     SetStatus(QStringLiteral("Finished . . .%1 out of %2 verified").arg(txtCount->text()).arg(lstNames->count()));
     lblManual->show();
     lblScan1->show();
@@ -294,6 +295,7 @@ void frmMain::tmrSearch2_Timer()
 {
     SearchStep(tmrSearch2);
     history_.endRun();
+    emit checksRecorded();
     SetStatus(QStringLiteral("Finished . . ."));
 }
 

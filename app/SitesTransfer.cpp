@@ -2,7 +2,7 @@
 // here, the reading and writing in the sites library.
 #include "frmMain.h"
 
-#include "CsvWriter.h"
+#include "CsvFile.h"
 #include "Feedback.h"
 #include "FileChooser.h"
 #include "Module1.h"
@@ -11,29 +11,19 @@
 
 #include <QFile>
 #include <QListWidget>
-#include <QSaveFile>
 
 namespace {
-const QString CsvFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
 // An import file larger than this is not a partner list.
 constexpr qint64 MaxImportBytes = 64 * 1024 * 1024;
 // The question lists this many skipped rows; the rest are counted.
 constexpr qsizetype ListedSkips = 20;
-
-QString WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    return {};
-}
 } // namespace
 
 void frmMain::mnuImport_Click()
 {
     if (ListLockedByScan(cmdStart))
         return;
-    const QString path = FileChooser::OpenFile(this, QStringLiteral("Import Sites"), CsvFilter);
+    const QString path = FileChooser::OpenFile(this, QStringLiteral("Import Sites"), CsvFile::Filter());
     if (path.isEmpty())
         return;
     QFile file(path);
@@ -74,26 +64,24 @@ void frmMain::mnuImport_Click()
 
 void frmMain::mnuExportSites_Click()
 {
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), QStringLiteral("Sites.csv"), CsvFilter);
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), QStringLiteral("Sites.csv"), CsvFile::Filter());
     if (path.isEmpty())
         return;
     StoreRecord();
-    if (const QString error = WriteFile(path, SitesCsv::Write(Module1::Sites)); !error.isEmpty())
+    if (const QString error = CsvFile::Write(path, SitesCsv::Write(Module1::Sites)); !error.isEmpty())
         Feedback::Message(this, error);
 }
 
 void frmMain::mnuExportResults_Click()
 {
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), QStringLiteral("Results.csv"), CsvFilter);
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), QStringLiteral("Results.csv"), CsvFile::Filter());
     if (path.isEmpty())
         return;
-    QByteArray out = CsvWriter::Row({QStringLiteral("name"), QStringLiteral("address"), QStringLiteral("term"),
-                                     QStringLiteral("result"), QStringLiteral("hollow reason"), QStringLiteral("status code"),
-                                     QStringLiteral("final address"), QStringLiteral("change")})
-                             .toUtf8()
-            + "\r\n";
+    QByteArray out = CsvFile::Line({QStringLiteral("name"), QStringLiteral("address"), QStringLiteral("term"),
+                                    QStringLiteral("result"), QStringLiteral("hollow reason"), QStringLiteral("status code"),
+                                    QStringLiteral("final address"), QStringLiteral("change")});
     for (int i = 0; i < lstResults->count(); ++i)
-        out += CsvWriter::Row(lstResults->item(i)->data(ExportRole).toStringList()).toUtf8() + "\r\n";
-    if (const QString error = WriteFile(path, out); !error.isEmpty())
+        out += CsvFile::Line(lstResults->item(i)->data(ExportRole).toStringList());
+    if (const QString error = CsvFile::Write(path, out); !error.isEmpty())
         Feedback::Message(this, error);
 }

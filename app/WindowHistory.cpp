@@ -8,9 +8,19 @@ using namespace History;
 QString WindowHistory::open(const QString &sitesFile)
 {
     const HistoryStore::Opened opened = store_.open(HistoryStore::PathFor(sitesFile));
+    openFailure_ = opened.usable ? QString() : opened.message;
     if (!opened.usable)
         failureTold_ = true;
     return opened.message;
+}
+
+QString WindowHistory::whyOff() const
+{
+    if (store_.isUsable())
+        return {};
+    if (!store_.failure().isEmpty())
+        return store_.failure();
+    return openFailure_.isEmpty() ? QStringLiteral("no history has been opened") : openFailure_;
 }
 
 std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, const Outcome &outcome, qint64 at)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The window's record of its checks, in the history beside the sites file. A history that
 // cannot be used is said once and then left alone; the checks go on without it.
@@ -14,6 +15,12 @@ public:
     // Empty when the history is in use or the user needs not hear of it.
     QString open(const QString &sitesFile);
     bool usable() const { return store_.isUsable(); }
+    // Why there is no history to show; empty while it is in use.
+    QString whyOff() const;
+
+    // What the History window shows.
+    std::vector<HistoryStore::SiteRow> sites() { return store_.sites(); }
+    std::vector<HistoryStore::Span> timeline(qint64 siteId) { return store_.timeline(siteId); }
 
     struct Noted {
         // The link was OK at the site's previous check and is not now.
@@ -39,4 +46,5 @@ private:
     HistoryStore::Run run_;
     qint64 checked_ = 0;
     bool failureTold_ = false;
+    QString openFailure_;
 };

@@ -13,6 +13,7 @@ struct Page;
 }
 
 class PageFetcher;
+class HistoryWindow;
 class QAction;
 class QGroupBox;
 class QHelpEvent;
@@ -51,7 +52,13 @@ public:
     void mnuImport_Click();
     void mnuExportSites_Click();
     void mnuExportResults_Click();
+    void mnuHistory_Click();
 
+signals:
+    // A scan has ended and its checks are in the history.
+    void checksRecorded();
+
+public:
     // The site list and its editor.
     void FillLists();
     void ShowRecord();
@@ -130,7 +137,8 @@ private:
     QLabel *lblScan1 = nullptr, *lblManual = nullptr, *lblCurrRecord = nullptr, *lblResults = nullptr;
     QTimer *tmrScan = nullptr, *tmrSearch = nullptr, *tmrScan2 = nullptr, *tmrSearch2 = nullptr;
     QAction *mnuAdd = nullptr, *mnuScan = nullptr, *mnuExit = nullptr, *mnuContents = nullptr,
-            *mnuAboutLink = nullptr, *mnuImport = nullptr, *mnuExportSites = nullptr, *mnuExportResults = nullptr;
+            *mnuAboutLink = nullptr, *mnuImport = nullptr, *mnuExportSites = nullptr, *mnuExportResults = nullptr,
+            *mnuHistory = nullptr;
     // A result line's fields as Export Results writes them.
     static constexpr int ExportRole = Qt::UserRole + 1;
     enum ExportField { ExportName, ExportUrl, ExportTerm, ExportResult, ExportHollow, ExportStatus, ExportFinalUrl, ExportChange };
@@ -152,4 +160,5 @@ private:
     // The sites this full scan has written a line for: none is checked twice in one scan.
     QSet<int> scanned_;
     WindowHistory history_;
+    HistoryWindow *historyWindow_ = nullptr;
 };

@@ -67,7 +67,8 @@ TEST_F(SitesTransfer, TheNewItemsFollowTheFileMenusOwnWithAccessKeysOfTheirOwn)
     for (const QAction *action : find<QMenu>("mnuFile")->actions())
         if (!action->isSeparator())
             captions << action->text();
-    ASSERT_EQ(captions, (QStringList{"&Add Sites", "&Start Scan", "&Exit", "&Import Sites...", "E&xport Sites...", "Export &Results..."}));
+    ASSERT_EQ(captions, (QStringList{"&Add Sites", "&Start Scan", "&Exit", "&Import Sites...", "E&xport Sites...", "Export &Results...",
+                                     "&History..."}));
     QSet<QChar> keys;
     for (const QString &caption : captions)
         keys.insert(caption[caption.indexOf(u'&') + 1].toLower());

@@ -1,0 +1,43 @@
+#include "HistoryFilter.h"
+
+#include "HistoryModel.h"
+
+HistoryFilter::HistoryFilter(HistoryModel *sites, QObject *parent)
+    : QSortFilterProxyModel(parent)
+    , sites_(sites)
+{
+    setSourceModel(sites);
+    setSortRole(HistoryModel::SortRole);
+}
+
+void HistoryFilter::setText(const QString &text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    invalidateFilter();
+}
+
+void HistoryFilter::setLostOnly(bool lostOnly)
+{
+    if (lostOnly == lostOnly_)
+        return;
+    lostOnly_ = lostOnly;
+    invalidateFilter();
+}
+
+bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
+{
+    const HistoryStore::SiteRow &site = sites_->site(sourceRow);
+    if (lostOnly_ && !site.lost)
+        return false;
+    return text_.isEmpty() || site.name.contains(text_, Qt::CaseInsensitive) || site.url.contains(text_, Qt::CaseInsensitive)
+            || site.term.contains(text_, Qt::CaseInsensitive);
+}
+
+// The model compares its raw values; a comparison through the sort role would build two
+// variants for each of the half a million comparisons a full list needs.
+bool HistoryFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    return sites_->lessThan(left.row(), right.row(), left.column());
+}

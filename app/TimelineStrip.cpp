@@ -1,0 +1,173 @@
+#include "TimelineStrip.h"
+
+#include "WindowHistory.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+
+using History::State;
+
+namespace {
+constexpr int Margin = 6;
+constexpr int StripHeight = 22;
+constexpr int TickLength = 4;
+// A span of a day among a year's, or one that began at the last check, is still seen.
+constexpr int ShortestSpan = 4;
+// Dates shown under the strip, its two ends included.
+constexpr int Ticks = 5;
+constexpr State Legend[] = {State::Ok, State::HollowOk, State::NotFound, State::PageFailed};
+} // namespace
+
+TimelineStrip::TimelineStrip(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void TimelineStrip::setTimeline(std::vector<HistoryStore::Span> spans, qint64 now)
+{
+    spans_ = std::move(spans);
+    now_ = now;
+    update();
+}
+
+QColor TimelineStrip::Colour(State state)
+{
+    switch (state) {
+    case State::Ok:
+        return QColor(0x2e, 0x9e, 0x44);
+    case State::HollowOk:
+        return QColor(0xe8, 0xa3, 0x17);
+    case State::NotFound:
+        return QColor(0xd2, 0x3a, 0x3a);
+    case State::PageFailed:
+        return QColor(0x8a, 0x8a, 0x8a);
+    }
+    return Qt::black;
+}
+
+QSize TimelineStrip::sizeHint() const
+{
+    return {600, minimumSizeHint().height()};
+}
+
+QSize TimelineStrip::minimumSizeHint() const
+{
+    const int line = fontMetrics().height();
+    return {200, Margin + StripHeight + TickLength + line + Margin + line + Margin};
+}
+
+QRect TimelineStrip::stripRect() const
+{
+    return {Margin, Margin, width() - 2 * Margin, StripHeight};
+}
+
+int TimelineStrip::xAt(qint64 at) const
+{
+    const QRect strip = stripRect();
+    const qint64 first = spans_.front().from;
+    const qint64 length = spans_.back().to - first;
+    if (length <= 0)
+        return at > first ? strip.right() + 1 : strip.left();
+    return strip.left() + int((at - first) * strip.width() / length);
+}
+
+std::vector<int> TimelineStrip::edges() const
+{
+    const QRect strip = stripRect();
+    const int count = int(spans_.size());
+    const int shortest = std::min(ShortestSpan, strip.width() / std::max(1, count));
+    std::vector<int> out(spans_.size() + 1);
+    out.front() = strip.left();
+    out.back() = strip.right() + 1;
+    for (int i = 1; i < count; ++i)
+        out[std::size_t(i)] = std::max(out[std::size_t(i) - 1] + shortest,
+                                       std::min(xAt(spans_[std::size_t(i)].from), out.back() - (count - i) * shortest));
+    return out;
+}
+
+QRect TimelineStrip::spanRect(std::size_t span) const
+{
+    if (span >= spans_.size())
+        return {};
+    const std::vector<int> x = edges();
+    const QRect strip = stripRect();
+    return QRect(x[span], strip.top(), x[span + 1] - x[span], strip.height());
+}
+
+void TimelineStrip::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect strip = stripRect();
+    if (spans_.empty()) {
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(strip, Qt::AlignCenter, QStringLiteral("Select a partner to see its states over time."));
+        paintLegend(painter);
+        return;
+    }
+    const std::vector<int> x = edges();
+    for (std::size_t i = 0; i < spans_.size(); ++i)
+        painter.fillRect(QRect(x[i], strip.top(), x[i + 1] - x[i], strip.height()), Colour(spans_[i].state));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(strip.adjusted(0, 0, -1, -1));
+    paintTicks(painter);
+    paintLegend(painter);
+}
+
+void TimelineStrip::paintTicks(QPainter &painter) const
+{
+    const QRect strip = stripRect();
+    const qint64 first = spans_.front().from;
+    const qint64 last = spans_.back().to;
+    const int count = last > first ? Ticks : 1;
+    const QFontMetrics metrics = fontMetrics();
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = first + (last - first) * i / std::max(1, count - 1);
+        const int x = std::min(xAt(at), strip.right());
+        painter.drawLine(x, strip.bottom() + 1, x, strip.bottom() + TickLength);
+        const QString date = WindowHistory::DateCaption(at, now_);
+        const int textWidth = metrics.horizontalAdvance(date);
+        const int left = std::clamp(x - textWidth / 2, strip.left(), strip.right() + 1 - textWidth);
+        painter.drawText(QRect(left, strip.bottom() + TickLength + 1, textWidth, metrics.height()), Qt::AlignCenter, date);
+    }
+}
+
+void TimelineStrip::paintLegend(QPainter &painter) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int top = stripRect().bottom() + TickLength + metrics.height() + Margin;
+    const int box = metrics.ascent() - 2;
+    int x = Margin;
+    for (State state : Legend) {
+        painter.fillRect(QRect(x, top + (metrics.height() - box) / 2, box, box), Colour(state));
+        x += box + 4;
+        const QString caption = WindowHistory::StateCaption(state);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(QRect(x, top, metrics.horizontalAdvance(caption), metrics.height()), Qt::AlignVCenter, caption);
+        x += metrics.horizontalAdvance(caption) + 16;
+    }
+}
+
+bool TimelineStrip::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    for (std::size_t i = 0; i < spans_.size(); ++i) {
+        const QRect rect = spanRect(i);
+        if (!rect.contains(help->pos()))
+            continue;
+        const HistoryStore::Span &span = spans_[i];
+        // Only the program's own words and dates: nothing here comes from a partner.
+        QToolTip::showText(help->globalPos(),
+                           QStringLiteral("%1 from %2 to %3").arg(WindowHistory::StateCaption(span.state),
+                                                                 WindowHistory::DateCaption(span.from, now_),
+                                                                 WindowHistory::DateCaption(span.to, now_)),
+                           this, rect);
+        return true;
+    }
+    QToolTip::hideText();
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "HistoryStore.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <vector>
+
+// One partner's states over time: a strip of coloured spans from its first check to its
+// last, the dates at its ends and between, and a legend of the colours below.
+class TimelineStrip : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TimelineStrip(QWidget *parent = nullptr);
+
+    // `now` decides which dates are shown with their year.
+    void setTimeline(std::vector<HistoryStore::Span> spans, qint64 now);
+    const std::vector<HistoryStore::Span> &spans() const { return spans_; }
+    // Where a span is drawn; empty for one too short to be seen.
+    QRect spanRect(std::size_t span) const;
+    static QColor Colour(History::State state);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    QRect stripRect() const;
+    int xAt(qint64 at) const;
+    // The left edge of every span and the right edge of the last.
+    std::vector<int> edges() const;
+    void paintTicks(QPainter &painter) const;
+    void paintLegend(QPainter &painter) const;
+
+    std::vector<HistoryStore::Span> spans_;
+    qint64 now_ = 0;
+};

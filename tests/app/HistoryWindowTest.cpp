@@ -1,0 +1,399 @@
+// File > History: the History window driven through its controls, over a history the test
+// records beforehand.
+#include "CsvRead.h"
+#include "FileChooser.h"
+#include "HistoryModel.h"
+#include "HistoryStore.h"
+#include "ScanFixture.h"
+#include "TimelineStrip.h"
+#include "WindowHistory.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include <string>
+
+namespace {
+
+using History::State;
+
+constexpr qint64 Day = 86400;
+constexpr qint64 NewYear = 1767250800; // 1 January 2026, 07:00 UTC
+
+// Parameter tables print as their case names.
+template <typename Case>
+    requires requires(const Case &c) { std::string(c.name); }
+void PrintTo(const Case &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+qint64 day(int n)
+{
+    return NewYear + (n - 1) * Day;
+}
+
+struct Partner {
+    History::SiteKey key;
+    std::vector<std::pair<int, State>> checks; // day, state
+};
+
+// Chosen so that no column sorts the same as text as it does by value: the checks run to
+// ten, the dates cross from single to double digits.
+const std::vector<Partner> &Partners()
+{
+    static const std::vector<Partner> partners{
+            {{"http://alpha.example/links", "my.example", "Alpha"}, {{3, State::Ok}, {20, State::NotFound}}},
+            {{"http://beta.example/", "my.example", "Beta"}, {{1, State::Ok}, {9, State::Ok}, {21, State::Ok}}},
+            {{"http://gamma.example/", "my.example", "Gamma"},
+             {{2, State::Ok}, {5, State::NotFound}, {10, State::Ok}, {15, State::PageFailed}}},
+            {{"https://delta.example/partners", "other-term.example", "Delta shop"},
+             {{4, State::NotFound}, {5, State::NotFound}, {6, State::NotFound}, {7, State::NotFound}, {8, State::NotFound},
+              {9, State::NotFound}, {11, State::NotFound}, {12, State::NotFound}, {13, State::NotFound}, {14, State::NotFound}}},
+    };
+    return partners;
+}
+
+class HistoryWindowTest : public Scan
+{
+protected:
+    void SetUp() override
+    {
+        Scan::SetUp();
+        FileChooser::SetSink([this](QWidget *, FileChooser::Purpose, const QString &) { return chosen; });
+    }
+
+    void TearDown() override
+    {
+        FileChooser::SetSink({});
+        Scan::TearDown();
+    }
+
+    QString historyFile() const { return HistoryStore::PathFor(path(QStringLiteral("Sites.dqx"))); }
+
+    void record(const std::vector<Partner> &partners)
+    {
+        if (partners.empty())
+            return;
+        HistoryStore store;
+        ASSERT_TRUE(store.open(historyFile()).usable);
+        for (const Partner &partner : partners)
+            for (const auto &[on, state] : partner.checks) {
+                const HistoryStore::Run run = store.beginRun(QStringLiteral("test"), day(on));
+                ASSERT_TRUE(store.record(run, partner.key, {state}, day(on)));
+                store.endRun(run, 1, day(on));
+            }
+    }
+
+    void openHistory(const std::vector<Partner> &partners = Partners())
+    {
+        record(partners);
+        writeSites(sites({{"Alpha", "http://alpha.example/links", "my.example"}}));
+        start();
+        find<QAction>("mnuHistory")->trigger();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(find<QWidget>("frmHistory")));
+    }
+
+    QTableView *table() const { return find<QTableView>("tblSites"); }
+
+    QString cell(int row, int column) const
+    {
+        return table()->model()->index(row, column).data().toString();
+    }
+
+    QStringList names() const
+    {
+        QStringList shown;
+        for (int row = 0; row < table()->model()->rowCount(); ++row)
+            shown << cell(row, HistoryModel::Name);
+        return shown;
+    }
+
+    void clickHeader(int column) const
+    {
+        QHeaderView *header = table()->horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+
+    void select(const QString &name) const
+    {
+        const int row = int(names().indexOf(name));
+        ASSERT_GE(row, 0) << name.toStdString();
+        const QRect rect = table()->visualRect(table()->model()->index(row, 0));
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    QStringList changeLines() const
+    {
+        QStringList lines;
+        auto *list = find<QTreeWidget>("lstChanges");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QStringList fields;
+            for (int column = 0; column < list->columnCount(); ++column)
+                fields << list->topLevelItem(i)->text(column);
+            lines << fields.join(QStringLiteral(" | "));
+        }
+        return lines;
+    }
+
+    static QString date(int n) { return WindowHistory::DateCaption(day(n), QDateTime::currentSecsSinceEpoch()); }
+
+    QString chosen;
+};
+
+TEST_F(HistoryWindowTest, FileMenuOpensOneModelessWindow)
+{
+    openHistory();
+    auto *history = find<QWidget>("frmHistory");
+    EXPECT_FALSE(history->isModal());
+    find<QAction>("mnuHistory")->trigger();
+    EXPECT_EQ(window->findChildren<QWidget *>(QStringLiteral("frmHistory")).size(), 1);
+    EXPECT_EQ(names().size(), 4);
+}
+
+struct SortCase {
+    const char *name;
+    int column;
+    int clicks; // one: ascending, two: descending
+    QStringList names;
+};
+
+class Sorting : public HistoryWindowTest, public testing::WithParamInterface<SortCase> { };
+
+TEST_P(Sorting, ByTheColumnsValueNotItsText)
+{
+    const SortCase &c = GetParam();
+    openHistory();
+    for (int i = 0; i < c.clicks; ++i)
+        clickHeader(c.column);
+    EXPECT_EQ(names(), c.names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, Sorting,
+        testing::Values(SortCase{"NameAscending", HistoryModel::Name, 0, {"Alpha", "Beta", "Delta shop", "Gamma"}},
+                        SortCase{"NameDescending", HistoryModel::Name, 1, {"Gamma", "Delta shop", "Beta", "Alpha"}},
+                        SortCase{"SinceAscending", HistoryModel::Since, 1, {"Beta", "Delta shop", "Gamma", "Alpha"}},
+                        SortCase{"SinceDescending", HistoryModel::Since, 2, {"Alpha", "Gamma", "Delta shop", "Beta"}},
+                        SortCase{"LastCheckedAscending", HistoryModel::LastChecked, 1, {"Delta shop", "Gamma", "Alpha", "Beta"}},
+                        SortCase{"ChecksAscending", HistoryModel::Checks, 1, {"Alpha", "Beta", "Gamma", "Delta shop"}},
+                        SortCase{"ChecksDescending", HistoryModel::Checks, 2, {"Delta shop", "Gamma", "Beta", "Alpha"}},
+                        SortCase{"ChangesDescending", HistoryModel::Changes, 2, {"Gamma", "Alpha", "Beta", "Delta shop"}},
+                        SortCase{"StateAscending", HistoryModel::State, 1, {"Beta", "Alpha", "Delta shop", "Gamma"}}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(HistoryWindowTest, RowsShowEachColumnReadably)
+{
+    openHistory();
+    const int gamma = int(names().indexOf(QStringLiteral("Gamma")));
+    QStringList row;
+    for (int column = 0; column < HistoryModel::ColumnCount; ++column)
+        row << cell(gamma, column);
+    EXPECT_EQ(row, (QStringList{"Gamma", "http://gamma.example/", "my.example", "Page Not Found", date(15), date(15), "4", "3"}));
+}
+
+TEST_F(HistoryWindowTest, TheFilterNarrowsAsYouTypeOverNameAddressAndTerm)
+{
+    openHistory();
+    auto *filter = find<QLineEdit>("txtFilter");
+    filter->setFocus();
+    const std::pair<QChar, QStringList> steps[] = {
+            {u'E', {"Alpha", "Beta", "Delta shop", "Gamma"}}, // every address holds "example"
+            {u'X', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'a', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'M', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'P', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'L', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'E', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'/', {"Alpha", "Beta", "Delta shop", "Gamma"}},
+            {u'P', {"Delta shop"}}, // "example/partners": the address
+    };
+    for (const auto &[key, expected] : steps) {
+        QTest::keyClicks(filter, QString(key));
+        EXPECT_EQ(names(), expected) << filter->text().toStdString();
+    }
+    filter->clear();
+    QTest::keyClicks(filter, QStringLiteral("OTHER-TERM"));
+    EXPECT_EQ(names(), QStringList{"Delta shop"}) << "the search term";
+    filter->clear();
+    QTest::keyClicks(filter, QStringLiteral("SHOP"));
+    EXPECT_EQ(names(), QStringList{"Delta shop"}) << "the name";
+    EXPECT_EQ(text("lblNote"), QStringLiteral("1 of 4 partners shown."));
+    filter->clear();
+    EXPECT_EQ(names().size(), 4);
+}
+
+TEST_F(HistoryWindowTest, LostOnlyShowsTheLinksThatWereOkAndAreNot)
+{
+    openHistory();
+    QTest::mouseClick(find<QCheckBox>("chkLostOnly"), Qt::LeftButton);
+    EXPECT_EQ(names(), (QStringList{"Alpha", "Gamma"}));
+    type("txtFilter", QStringLiteral("gam"));
+    EXPECT_EQ(names(), QStringList{"Gamma"});
+    QTest::mouseClick(find<QCheckBox>("chkLostOnly"), Qt::LeftButton);
+    EXPECT_EQ(names(), QStringList{"Gamma"});
+    find<QLineEdit>("txtFilter")->clear();
+    EXPECT_EQ(names().size(), 4);
+}
+
+TEST_F(HistoryWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
+{
+    openHistory();
+    select(QStringLiteral("Gamma"));
+    auto *strip = find<TimelineStrip>("timelineStrip");
+    const std::vector<HistoryStore::Span> &spans = strip->spans();
+    ASSERT_EQ(spans.size(), 4u);
+    const State states[] = {State::Ok, State::NotFound, State::Ok, State::PageFailed};
+    const QImage drawn = strip->grab().toImage();
+    const qreal ratio = drawn.devicePixelRatio();
+    int lastRight = -1;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        EXPECT_EQ(spans[i].state, states[i]) << i;
+        const QRect rect = strip->spanRect(i);
+        ASSERT_FALSE(rect.isEmpty()) << i;
+        EXPECT_GE(rect.left(), lastRight) << "spans run left to right";
+        lastRight = rect.right();
+        EXPECT_EQ(drawn.pixelColor((rect.center() * ratio)), TimelineStrip::Colour(states[i])) << i;
+    }
+    // Each span is as long as its days: four days OK, then five not found.
+    EXPECT_LT(strip->spanRect(0).width(), strip->spanRect(1).width());
+    EXPECT_EQ(changeLines(), (QStringList{date(2) + " | (first check) | OK | new",
+                                          date(5) + " | OK | Search Term Not Found | lost",
+                                          date(10) + " | Search Term Not Found | OK | back",
+                                          date(15) + " | OK | Page Not Found | down"}));
+    EXPECT_EQ(text("lblPartner"), QStringLiteral("Gamma \u2014 http://gamma.example/"));
+
+    select(QStringLiteral("Beta"));
+    EXPECT_EQ(strip->spans().size(), 1u);
+    EXPECT_EQ(changeLines(), QStringList{date(1) + " | (first check) | OK | new"});
+}
+
+struct OpenCase {
+    const char *name;
+    bool viaEnter;
+    bool browserAnswers;
+};
+
+class OpeningThePage : public HistoryWindowTest, public testing::WithParamInterface<OpenCase> { };
+
+TEST_P(OpeningThePage, AsTheResultLinesDo)
+{
+    const OpenCase &c = GetParam();
+    browserAnswers = c.browserAnswers;
+    openHistory();
+    select(QStringLiteral("Gamma"));
+    if (c.viaEnter) {
+        QTest::keyClick(table(), Qt::Key_Return);
+    } else {
+        const int row = int(names().indexOf(QStringLiteral("Gamma")));
+        const QPoint at = table()->visualRect(table()->model()->index(row, 2)).center();
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at);
+    }
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("http://gamma.example/"))});
+    EXPECT_EQ(feedback.messages.size(), c.browserAnswers ? 0 : 1);
+    if (!c.browserAnswers) {
+        EXPECT_TRUE(feedback.messages.value(0).contains(QStringLiteral("http://gamma.example/")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OpeningThePage,
+                         testing::Values(OpenCase{"DoubleClick", false, true}, OpenCase{"Enter", true, true},
+                                         OpenCase{"NoBrowser", false, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(HistoryWindowTest, ExportWritesTheRowsShownInTheirOrder)
+{
+    openHistory();
+    clickHeader(HistoryModel::Checks);
+    clickHeader(HistoryModel::Checks);
+    type("txtFilter", QStringLiteral("a.example"));
+    chosen = path(QStringLiteral("history.csv"));
+    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
+
+    QFile written(chosen);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    CsvRows rows;
+    std::string error;
+    ASSERT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(rows, (std::vector<Row>{
+                            {"name", "page address", "search term", "state", "since", "last checked", "checks", "changes"},
+                            {"Delta shop", "https://delta.example/partners", "other-term.example", "Search Term Not Found",
+                             "2026-01-04", "2026-01-14", "10", "0"},
+                            {"Gamma", "http://gamma.example/", "my.example", "Page Not Found", "2026-01-15", "2026-01-15", "4", "3"},
+                            {"Beta", "http://beta.example/", "my.example", "OK", "2026-01-01", "2026-01-21", "3", "0"},
+                            {"Alpha", "http://alpha.example/links", "my.example", "Search Term Not Found", "2026-01-20",
+                             "2026-01-20", "2", "1"},
+                    }));
+}
+
+TEST_F(HistoryWindowTest, UntrustedNamesAreShownAsTextAndExportedSafely)
+{
+    const QString formula = QStringLiteral("=HYPERLINK(\"http://evil.example/\",\"click\")");
+    const QString markup = QStringLiteral("<b>Bold</b>\x1b[31m");
+    openHistory({{{"http://evil.example/", "my.example", formula}, {{1, State::Ok}}},
+                 {{"http://markup.example/", "my.example", markup}, {{1, State::Ok}}}});
+    EXPECT_EQ(names(), (QStringList{"<b>Bold</b>\\x1B[31m", formula}));
+    select(names().at(0));
+    auto *partner = find<QLabel>("lblPartner");
+    EXPECT_EQ(partner->textFormat(), Qt::PlainText);
+    EXPECT_EQ(partner->text(), QStringLiteral("<b>Bold</b>\\x1B[31m \u2014 http://markup.example/"));
+
+    type("txtFilter", QStringLiteral("evil"));
+    chosen = path(QStringLiteral("history.csv"));
+    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
+    QFile written(chosen);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    CsvRows rows;
+    ASSERT_TRUE(ReadCsv(written.readAll().toStdString(), rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "'" + formula.toStdString());
+}
+
+struct EmptyCase {
+    const char *name;
+    bool blocked; // a folder stands where the history file would be
+    const char *note;
+};
+
+class WithoutHistory : public HistoryWindowTest, public testing::WithParamInterface<EmptyCase> { };
+
+TEST_P(WithoutHistory, AnEmptyTableSaysWhy)
+{
+    const EmptyCase &c = GetParam();
+    if (c.blocked) {
+        ASSERT_TRUE(QDir().mkpath(historyFile()));
+    }
+    openHistory({});
+    EXPECT_EQ(table()->model()->rowCount(), 0);
+    EXPECT_TRUE(text("lblNote").startsWith(QString::fromLatin1(c.note))) << text("lblNote").toStdString();
+    chosen = path(QStringLiteral("history.csv"));
+    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
+    QFile written(chosen);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count('\n'), 1) << "the header alone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WithoutHistory,
+                         testing::Values(EmptyCase{"NoCheckYet", false, "No partner has been checked yet"},
+                                         EmptyCase{"CannotBeOpened", true, "There is no history to show: history is off"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(HistoryWindowTest, AScanShowsItsChecksInTheOpenWindow)
+{
+    startThree();
+    find<QAction>("mnuHistory")->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(find<QWidget>("frmHistory")));
+    EXPECT_EQ(names(), QStringList{});
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(names(), (QStringList{"Alpha", "Beta", "Gamma"}));
+    EXPECT_EQ(cell(1, HistoryModel::State), QStringLiteral("Search Term Not Found"));
+}
+
+} // namespace
