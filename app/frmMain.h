@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -160,5 +161,6 @@ private:
     // The sites this full scan has written a line for: none is checked twice in one scan.
     QSet<int> scanned_;
     WindowHistory history_;
-    HistoryWindow *historyWindow_ = nullptr;
+    // Made when first asked for; whoever closes it for good may delete it.
+    QPointer<HistoryWindow> historyWindow_;
 };

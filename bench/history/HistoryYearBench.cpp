@@ -5,11 +5,10 @@
 //
 // Each day every site is recorded once, as tallyweave-check records a run; C sites a day
 // change state (lost, back, down), the rest stay as they were.
-#include "HistoryStore.h"
+#include "Timing.h"
+#include "YearOfChecks.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -20,26 +19,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-qint64 sizeOnDisk(const QString &path)
-{
-    qint64 total = 0;
-    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-        total += QFileInfo(path + suffix).size();
-    return total;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using Timing::Clock;
+using Timing::Median;
+using Timing::MsSince;
 
 int fail(const char *message)
 {
@@ -76,57 +58,23 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     dir.setAutoRemove(!keep);
     const QString path = dir.filePath(QStringLiteral("Sites.history.db"));
-    std::vector<History::SiteKey> keys;
-    keys.reserve(sites);
-    for (int i = 1; i <= sites; ++i)
-        keys.push_back({QStringLiteral("https://www.partner-%1.example/links/partners.html").arg(i, 5, 10, QLatin1Char('0')),
-                        QStringLiteral("www.my-site.example"), QStringLiteral("Partner %1").arg(i, 5, 10, QLatin1Char('0'))});
-    std::vector<History::State> state(sites, History::State::Ok);
-    QRandomGenerator random(20261207);
-    const History::State cycle[] = {History::State::NotFound, History::State::Ok, History::State::PageFailed,
-                                    History::State::Ok, History::State::HollowOk};
-
-    const Clock::time_point begun = Clock::now();
-    qint64 afterFirstDay = 0;
-    qint64 largest = 0;
-    double slowestDayMs = 0;
-    constexpr qint64 Day = 86400;
-    const qint64 start = 1767250800; // 2026-01-01 07:00 UTC
-    // Each run opens the file as the program does, and closes it at the end.
-    for (int day = 0; day < days; ++day) {
-        HistoryStore store;
-        if (!store.open(path).usable)
-            return fail("cannot open the history");
-        {
-            const Clock::time_point dayBegun = Clock::now();
-            if (day > 0)
-                for (int c = 0; c < changesPerDay; ++c) {
-                    const int site = int(random.bounded(sites));
-                    state[site] = cycle[(std::find(std::begin(cycle), std::end(cycle), state[site]) - std::begin(cycle) + 1)
-                                        % std::size(cycle)];
-                }
-            const qint64 at = start + day * Day;
-            const HistoryStore::Run run = store.beginRun(QStringLiteral("tallyweave-check"), at);
-            for (int i = 0; i < sites; ++i)
-                if (!store.record(run, keys[i], {state[i]}, at + i / 100))
-                    return fail("recording failed");
-            store.endRun(run, sites, at + 600);
-            slowestDayMs = std::max(slowestDayMs, msSince(dayBegun));
-            largest = std::max(largest, sizeOnDisk(path));
-        }
-        store = HistoryStore();
-        if (day == 0)
-            afterFirstDay = sizeOnDisk(path);
-    }
-    const double recordMs = msSince(begun);
-    const qint64 afterYear = sizeOnDisk(path);
+    const char *error = nullptr;
+    const std::optional<YearOfChecks::Written> written
+            = YearOfChecks::Write(path, {sites, days, changesPerDay}, &error);
+    if (!written)
+        return fail(error);
+    const double recordMs = written->recordMs;
+    const qint64 afterFirstDay = written->afterFirstDay;
+    const qint64 largest = written->largest;
+    const double slowestDayMs = written->slowestDayMs;
+    const qint64 afterYear = YearOfChecks::SizeOnDisk(path);
 
     // The window's view: a fresh connection, then the overview of every site.
     const Clock::time_point opening = Clock::now();
     HistoryStore window;
     if (!window.open(path).usable)
         return fail("cannot reopen the history");
-    const double openMs = msSince(opening);
+    const double openMs = MsSince(opening);
     std::vector<double> queryMs;
     std::vector<double> queryCpuMs;
     qint64 changes = 0;
@@ -134,7 +82,7 @@ int main(int argc, char *argv[])
         const Clock::time_point asked = Clock::now();
         const std::clock_t cpu = std::clock();
         const std::vector<HistoryStore::SiteRow> rows = window.sites();
-        queryMs.push_back(msSince(asked));
+        queryMs.push_back(MsSince(asked));
         queryCpuMs.push_back(double(std::clock() - cpu) * 1000 / CLOCKS_PER_SEC);
         if (int(rows.size()) != sites)
             return fail("the overview lacks sites");
@@ -146,7 +94,7 @@ int main(int argc, char *argv[])
     for (int round = 0; round < 101; ++round) {
         const Clock::time_point asked = Clock::now();
         window.timeline(1 + round * (sites / 101));
-        timelineMs.push_back(msSince(asked));
+        timelineMs.push_back(MsSince(asked));
     }
 
     const double mb = 1000.0 * 1000.0;
@@ -161,9 +109,9 @@ int main(int argc, char *argv[])
     std::printf("  opening the file (with its integrity check): %.1f ms\n", openMs);
     std::printf("  overview of every site: median %.1f ms, slowest %.1f ms of 21 (target under 100 ms: %s);"
                 " processor time median %.1f ms\n",
-                median(queryMs), *std::max_element(queryMs.begin(), queryMs.end()),
-                median(queryMs) < 100 ? "met" : "missed", median(queryCpuMs));
-    std::printf("  one site's timeline: median %.3f ms\n", median(timelineMs));
+                Median(queryMs), *std::max_element(queryMs.begin(), queryMs.end()),
+                Median(queryMs) < 100 ? "met" : "missed", Median(queryCpuMs));
+    std::printf("  one site's timeline: median %.3f ms\n", Median(timelineMs));
     if (keep)
         std::printf("kept: %s\n", qPrintable(path));
     return 0;
