@@ -103,7 +103,8 @@ TEST(HelpPageFile, ExplainsEveryResultLineAndTheRest)
     ASSERT_FALSE(text.isEmpty());
     for (const char *words : {"  --> OK", "  --> Search Term Not Found", "  --> Page Not Found",
                               "  --> Skipped", "Sites.dqx", "Finished . . .", "Skip",
-                              "Start Scan", "Add Sites", "Back to Scan", "Double-click", "Enter"})
+                              "Start Scan", "Add Sites", "Back to Scan", "Double-click", "Enter",
+                              "File > History...", "Lost only", "Filter", "Export..."})
         EXPECT_TRUE(text.contains(QString::fromLatin1(words))) << words;
     EXPECT_EQ(document.metaInformation(QTextDocument::DocumentTitle), QStringLiteral("Tallyweave Help"));
 }
