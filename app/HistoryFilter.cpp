@@ -15,7 +15,7 @@ void HistoryFilter::setText(const QString &text)
     if (text == text_)
         return;
     text_ = text;
-    invalidateFilter();
+    refilter();
 }
 
 void HistoryFilter::setLostOnly(bool lostOnly)
@@ -23,7 +23,15 @@ void HistoryFilter::setLostOnly(bool lostOnly)
     if (lostOnly == lostOnly_)
         return;
     lostOnly_ = lostOnly;
-    invalidateFilter();
+    refilter();
+}
+
+// The rows are mapped afresh and the view told once. Filtering row by row would tell the view
+// of every run of rows that comes or goes, and the lost sites lie scattered over a long list:
+// tens of thousands of notices, each costing the view a pass over its rows.
+void HistoryFilter::refilter()
+{
+    invalidate();
 }
 
 bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const

@@ -22,6 +22,8 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
+    void refilter();
+
     HistoryModel *sites_;
     QString text_;
     bool lostOnly_ = false;

@@ -42,11 +42,10 @@ HistoryModel::HistoryModel(QObject *parent)
 {
 }
 
-void HistoryModel::setSites(std::vector<HistoryStore::SiteRow> sites, qint64 now)
+void HistoryModel::setSites(std::vector<HistoryStore::SiteRow> sites)
 {
     beginResetModel();
     sites_ = std::move(sites);
-    now_ = now;
     endResetModel();
 }
 
@@ -75,7 +74,7 @@ QString HistoryModel::shownText(int row, int column) const
         return WindowHistory::StateCaption(site.state);
     case Since:
     case LastChecked:
-        return WindowHistory::DateCaption(number(site, column), now_);
+        return WindowHistory::DayCaption(number(site, column));
     case Checks:
     case Changes:
         return QString::number(number(site, column));

@@ -19,8 +19,7 @@ public:
 
     explicit HistoryModel(QObject *parent = nullptr);
 
-    // `now` decides which dates are shown with their year.
-    void setSites(std::vector<HistoryStore::SiteRow> sites, qint64 now);
+    void setSites(std::vector<HistoryStore::SiteRow> sites);
     const HistoryStore::SiteRow &site(int row) const { return sites_[std::size_t(row)]; }
     // The row of the site with this id, -1 when there is none.
     int rowOf(qint64 siteId) const;
@@ -37,5 +36,4 @@ public:
 
 private:
     std::vector<HistoryStore::SiteRow> sites_;
-    qint64 now_ = 0;
 };

@@ -11,7 +11,6 @@
 #include "WindowHistory.h"
 
 #include <QCheckBox>
-#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -23,10 +22,10 @@
 #include <QVBoxLayout>
 
 namespace {
-// Samples of each column's widest usual text; the last column takes what is left.
+// Samples of each column's widest usual text.
 const char *const ColumnSamples[HistoryModel::ColumnCount]
-        = {"Partner name of some length", "https://www.partner-site.example/links.html", "www.my-site.example",
-           "Search Term Not Found", "28 September 2026", "28 September 2026", "Checks", "Changes"};
+        = {"Partner name of length", "https://www.partner.example/links.html", "my-site.example",
+           "Search Term Not Found", "28 Sep 2026", "Last checked", "Checks", "Changes"};
 } // namespace
 
 HistoryWindow::HistoryWindow(WindowHistory &history, QWidget *parent)
@@ -78,7 +77,8 @@ void HistoryWindow::createTable()
     rows->setDefaultSectionSize(fontMetrics().height() + 6);
     QHeaderView *columns = tblSites->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
-    columns->setStretchLastSection(true);
+    // The address takes the room the other columns leave, so that every column is in view.
+    columns->setSectionResizeMode(HistoryModel::Address, QHeaderView::Stretch);
     columns->setHighlightSections(false);
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         columns->resizeSection(column, fontMetrics().horizontalAdvance(QString::fromLatin1(ColumnSamples[column])) + 16);
@@ -175,8 +175,7 @@ void HistoryWindow::Reload()
     stale_ = false;
     const int selected = selectedSite();
     const qint64 selectedId = selected < 0 ? 0 : sites_->site(selected).id;
-    now_ = QDateTime::currentSecsSinceEpoch();
-    sites_->setSites(history_.usable() ? history_.sites() : std::vector<HistoryStore::SiteRow>{}, now_);
+    sites_->setSites(history_.usable() ? history_.sites() : std::vector<HistoryStore::SiteRow>{});
     const QModelIndex again = shown_->mapFromSource(sites_->index(selectedId ? sites_->rowOf(selectedId) : -1, 0));
     if (again.isValid())
         tblSites->selectRow(again.row());
@@ -221,7 +220,7 @@ void HistoryWindow::tblSites_Select()
     const int site = selectedSite();
     if (site < 0) {
         lblPartner->setText(QStringLiteral("Select a partner to see its timeline."));
-        timelineStrip->setTimeline({}, now_);
+        timelineStrip->setTimeline({});
         return;
     }
     const HistoryStore::SiteRow &row = sites_->site(site);
@@ -230,11 +229,11 @@ void HistoryWindow::tblSites_Select()
     QList<QTreeWidgetItem *> lines;
     for (std::size_t i = 0; i < spans.size(); ++i)
         lines << new QTreeWidgetItem(QStringList{
-                WindowHistory::DateCaption(spans[i].from, now_),
+                WindowHistory::DayCaption(spans[i].from),
                 i ? WindowHistory::StateCaption(spans[i - 1].state) : QStringLiteral("(first check)"),
                 WindowHistory::StateCaption(spans[i].state), QString::fromLatin1(History::ChangeWord(spans[i].change))});
     lstChanges->addTopLevelItems(lines);
-    timelineStrip->setTimeline(std::move(spans), now_);
+    timelineStrip->setTimeline(std::move(spans));
 }
 
 void HistoryWindow::tblSites_DblClick()

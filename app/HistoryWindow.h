@@ -60,6 +60,5 @@ private:
     TimelineStrip *timelineStrip = nullptr;
     QTreeWidget *lstChanges = nullptr;
     QLabel *lblNote = nullptr;
-    qint64 now_ = 0;
     bool stale_ = true;
 };

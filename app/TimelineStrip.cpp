@@ -25,10 +25,9 @@ TimelineStrip::TimelineStrip(QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void TimelineStrip::setTimeline(std::vector<HistoryStore::Span> spans, qint64 now)
+void TimelineStrip::setTimeline(std::vector<HistoryStore::Span> spans)
 {
     spans_ = std::move(spans);
-    now_ = now;
     update();
 }
 
@@ -55,7 +54,7 @@ QSize TimelineStrip::sizeHint() const
 QSize TimelineStrip::minimumSizeHint() const
 {
     const int line = fontMetrics().height();
-    return {200, Margin + StripHeight + TickLength + line + Margin + line + Margin};
+    return {200, Margin + StripHeight + TickLength + line + 2 * Margin + line + Margin};
 }
 
 QRect TimelineStrip::stripRect() const
@@ -127,7 +126,7 @@ void TimelineStrip::paintTicks(QPainter &painter) const
         const qint64 at = first + (last - first) * i / std::max(1, count - 1);
         const int x = std::min(xAt(at), strip.right());
         painter.drawLine(x, strip.bottom() + 1, x, strip.bottom() + TickLength);
-        const QString date = WindowHistory::DateCaption(at, now_);
+        const QString date = WindowHistory::DayCaption(at);
         const int textWidth = metrics.horizontalAdvance(date);
         const int left = std::clamp(x - textWidth / 2, strip.left(), strip.right() + 1 - textWidth);
         painter.drawText(QRect(left, strip.bottom() + TickLength + 1, textWidth, metrics.height()), Qt::AlignCenter, date);
@@ -137,7 +136,7 @@ void TimelineStrip::paintTicks(QPainter &painter) const
 void TimelineStrip::paintLegend(QPainter &painter) const
 {
     const QFontMetrics metrics = fontMetrics();
-    const int top = stripRect().bottom() + TickLength + metrics.height() + Margin;
+    const int top = stripRect().bottom() + TickLength + metrics.height() + 2 * Margin;
     const int box = metrics.ascent() - 2;
     int x = Margin;
     for (State state : Legend) {
@@ -163,8 +162,8 @@ bool TimelineStrip::event(QEvent *event)
         // Only the program's own words and dates: nothing here comes from a partner.
         QToolTip::showText(help->globalPos(),
                            QStringLiteral("%1 from %2 to %3").arg(WindowHistory::StateCaption(span.state),
-                                                                 WindowHistory::DateCaption(span.from, now_),
-                                                                 WindowHistory::DateCaption(span.to, now_)),
+                                                                 WindowHistory::DayCaption(span.from),
+                                                                 WindowHistory::DayCaption(span.to)),
                            this, rect);
         return true;
     }

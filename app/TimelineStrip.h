@@ -16,8 +16,7 @@ class TimelineStrip : public QWidget
 public:
     explicit TimelineStrip(QWidget *parent = nullptr);
 
-    // `now` decides which dates are shown with their year.
-    void setTimeline(std::vector<HistoryStore::Span> spans, qint64 now);
+    void setTimeline(std::vector<HistoryStore::Span> spans);
     const std::vector<HistoryStore::Span> &spans() const { return spans_; }
     // Where a span is drawn; empty for one too short to be seen.
     QRect spanRect(std::size_t span) const;
@@ -39,5 +38,4 @@ private:
     void paintLegend(QPainter &painter) const;
 
     std::vector<HistoryStore::Span> spans_;
-    qint64 now_ = 0;
 };

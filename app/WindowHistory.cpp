@@ -84,6 +84,11 @@ QString WindowHistory::StateCaption(State state)
     return {};
 }
 
+QString WindowHistory::DayCaption(qint64 at)
+{
+    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(at).date(), QStringLiteral("d MMM yyyy"));
+}
+
 QString WindowHistory::DateCaption(qint64 at, qint64 now)
 {
     const QDate date = QDateTime::fromSecsSinceEpoch(at).date();

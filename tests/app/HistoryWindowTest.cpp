@@ -6,10 +6,8 @@
 #include "HistoryStore.h"
 #include "ScanFixture.h"
 #include "TimelineStrip.h"
-#include "WindowHistory.h"
 
 #include <QCheckBox>
-#include <QDateTime>
 #include <QHeaderView>
 #include <QTableView>
 #include <QTreeWidget>
@@ -140,7 +138,7 @@ protected:
         return lines;
     }
 
-    static QString date(int n) { return WindowHistory::DateCaption(day(n), QDateTime::currentSecsSinceEpoch()); }
+    static QString date(int n) { return QStringLiteral("%1 Jan 2026").arg(n); }
 
     QString chosen;
 };
@@ -266,6 +264,14 @@ TEST_F(HistoryWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
                                           date(10) + " | Search Term Not Found | OK | back",
                                           date(15) + " | OK | Page Not Found | down"}));
     EXPECT_EQ(text("lblPartner"), QStringLiteral("Gamma \u2014 http://gamma.example/"));
+
+    // The filter keeps the selected partner's timeline while the partner is shown.
+    type("txtFilter", QStringLiteral("gam"));
+    EXPECT_EQ(strip->spans().size(), 4u);
+    type("txtFilter", QStringLiteral("x"));
+    EXPECT_TRUE(strip->spans().empty());
+    EXPECT_TRUE(changeLines().isEmpty());
+    find<QLineEdit>("txtFilter")->clear();
 
     select(QStringLiteral("Beta"));
     EXPECT_EQ(strip->spans().size(), 1u);
