@@ -102,7 +102,7 @@ void HistoryWindow::createTimeline()
     lstChanges->setSelectionMode(QAbstractItemView::NoSelection);
     lstChanges->setFocusPolicy(Qt::NoFocus);
     for (int column : {0, 1, 2})
-        lstChanges->header()->resizeSection(column, fontMetrics().horizontalAdvance(QString::fromLatin1(ColumnSamples[3])) + 24);
+        lstChanges->header()->resizeSection(column, fontMetrics().horizontalAdvance(QString::fromLatin1(ColumnSamples[HistoryModel::State])) + 24);
     lblNote = new QLabel(this);
     lblNote->setObjectName(QStringLiteral("lblNote"));
     lblNote->setTextFormat(Qt::PlainText);

@@ -55,11 +55,6 @@ public:
     void mnuExportResults_Click();
     void mnuHistory_Click();
 
-signals:
-    // A scan has ended and its checks are in the history.
-    void checksRecorded();
-
-public:
     // The site list and its editor.
     void FillLists();
     void ShowRecord();
@@ -87,6 +82,10 @@ public:
     // Manual verification of a result line.
     void lstResults_DblClick();
     void lstResults_KeyPress(int KeyAscii);
+
+signals:
+    // A scan has ended and its checks are in the history.
+    void checksRecorded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -2,8 +2,9 @@
 // takes to show the window with its rows, to sort by each date column, to filter, and to
 // scroll from top to bottom a page at a time.
 //
-//   QT_QPA_PLATFORM=offscreen history_window_bench [--sites N] [--days D] [--changes-per-day C]
-//                                                  [--rounds R] [--folder DIR]
+//   cmake -S . -B build -G Ninja -DTALLYWEAVE_BENCH=ON && ninja -C build history_window_bench
+//   QT_QPA_PLATFORM=offscreen build/bench/history/history_window_bench [--sites N] [--days D]
+//       [--changes-per-day C] [--rounds R] [--folder DIR]
 //
 // The history is written as history_year_bench writes it (32,767 sites, 365 days, 20 changes
 // a day by default), into DIR when given and kept there: a later run with the same DIR uses

@@ -138,6 +138,19 @@ protected:
         return lines;
     }
 
+    // Export... answered with a file of the test's own, read back.
+    CsvRows exportShown()
+    {
+        chosen = path(QStringLiteral("history.csv"));
+        QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
+        QFile written(chosen);
+        EXPECT_TRUE(written.open(QIODevice::ReadOnly));
+        CsvRows rows;
+        std::string error;
+        EXPECT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
+        return rows;
+    }
+
     static QString date(int n) { return QStringLiteral("%1 Jan 2026").arg(n); }
 
     QString chosen;
@@ -192,6 +205,9 @@ TEST_F(HistoryWindowTest, RowsShowEachColumnReadably)
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         row << cell(gamma, column);
     EXPECT_EQ(row, (QStringList{"Gamma", "http://gamma.example/", "my.example", "Page Not Found", date(15), date(15), "4", "3"}));
+    // What a view sorts by: the moment, not its caption.
+    EXPECT_EQ(table()->model()->index(gamma, HistoryModel::Since).data(HistoryModel::SortRole), QVariant(day(15)));
+    EXPECT_EQ(table()->model()->index(gamma, HistoryModel::Checks).data(HistoryModel::SortRole), QVariant(qint64(4)));
 }
 
 TEST_F(HistoryWindowTest, TheFilterNarrowsAsYouTypeOverNameAddressAndTerm)
@@ -318,16 +334,8 @@ TEST_F(HistoryWindowTest, ExportWritesTheRowsShownInTheirOrder)
     clickHeader(HistoryModel::Checks);
     clickHeader(HistoryModel::Checks);
     type("txtFilter", QStringLiteral("a.example"));
-    chosen = path(QStringLiteral("history.csv"));
-    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
-
-    QFile written(chosen);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    CsvRows rows;
-    std::string error;
-    ASSERT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
     using Row = std::vector<std::string>;
-    EXPECT_EQ(rows, (std::vector<Row>{
+    EXPECT_EQ(exportShown(), (std::vector<Row>{
                             {"name", "page address", "search term", "state", "since", "last checked", "checks", "changes"},
                             {"Delta shop", "https://delta.example/partners", "other-term.example", "Search Term Not Found",
                              "2026-01-04", "2026-01-14", "10", "0"},
@@ -351,12 +359,7 @@ TEST_F(HistoryWindowTest, UntrustedNamesAreShownAsTextAndExportedSafely)
     EXPECT_EQ(partner->text(), QStringLiteral("<b>Bold</b>\\x1B[31m \u2014 http://markup.example/"));
 
     type("txtFilter", QStringLiteral("evil"));
-    chosen = path(QStringLiteral("history.csv"));
-    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
-    QFile written(chosen);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    CsvRows rows;
-    ASSERT_TRUE(ReadCsv(written.readAll().toStdString(), rows));
+    const CsvRows rows = exportShown();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][0], "'" + formula.toStdString());
 }
@@ -378,11 +381,7 @@ TEST_P(WithoutHistory, AnEmptyTableSaysWhy)
     openHistory({});
     EXPECT_EQ(table()->model()->rowCount(), 0);
     EXPECT_TRUE(text("lblNote").startsWith(QString::fromLatin1(c.note))) << text("lblNote").toStdString();
-    chosen = path(QStringLiteral("history.csv"));
-    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
-    QFile written(chosen);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll().count('\n'), 1) << "the header alone";
+    EXPECT_EQ(exportShown().size(), 1u) << "the header alone";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, WithoutHistory,
