@@ -371,7 +371,7 @@ grep -q '^ready$' "$work/server.out" || fail "bench_paced_server did not start: 
 server_cpu() {
     awk -v tick="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f\n", ($12 + $13) / tick }' "/proc/$server_pid/stat"
 }
-# run_slow NAME JOBS [OPTION]: one run; NAME is curl, without or with.
+# run_slow NAME JOBS: one run of curl, of tallyweave-check without analysis or of it with.
 run_slow() {
     local name=$1 j=$2 code=0
     case "$name" in
@@ -408,12 +408,14 @@ for r in $(seq "$rounds"); do
     line="  round $r:"
     for j in "${lat_jobs[@]}"; do
         line="$line --jobs $j:"
+        sep=" "
         for name in curl without with; do
             run_slow "$name" "$j"
             w=$(wall_of "$work/time.slow-$name")
             slow_walls[$name,$j]+="$w "
             measured_wall=$(awk -v a="$measured_wall" -v b="$w" 'BEGIN { print a + b }')
-            line="$line $name $w s"
+            line="$line$sep$name $w s"
+            sep=", "
         done
         line="$line;"
     done
