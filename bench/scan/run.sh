@@ -58,7 +58,7 @@ while [ $# -gt 0 ]; do
         --large) large=$2; shift 2 ;;
         --latency) latency=yes; shift ;;
         --server) server=$2; shift 2 ;;
-        -h|--help) sed -n '2,32p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
