@@ -9,13 +9,26 @@
 # Then tallyweave-check --jobs 256 over large pages on 128 loopback hosts, whose peak memory
 # shows the budget that the transfers in flight share.
 #
-#   run.sh [--check PATH] [--sites N] [--rounds R] [--large L] [--port P] [--keep]
+# With --latency, then a network with latency: 1,000 pages of 20 to 200 KiB on 100 hosts,
+# 127.0.1.1 to 127.0.1.100, served by bench_paced_server (built beside this script), where each
+# host answers a request after its own delay of 20 to 200 ms and sends at its own rate of 1 to
+# 5 MB/s, both drawn once from a seeded generator. At --jobs 16, 32 and 64 (curl's
+# --parallel-max the same) it runs curl --parallel, tallyweave-check (the plain text check,
+# which does not analyse pages) and tallyweave-check --strict (which analyses every page that
+# carries the term), both with --no-history so that the analysis is all they differ in, and
+# prints the median wall times of R rounds in one table with what the analysis adds, beside the
+# loopback figures above and the server's own CPU use.
+#
+#   run.sh [--check PATH] [--sites N] [--rounds R] [--large L] [--port P] [--latency]
+#          [--server PATH] [--keep]
 #
 #   --check PATH  the tallyweave-check to measure (default: the one of this build tree)
 #   --sites N     pages and sites, one page per site (default 10000, at least 2000)
 #   --rounds R    measured runs of each tool after one warm-up run each (default 3)
 #   --large L     large pages (4 MiB each) checked at --jobs 256 (default 512; 0: none)
-#   --port P      the port nginx listens on (default: the first free one from 18431)
+#   --port P      the port the servers listen on (default: the first free one from 18431)
+#   --latency     add the run on a network with latency
+#   --server PATH the latency run's server (default: bench_paced_server beside this script)
 #   --keep        keep the temporary folder (pages, sites file, configs, logs)
 #
 # Needs nginx (Debian nginx-light), curl and GNU time (Debian time).
@@ -23,6 +36,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 check="$here/../../check/tallyweave-check"
+server="$here/bench_paced_server"
+latency=no
 sites=10000
 rounds=3
 port=
@@ -41,7 +56,9 @@ while [ $# -gt 0 ]; do
         --port) port=$2; shift 2 ;;
         --keep) keep=yes; shift ;;
         --large) large=$2; shift 2 ;;
-        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --latency) latency=yes; shift ;;
+        --server) server=$2; shift 2 ;;
+        -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -51,6 +68,7 @@ fail() { echo "run.sh: $*" >&2; exit 2; }
 [ "$sites" -ge 2000 ] 2>/dev/null || fail "--sites must be a number of at least 2000"
 [ "$rounds" -ge 1 ] 2>/dev/null || fail "--rounds must be at least 1"
 [ "$large" -ge 0 ] 2>/dev/null || fail "--large must be a number"
+[ "$latency" = no ] || [ -x "$server" ] || fail "no bench_paced_server at $server (build with -DTALLYWEAVE_BENCH=ON, or give --server PATH)"
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || fail "nginx is missing (apt-get install nginx-light)"
 command -v curl >/dev/null || fail "curl is missing (apt-get install curl)"
 [ -x /usr/bin/time ] || fail "GNU time is missing (apt-get install time)"
@@ -66,7 +84,12 @@ work=$(mktemp -d /tmp/tallyweave-scan-bench.XXXXXX)
 # nginx's workers run as an unprivileged user when started by root.
 chmod 755 "$work"
 nginx_pid=
+server_pid=
 cleanup() {
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
     if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
         kill -QUIT "$nginx_pid" 2>/dev/null || true
         for _ in $(seq 50); do kill -0 "$nginx_pid" 2>/dev/null || break; sleep 0.1; done
@@ -75,64 +98,71 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# generate_pages N LEAST MOST DIR EXPECTED HOLLOW: N pages DIR/00001.html ... of LEAST to MOST
+# bytes of paragraphs each, with head, navigation, article paragraphs, a partner block and a
+# footer. Most carry the link near the end; one in twenty lacks it, one in twenty carries it in
+# other letter case, one in ten is written in Windows-1252 rather than UTF-8. One in twenty
+# carries it in a link marked rel="nofollow" and one in twenty only inside a comment: found by
+# the plain search, not verified by --strict. Writes the number of pages that carry the link to
+# EXPECTED, and of those that carry it hollow to HOLLOW.
+generate_pages() {
+    awk -v n="$1" -v least="$2" -v most="$3" -v dir="$4" -v expect="$5" -v hollowed="$6" -v term="$term" 'BEGIN {
+        srand(20240607)
+        split("link partner exchange directory resource garden travel recipe review guide " \
+              "community forum article archive season market local history photo gallery " \
+              "service quality support contact about friends network useful reading blog", w, " ")
+        nw = 0; for (k in w) nw++
+        found = 0; hollow = 0
+        for (i = 1; i <= n; i++) {
+            f = sprintf("%s/%05d.html", dir, i)
+            latin = (i % 10 == 3)
+            e = latin ? "\351" : "\303\251"
+            printf "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"%s\">\n", (latin ? "windows-1252" : "utf-8") > f
+            printf "<title>Partner page %d</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n</head>\n<body>\n", i > f
+            printf "<nav><ul>\n" > f
+            for (k = 1; k <= 12; k++)
+                printf "<li><a href=\"/p/%05d.html\">%s %s</a></li>\n", (i * 31 + k) % n + 1, w[int(rand() * nw) + 1], w[int(rand() * nw) + 1] > f
+            printf "</ul></nav>\n<main>\n<h1>Caf%s %s and %s</h1>\n", e, w[i % nw + 1], w[(i * 7) % nw + 1] > f
+            target = least + int(rand() * (most - least))
+            size = 0
+            while (size < target) {
+                para = "<p>"
+                for (k = 0; k < 60; k++) {
+                    word = w[int(rand() * nw) + 1]
+                    if (rand() < 0.03) word = "r" e "sum" e
+                    para = para word (rand() < 0.08 ? ". " : " ")
+                }
+                para = para "</p>\n"
+                printf "%s", para > f
+                size += length(para)
+            }
+            printf "</main>\n<aside class=\"partners\"><h2>Our partners</h2>\n" > f
+            kind = i % 20
+            if (kind == 7) {
+                printf "<p>No links this season.</p>\n" > f
+            } else if (kind == 13) {
+                printf "<p><a href=\"https://%s/\" rel=\"nofollow\">A good %s</a></p>\n", term, w[i % nw + 1] > f
+                found++; hollow++
+            } else if (kind == 17) {
+                printf "<!-- <p><a href=\"https://%s/\">A good %s</a></p> -->\n", term, w[i % nw + 1] > f
+                found++; hollow++
+            } else {
+                t = (kind == 11) ? toupper(term) : term
+                printf "<p><a href=\"https://%s/\">A good %s</a></p>\n", t, w[i % nw + 1] > f
+                found++
+            }
+            printf "</aside>\n<footer>&copy; 2024 partner %d</footer>\n</body>\n</html>\n", i > f
+            close(f)
+        }
+        print found > expect
+        print hollow > hollowed
+    }'
+}
+
 echo "Generating $sites HTML pages in $work/www ..."
 mkdir -p "$work/www/p" "$work/tmp"
-# Pages of 2 to 60 KiB: head, navigation, article paragraphs, a partner block and a footer.
-# Most carry the link near the end; one in twenty lacks it, one in twenty carries it in
-# other letter case, one in ten is written in Windows-1252 rather than UTF-8. One in twenty
-# carries it in a link marked rel="nofollow" and one in twenty only inside a comment: found
-# by the plain search, not verified by --strict.
-awk -v n="$sites" -v term="$term" -v dir="$work/www/p" -v expect="$work/expected" -v hollowed="$work/hollow" 'BEGIN {
-    srand(20240607)
-    split("link partner exchange directory resource garden travel recipe review guide " \
-          "community forum article archive season market local history photo gallery " \
-          "service quality support contact about friends network useful reading blog", w, " ")
-    nw = 0; for (k in w) nw++
-    found = 0; hollow = 0
-    for (i = 1; i <= n; i++) {
-        f = sprintf("%s/%05d.html", dir, i)
-        latin = (i % 10 == 3)
-        e = latin ? "\351" : "\303\251"
-        printf "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"%s\">\n", (latin ? "windows-1252" : "utf-8") > f
-        printf "<title>Partner page %d</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n</head>\n<body>\n", i > f
-        printf "<nav><ul>\n" > f
-        for (k = 1; k <= 12; k++)
-            printf "<li><a href=\"/p/%05d.html\">%s %s</a></li>\n", (i * 31 + k) % n + 1, w[int(rand() * nw) + 1], w[int(rand() * nw) + 1] > f
-        printf "</ul></nav>\n<main>\n<h1>Caf%s %s and %s</h1>\n", e, w[i % nw + 1], w[(i * 7) % nw + 1] > f
-        target = 2048 + int(rand() * 59392)
-        size = 0
-        while (size < target) {
-            para = "<p>"
-            for (k = 0; k < 60; k++) {
-                word = w[int(rand() * nw) + 1]
-                if (rand() < 0.03) word = "r" e "sum" e
-                para = para word (rand() < 0.08 ? ". " : " ")
-            }
-            para = para "</p>\n"
-            printf "%s", para > f
-            size += length(para)
-        }
-        printf "</main>\n<aside class=\"partners\"><h2>Our partners</h2>\n" > f
-        kind = i % 20
-        if (kind == 7) {
-            printf "<p>No links this season.</p>\n" > f
-        } else if (kind == 13) {
-            printf "<p><a href=\"https://%s/\" rel=\"nofollow\">A good %s</a></p>\n", term, w[i % nw + 1] > f
-            found++; hollow++
-        } else if (kind == 17) {
-            printf "<!-- <p><a href=\"https://%s/\">A good %s</a></p> -->\n", term, w[i % nw + 1] > f
-            found++; hollow++
-        } else {
-            t = (kind == 11) ? toupper(term) : term
-            printf "<p><a href=\"https://%s/\">A good %s</a></p>\n", t, w[i % nw + 1] > f
-            found++
-        }
-        printf "</aside>\n<footer>&copy; 2024 partner %d</footer>\n</body>\n</html>\n", i > f
-        close(f)
-    }
-    print found > expect
-    print hollow > hollowed
-}'
+# Pages of 2 to 60 KiB.
+generate_pages "$sites" 2048 61440 "$work/www/p" "$work/expected" "$work/hollow"
 bytes=$(du -sb "$work/www/p" | cut -f1)
 
 # One large page, served under every /big/ address: the pages cost no disk.
@@ -143,15 +173,21 @@ bytes=$(du -sb "$work/www/p" | cut -f1)
     printf '\n<p><a href="https://%s/">A good partner</a></p></body></html>\n' "$term"
 } > "$work/www/big.html"
 
+# write_lists N NET HOSTS SITES CURL: a sites file and curl's list of N pages, page i served
+# by host NET.((i - 1) % HOSTS + 1).
+write_lists() {
+    awk -v n="$1" -v net="$2" -v hosts="$3" -v sitesfile="$4" -v curlcfg="$5" -v port="$port" -v term="$term" 'BEGIN {
+        printf "%d,1\r\n", n > sitesfile
+        for (i = 1; i <= n; i++) {
+            url = sprintf("http://%s.%d:%d/p/%05d.html", net, (i - 1) % hosts + 1, port, i)
+            printf "\"Partner %05d\"\r\n\"%s\"\r\n\"%s\"\r\n", i, url, term > sitesfile
+            printf "url = \"%s\"\noutput = \"/dev/null\"\n", url > curlcfg
+        }
+    }'
+}
+
 echo "Writing the sites file and curl's list ..."
-awk -v n="$sites" -v port="$port" -v term="$term" -v sitesfile="$work/Sites.dqx" -v curlcfg="$work/curl.cfg" 'BEGIN {
-    printf "%d,1\r\n", n > sitesfile
-    for (i = 1; i <= n; i++) {
-        url = sprintf("http://127.0.0.%d:%d/p/%05d.html", (i - 1) % 8 + 1, port, i)
-        printf "\"Partner %05d\"\r\n\"%s\"\r\n\"%s\"\r\n", i, url, term > sitesfile
-        printf "url = \"%s\"\noutput = \"/dev/null\"\n", url > curlcfg
-    }
-}'
+write_lists "$sites" 127.0.0 8 "$work/Sites.dqx" "$work/curl.cfg"
 
 # 128 hosts, so that the checker's two-per-host limit lets 256 large pages download at once.
 listen=
@@ -290,22 +326,126 @@ awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -
         (sp < 65536) ? "met" : "missed"
 }'
 
-[ "$large" -gt 0 ] || exit 0
+if [ "$large" -gt 0 ]; then
+    echo
+    echo "Large pages: $large sites on 128 loopback hosts ..."
+    awk -v n="$large" -v port="$port" -v term="$term" -v sitesfile="$work/Large.dqx" 'BEGIN {
+        printf "%d,1\r\n", n > sitesfile
+        for (i = 1; i <= n; i++)
+            printf "\"Large %05d\"\r\n\"http://127.0.0.%d:%d/big/%05d.html\"\r\n\"%s\"\r\n", i, (i - 1) % 128 + 1, port, i, term > sitesfile
+    }'
+    code=0
+    /usr/bin/time -v -o "$work/time.large" "$check" --sites "$work/Large.dqx" --jobs "$large_jobs" --quiet \
+        > "$work/large.out" 2> "$work/large.err" || code=$?
+    [ "$code" -le 1 ] || fail "tallyweave-check on large pages exited with $code: $(cat "$work/large.err")"
+    large_ok=$(grep -c $'\t  --> OK$' "$work/large.out" || true)
+    [ "$large_ok" -eq "$large" ] || fail "tallyweave-check verified $large_ok of $large large pages"
+    awk -v n="$large" -v mib="$((large_bytes / 1048576))" -v jobs="$large_jobs" -v w="$(wall_of "$work/time.large")" \
+        -v p="$(peak_of "$work/time.large")" 'BEGIN {
+        printf "  %d pages of %d MiB, --jobs %d: wall %.2f s, peak memory %.1f MiB (all at once would hold %d MiB; budget 256 MiB)\n", \
+            n, mib, jobs, w, p / 1024, jobs * mib
+    }'
+fi
+
+[ "$latency" = yes ] || exit 0
 echo
-echo "Large pages: $large sites on 128 loopback hosts ..."
-awk -v n="$large" -v port="$port" -v term="$term" -v sitesfile="$work/Large.dqx" 'BEGIN {
-    printf "%d,1\r\n", n > sitesfile
-    for (i = 1; i <= n; i++)
-        printf "\"Large %05d\"\r\n\"http://127.0.0.%d:%d/big/%05d.html\"\r\n\"%s\"\r\n", i, (i - 1) % 128 + 1, port, i, term > sitesfile
-}'
-code=0
-/usr/bin/time -v -o "$work/time.large" "$check" --sites "$work/Large.dqx" --jobs "$large_jobs" --quiet \
-    > "$work/large.out" 2> "$work/large.err" || code=$?
-[ "$code" -le 1 ] || fail "tallyweave-check on large pages exited with $code: $(cat "$work/large.err")"
-large_ok=$(grep -c $'\t  --> OK$' "$work/large.out" || true)
-[ "$large_ok" -eq "$large" ] || fail "tallyweave-check verified $large_ok of $large large pages"
-awk -v n="$large" -v mib="$((large_bytes / 1048576))" -v jobs="$large_jobs" -v w="$(wall_of "$work/time.large")" \
-    -v p="$(peak_of "$work/time.large")" 'BEGIN {
-    printf "  %d pages of %d MiB, --jobs %d: wall %.2f s, peak memory %.1f MiB (all at once would hold %d MiB; budget 256 MiB)\n", \
-        n, mib, jobs, w, p / 1024, jobs * mib
+lat_sites=1000
+lat_hosts=100
+echo "Latency: generating $lat_sites HTML pages in $work/slow ..."
+mkdir -p "$work/slow/p"
+generate_pages "$lat_sites" 20480 204800 "$work/slow/p" "$work/slow.expected" "$work/slow.hollow"
+lat_bytes=$(du -sb "$work/slow/p" | cut -f1)
+write_lists "$lat_sites" 127.0.1 "$lat_hosts" "$work/Slow.dqx" "$work/slow-curl.cfg"
+# Each host's delay (ms) and rate (bytes per second), drawn once.
+awk -v hosts="$lat_hosts" 'BEGIN {
+    srand(20261207)
+    for (h = 1; h <= hosts; h++)
+        printf "127.0.1.%d %d %d\n", h, 20 + int(rand() * 181), 1000000 + int(rand() * 4000001)
+}' > "$work/plan"
+"$server" --root "$work/slow" --port "$port" --plan "$work/plan" > "$work/server.out" 2> "$work/server.err" &
+server_pid=$!
+for _ in $(seq 50); do grep -q '^ready$' "$work/server.out" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready$' "$work/server.out" || fail "bench_paced_server did not start: $(cat "$work/server.err")"
+
+# The server's CPU seconds so far, from /proc.
+server_cpu() {
+    awk -v tick="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f\n", ($12 + $13) / tick }' "/proc/$server_pid/stat"
+}
+# run_slow NAME JOBS: one run of curl, of tallyweave-check without analysis or of it with.
+run_slow() {
+    local name=$1 j=$2 code=0
+    case "$name" in
+        curl)
+            /usr/bin/time -v -o "$work/time.slow-$name" curl --silent --parallel --parallel-max "$j" \
+                --config "$work/slow-curl.cfg" > /dev/null 2> "$work/slow-curl.err" ||
+                fail "curl failed: $(tail -3 "$work/slow-curl.err")" ;;
+        *)
+            local extra=()
+            [ "$name" = with ] && extra=(--strict)
+            /usr/bin/time -v -o "$work/time.slow-$name" "$check" --sites "$work/Slow.dqx" --jobs "$j" --quiet \
+                --no-history "${extra[@]}" > "$work/slow-$name.out" 2> "$work/slow-$name.err" || code=$?
+            [ "$code" -le 1 ] || fail "tallyweave-check ${extra[*]} exited with $code: $(cat "$work/slow-$name.err")" ;;
+    esac
+}
+
+echo "Warming up ..."
+for name in curl without with; do run_slow "$name" 64; done
+slow_expected=$(cat "$work/slow.expected")
+slow_hollow=$(cat "$work/slow.hollow")
+slow_ok=$(grep -c $'\t  --> OK$' "$work/slow-without.out" || true)
+[ "$slow_ok" -eq "$slow_expected" ] || fail "tallyweave-check verified $slow_ok slow pages (expected $slow_expected)"
+cmp -s <(head -n -1 "$work/slow-without.out") <(head -n -1 "$work/slow-with.out") ||
+    fail "tallyweave-check --strict wrote other site lines than tallyweave-check on the slow pages"
+slow_strict=$(tail -n 1 "$work/slow-with.out" | sed -n 's/^Finished \. \. \.\([0-9]*\) out of [0-9]* verified$/\1/p')
+[ "$slow_strict" = "$((slow_expected - slow_hollow))" ] ||
+    fail "tallyweave-check --strict verified ${slow_strict:-?} slow pages (expected $((slow_expected - slow_hollow)))"
+
+lat_jobs=(16 32 64)
+declare -A slow_walls
+measured_wall=0
+cpu_before=$(server_cpu)
+for r in $(seq "$rounds"); do
+    line="  round $r:"
+    for j in "${lat_jobs[@]}"; do
+        line="$line --jobs $j:"
+        sep=" "
+        for name in curl without with; do
+            run_slow "$name" "$j"
+            w=$(wall_of "$work/time.slow-$name")
+            slow_walls[$name,$j]+="$w "
+            measured_wall=$(awk -v a="$measured_wall" -v b="$w" 'BEGIN { print a + b }')
+            line="$line$sep$name $w s"
+            sep=", "
+        done
+        line="$line;"
+    done
+    echo "${line%;}"
+done
+cpu_after=$(server_cpu)
+
+{
+    printf 'jobs'
+    for j in "${lat_jobs[@]}"; do
+        printf ' %s' "$j"
+        for name in curl without with; do printf ' %s' "$(printf '%s\n' ${slow_walls[$name,$j]} | median)"; done
+    done
+    echo
+} | awk -v sites="$lat_sites" -v hosts="$lat_hosts" -v bytes="$lat_bytes" -v rounds="$rounds" \
+    -v cw="$curl_wall" -v tw="$check_wall" -v sw="$strict_wall" -v loop="$sites" \
+    -v cpu="$(awk -v a="$cpu_before" -v b="$cpu_after" 'BEGIN { print b - a }')" -v measured="$measured_wall" '{
+    printf "\nLatency: %d pages (%.1f MiB of HTML, 20 to 200 KiB each) on %d hosts, each answering after 20 to 200 ms\n", \
+        sites, bytes / 1048576, hosts
+    printf "at 1 to 5 MB/s; tallyweave-check with --no-history; median of %d rounds\n", rounds
+    printf "  %6s %9s %11s %9s %15s\n", "jobs", "curl s", "without s", "with s", "analysis adds"
+    for (k = 2; k + 3 <= NF; k += 4) {
+        added = ($(k + 2) > 0) ? ($(k + 3) - $(k + 2)) / $(k + 2) * 100 : 0
+        printf "  %6d %9.2f %11.2f %9.2f %14.0f%%\n", $k, $(k + 1), $(k + 2), $(k + 3), added
+        last = added
+    }
+    printf "  analysis added at --jobs %d: %+.0f%% wall (target at most 10%%: %s)\n", $(NF - 3), last, \
+        (last <= 10) ? "met" : "missed"
+    printf "  loopback, %d pages on 8 hosts, --jobs 16: curl %.2f s, without %.2f s (%.2fx curl), with %.2f s (analysis adds %+.0f%%)\n", \
+        loop, cw, tw, (cw > 0) ? tw / cw : 0, sw, (tw > 0) ? (sw - tw) / tw * 100 : 0
+    printf "  bench_paced_server used %.2f s of CPU over %.1f s of measured runs (%.1f%% of one core)\n", \
+        cpu, measured, (measured > 0) ? cpu / measured * 100 : 0
 }'
