@@ -1,10 +1,13 @@
 #include "FastPass.h"
 
+#include "Robots.h"
+
 #include <gumbo.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <initializer_list>
-#include <unordered_map>
 
 namespace PageAnalysis {
 
@@ -88,14 +91,12 @@ bool ImpliedEnd(std::uint8_t kind)
     return kind == Paragraph || kind == ListItem || kind == DefinitionItem;
 }
 
-std::uint8_t KindOf(std::string_view lowerName)
+// The tags with rules of their own, in a small open-addressed table: looked up for every tag.
+class KindTable
 {
-    static const auto table = [] {
-        std::unordered_map<std::string_view, std::uint8_t> kinds;
-        const auto add = [&kinds](std::initializer_list<const char *> names, Kind kind) {
-            for (const char *name : names)
-                kinds.emplace(name, kind);
-        };
+public:
+    KindTable()
+    {
         add({"article", "aside", "blockquote", "center", "details", "fieldset", "figcaption",
              "figure", "footer", "header", "hgroup", "main", "nav", "section", "summary"},
             Block);
@@ -124,16 +125,54 @@ std::uint8_t KindOf(std::string_view lowerName)
         add({"head"}, Head);
         add({"body"}, Body);
         add({"image", "isindex", "nobr", "menu", "dir", "menuitem"}, Unmodelled);
-        return kinds;
-    }();
-    const auto found = table.find(lowerName);
-    if (found != table.end())
-        return found->second;
-    // What the parser does not know it opens where it stands; what it knows and is not in the
-    // table above has rules of its own.
-    return gumbo_tagn_enum(lowerName.data(), unsigned(lowerName.size())) == GUMBO_TAG_UNKNOWN
-        ? Ordinary
-        : Unmodelled;
+    }
+
+    std::uint8_t Find(std::string_view lowerName) const
+    {
+        for (std::size_t slot = Hash(lowerName);; slot = (slot + 1) % Slots) {
+            if (slots_[slot].name.empty())
+                break;
+            if (slots_[slot].name == lowerName)
+                return slots_[slot].kind;
+        }
+        // What the parser does not know it opens where it stands; what it knows and is not
+        // in the table has rules of its own.
+        return gumbo_tagn_enum(lowerName.data(), unsigned(lowerName.size())) == GUMBO_TAG_UNKNOWN
+            ? Ordinary
+            : Unmodelled;
+    }
+
+private:
+    static constexpr std::size_t Slots = 256;
+
+    struct Slot {
+        std::string_view name;
+        std::uint8_t kind;
+    };
+
+    static std::size_t Hash(std::string_view name)
+    {
+        return (name.size() * 7 + std::size_t(name.front()) * 31 + std::size_t(name.back()) * 17)
+            % Slots;
+    }
+
+    void add(std::initializer_list<const char *> names, Kind kind)
+    {
+        for (const char *name : names) {
+            std::size_t slot = Hash(name);
+            while (!slots_[slot].name.empty())
+                slot = (slot + 1) % Slots;
+            slots_[slot] = {name, kind};
+        }
+    }
+
+    std::array<Slot, Slots> slots_{};
+};
+
+std::uint8_t KindOf(std::string_view lowerName)
+{
+    static const KindTable table;
+    return table.Find(lowerName);
 }
 
 } // namespace
@@ -149,6 +188,9 @@ bool FastPass::Read(PageFacts &facts)
     };
     if (std::memchr(data_, 0, size_))
         return false;
+    facts.pieces.reserve(size_ / 64);
+    names_.reserve(size_ / 64);
+    attributeNames_.reserve(size_ / 128);
     while (pos_ < size_) {
         const void *open = std::memchr(data_ + pos_, '<', size_ - pos_);
         const std::size_t text = open ? std::size_t(static_cast<const char *>(open) - data_) : size_;
@@ -161,6 +203,11 @@ bool FastPass::Read(PageFacts &facts)
     // The end of the page implies the elements not yet opened, and ends the last text.
     token_ = size_;
     Flush(size_);
+    facts.ordered = std::adjacent_find(facts.pieces.cbegin(), facts.pieces.cend(),
+                                       [](const Piece &a, const Piece &b) {
+                                           return a.begin >= b.begin;
+                                       })
+        == facts.pieces.cend();
     return true;
 }
 
@@ -265,9 +312,10 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
         if (kind == HeadVoid && SameLetters(name, "meta")) {
             const Attribute *metaName = Find("name");
             const Attribute *content = Find("content");
-            if (metaName && content
-                && !(Printable(metaName->raw, metaName->rawEnd)
-                     && Printable(content->raw, content->rawEnd)))
+            if (metaName && content && !Printable(metaName->raw, metaName->rawEnd))
+                return false;
+            if (metaName && content && !Printable(content->raw, content->rawEnd)
+                && Robots::IsRobotsMetaName(Value(*metaName).trimmed().toLower()))
                 return false;
             if (metaName && content)
                 facts_->AddMeta(Value(*metaName), Value(*content));

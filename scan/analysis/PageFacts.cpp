@@ -77,9 +77,10 @@ void PageFacts::AddNoscript(std::size_t content, std::uint32_t holder)
 
 std::vector<Piece> PageFacts::TakePieces(const char *base, std::size_t size)
 {
-    std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-    });
+    if (!ordered)
+        std::sort(pieces.begin(), pieces.end(), [](const Piece &a, const Piece &b) {
+            return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+        });
     // Overlaps come from elements the parser copies (formatting elements it reopens, attributes
     // of a second <html> or <body> tag) and from text that runs across a tag the parser drops.
     // The piece that starts first keeps the contested bytes.

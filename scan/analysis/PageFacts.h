@@ -48,6 +48,7 @@ public:
     std::vector<Piece> TakePieces(const char *base, std::size_t size);
 
     std::vector<Piece> pieces;
+    bool ordered = false; // pieces are in page order already, none sharing a start
     std::vector<QStringList> links; // rel tokens, lower case
     Robots::Directives meta;
     QStringList robots;
