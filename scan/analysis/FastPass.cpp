@@ -341,51 +341,35 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
 
 bool FastPass::Text(std::size_t begin, std::size_t end)
 {
-    std::size_t at = begin;
-    switch (mode_) {
-    case Mode::InBody:
+    if (mode_ == Mode::InBody) {
         Begin(begin);
         return true;
+    }
+    // Before the body, blanks are dropped or kept apart from the rest, and a character
+    // reference could stand for one.
+    if (std::memchr(data_ + begin, '&', end - begin))
+        return false;
+    std::size_t at = begin;
+    while (at < end && IsSpace(data_[at]))
+        ++at;
+    if (at > begin && (mode_ == Mode::InHead || mode_ == Mode::AfterHead))
+        Begin(begin);
+    if (at == end)
+        return true;
+    token_ = at;
+    switch (mode_) {
     case Mode::Initial:
     case Mode::BeforeHtml:
+        InsertImplied(Html, "html");
+        [[fallthrough]];
     case Mode::BeforeHead:
-        // Character references could stand for blanks, which count here.
-        if (std::memchr(data_ + begin, '&', end - begin))
-            return false;
-        while (at < end && IsSpace(data_[at]))
-            ++at;
-        if (at == end)
-            return true;
-        token_ = at;
-        if (mode_ != Mode::BeforeHead)
-            InsertImplied(Html, "html");
         InsertImplied(Head, "head");
-        Pop();
-        mode_ = Mode::AfterHead;
-        break;
+        [[fallthrough]];
     case Mode::InHead:
-        if (std::memchr(data_ + begin, '&', end - begin))
-            return false;
-        while (at < end && IsSpace(data_[at]))
-            ++at;
-        if (at > begin)
-            Begin(begin);
-        if (at == end)
-            return true;
-        token_ = at;
         Pop();
-        mode_ = Mode::AfterHead;
         break;
     case Mode::AfterHead:
-        if (std::memchr(data_ + begin, '&', end - begin))
-            return false;
-        while (at < end && IsSpace(data_[at]))
-            ++at;
-        if (at > begin)
-            Begin(begin);
-        if (at == end)
-            return true;
-        token_ = at;
+    case Mode::InBody:
         break;
     }
     InsertImplied(Body, "body");
