@@ -153,6 +153,65 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"DeepNesting", QStringLiteral("<div>").repeated(300) + QStringLiteral("mysite.example")}),
     CaseName);
 
+// The parser's ways with the extent of a place, which the fast reader follows.
+struct ExtentCase {
+    const char *name;
+    QString page;
+    qsizetype index; // of the place looked at, in page order
+    std::size_t begin;
+    std::size_t end;
+    PageAnalysis::Context context;
+    QString element;
+};
+
+void PrintTo(const ExtentCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class ExtentTest : public testing::TestWithParam<ExtentCase>
+{
+};
+
+TEST_P(ExtentTest, PlacesAsTheParserDoes)
+{
+    const ExtentCase &c = GetParam();
+    const QByteArray bytes = PageAnalysis::ToUtf8(c.page);
+    for (const Pass pass : {Pass::Fast, Pass::Tree}) {
+        const auto reading = ReadBy(pass, bytes);
+        ASSERT_TRUE(reading);
+        ASSERT_LT(c.index, qsizetype(reading->places.size()));
+        const PageAnalysis::Place &place = reading->places[std::size_t(c.index)];
+        EXPECT_EQ(place.begin, c.begin);
+        EXPECT_EQ(place.end, c.end);
+        EXPECT_EQ(place.context, c.context);
+        EXPECT_EQ(place.element, c.element);
+    }
+}
+
+using PageAnalysis::Context;
+
+INSTANTIATE_TEST_SUITE_P(
+    Quirks, ExtentTest,
+    testing::Values(
+        // Tags the tree builder ignores do not end a text node.
+        ExtentCase{"TextRunsOverTheBodyEndTag", QStringLiteral("<p>a</p>x</body>y"), 1, 8, 17,
+                   Context::VisibleText, "body"},
+        // CR LF is one character, which starts at the LF.
+        ExtentCase{"TextStartsAtTheLineFeed", QStringLiteral("<p>\r\nx</p>"), 0, 4, 6,
+                   Context::VisibleText, "p"},
+        // An attribute without a value is placed on its name.
+        ExtentCase{"AttributeWithoutValue", QStringLiteral("<a href=/x download>y</a>"), 1, 11, 19,
+                   Context::Attribute, "a"},
+        ExtentCase{"QuotesBelongToTheValue", QStringLiteral("<img alt='x y'>"), 0, 9, 14,
+                   Context::Attribute, "img"},
+        // Blanks between the head and the body belong to the html element.
+        ExtentCase{"BlanksAfterTheHead", QStringLiteral("<head></head> \n<body>"), 0, 13, 15,
+                   Context::VisibleText, "html"},
+        ExtentCase{"EmptyComment", QStringLiteral("<p>a<!-->b"), 1, 4, 9, Context::Comment, ""},
+        ExtentCase{"BogusComment", QStringLiteral("<p>a</ b>c"), 1, 4, 9, Context::Comment, ""}),
+    [](const testing::TestParamInfo<ExtentCase> &info) { return std::string(info.param.name); });
+
 // The guarded parse is what explicit limits are for.
 TEST(FastPass, ExplicitLimitsGoToTheParser)
 {
