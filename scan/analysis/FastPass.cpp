@@ -357,6 +357,16 @@ bool FastPass::Text(std::size_t begin, std::size_t end)
     if (at == end)
         return true;
     token_ = at;
+    CloseHead();
+    InsertImplied(Body, "body");
+    mode_ = Mode::InBody;
+    Begin(at);
+    return true;
+}
+
+// Implies the sections that the current mode has not opened yet, up to the end of the head.
+void FastPass::CloseHead()
+{
     switch (mode_) {
     case Mode::Initial:
     case Mode::BeforeHtml:
@@ -367,15 +377,12 @@ bool FastPass::Text(std::size_t begin, std::size_t end)
         [[fallthrough]];
     case Mode::InHead:
         Pop();
+        mode_ = Mode::AfterHead;
         break;
     case Mode::AfterHead:
     case Mode::InBody:
         break;
     }
-    InsertImplied(Body, "body");
-    mode_ = Mode::InBody;
-    Begin(at);
-    return true;
 }
 
 bool FastPass::Markup()
@@ -586,6 +593,13 @@ bool FastPass::CloseItem(std::uint8_t item, std::uint8_t list)
     return false;
 }
 
+// The html, head or body element opened by its own tag, which starts the next mode.
+bool FastPass::OpenSection(std::uint8_t kind, std::string_view name, Mode next)
+{
+    mode_ = next;
+    return Insert(kind, name, true);
+}
+
 bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
 {
     const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
@@ -595,24 +609,16 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
             mode_ = Mode::BeforeHtml;
             continue;
         case Mode::BeforeHtml:
-            if (kind == Html) {
-                if (!Insert(Html, name, true))
-                    return false;
-                mode_ = Mode::BeforeHead;
-                return true;
-            }
+            if (kind == Html)
+                return OpenSection(Html, name, Mode::BeforeHead);
             InsertImplied(Html, "html");
             mode_ = Mode::BeforeHead;
             continue;
         case Mode::BeforeHead:
             if (kind == Html)
                 return false;
-            if (kind == Head) {
-                if (!Insert(Head, name, true))
-                    return false;
-                mode_ = Mode::InHead;
-                return true;
-            }
+            if (kind == Head)
+                return OpenSection(Head, name, Mode::InHead);
             InsertImplied(Head, "head");
             mode_ = Mode::InHead;
             continue;
@@ -637,12 +643,8 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
             if (kind == Html || kind == Head || kind == HeadVoid || kind == Script
                 || kind == Style || kind == Title || kind == Noscript)
                 return false;
-            if (kind == Body) {
-                if (!Insert(Body, name, true))
-                    return false;
-                mode_ = Mode::InBody;
-                return true;
-            }
+            if (kind == Body)
+                return OpenSection(Body, name, Mode::InBody);
             InsertImplied(Body, "body");
             mode_ = Mode::InBody;
             continue;
@@ -710,41 +712,17 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
 
 bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
 {
-    for (;;) {
-        switch (mode_) {
-        case Mode::Initial:
-            mode_ = Mode::BeforeHtml;
-            continue;
-        case Mode::BeforeHtml:
-            if (kind != Head && kind != Body && kind != Html)
-                return false;
-            InsertImplied(Html, "html");
-            mode_ = Mode::BeforeHead;
-            continue;
-        case Mode::BeforeHead:
-            if (kind != Head && kind != Body && kind != Html)
-                return false;
-            InsertImplied(Head, "head");
-            mode_ = Mode::InHead;
-            continue;
-        case Mode::InHead:
-            if (kind != Head && kind != Body && kind != Html)
-                return false;
-            Pop();
-            mode_ = Mode::AfterHead;
-            if (kind == Head)
-                return true;
-            continue;
-        case Mode::AfterHead:
-            if (kind != Body && kind != Html)
-                return false;
-            InsertImplied(Body, "body");
-            mode_ = Mode::InBody;
-            continue;
-        case Mode::InBody:
-            break;
-        }
-        break;
+    // Before the body only the end tags of the sections are modelled; each implies the
+    // sections not yet opened.
+    if (mode_ != Mode::InBody) {
+        if ((kind != Head && kind != Body && kind != Html)
+            || (kind == Head && mode_ == Mode::AfterHead))
+            return false;
+        CloseHead();
+        if (kind == Head)
+            return true;
+        InsertImplied(Body, "body");
+        mode_ = Mode::InBody;
     }
     switch (kind) {
     case Body:

@@ -46,6 +46,8 @@ private:
     bool Markup();
     bool StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
     bool EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    void CloseHead();
+    bool OpenSection(std::uint8_t kind, std::string_view name, Mode next);
     bool InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
     bool Text(std::size_t begin, std::size_t end);
     bool TagRest(std::size_t from);
