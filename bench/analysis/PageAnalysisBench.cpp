@@ -1,15 +1,21 @@
 // The cost of the page analysis on pages shaped like real ones, against the plain search that
 // the verdict needs anyway. Throughput is in bytes of the page as UTF-8 (as served).
 
+#include "AnalysisPass.h"
 #include "PageAnalysis.h"
+#include "SourceBytes.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QList>
+#include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
 
 namespace {
 
 const QString Term = QStringLiteral("http://www.mysite.example/");
+const QString ScanTerm = QStringLiteral("www.mysite.example");
 
 // A magazine-like page: a head with meta tags, styles and scripts, a navigation bar, article
 // blocks with paragraphs, inline links (some nofollow), images and comments, and a footer with
@@ -63,16 +69,89 @@ const QString &Page(qsizetype size)
     return size == 2 * 1024 * 1024 ? large : small;
 }
 
-void Analyse(benchmark::State &state)
+// Either: the fast reader, and the parser where it declines (what Analyse does); Tree: the
+// parser alone (what Analyse did before the fast reader).
+void Analyse(benchmark::State &state, PageAnalysis::Pass pass)
 {
     const QString &page = Page(state.range(0));
     for (auto _ : state) {
-        const auto result = PageAnalysis::Analyse(page, Term);
-        if (result.context != PageAnalysis::Context::CleanLinkHref)
+        const auto result = PageAnalysis::AnalyseBy(pass, page, Term);
+        if (!result || result->context != PageAnalysis::Context::CleanLinkHref)
             state.SkipWithError("the page's link was not found");
         benchmark::DoNotOptimize(result);
     }
     state.SetBytesProcessed(state.iterations() * page.toUtf8().size());
+}
+
+// Pages shaped like those of the scan benchmark (bench/scan/run.sh): 2 to 60 KiB of head,
+// navigation, paragraphs, a partner block in one of several kinds, and a footer.
+const QList<QString> &ScanPages()
+{
+    static const QList<QString> pages = [] {
+        const QStringList words = QStringLiteral(
+            "link partner exchange directory resource garden travel recipe review guide "
+            "community forum article archive season market local history photo gallery "
+            "service quality support contact about friends network useful reading blog")
+                                      .split(u' ');
+        QRandomGenerator random(20240607);
+        const auto word = [&] { return words[random.bounded(int(words.size()))]; };
+        QList<QString> made;
+        for (int i = 1; i <= 200; ++i) {
+            QString page = QStringLiteral(
+                "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                "<title>Partner page %1</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n"
+                "</head>\n<body>\n<nav><ul>\n").arg(i);
+            for (int k = 1; k <= 12; ++k)
+                page += QStringLiteral("<li><a href=\"/p/%1.html\">%2 %3</a></li>\n")
+                            .arg((i * 31 + k) % 1000 + 1, 5, 10, QChar(u'0'))
+                            .arg(word(), word());
+            page += QStringLiteral("</ul></nav>\n<main>\n<h1>Café %1 and %2</h1>\n").arg(word(), word());
+            const qsizetype target = 2048 + random.bounded(59392);
+            for (qsizetype size = 0; size < target;) {
+                QString paragraph = QStringLiteral("<p>");
+                for (int k = 0; k < 60; ++k)
+                    paragraph += (random.bounded(100) < 3 ? QStringLiteral("résumé") : word())
+                        + (random.bounded(100) < 8 ? QStringLiteral(". ") : QStringLiteral(" "));
+                paragraph += QStringLiteral("</p>\n");
+                page += paragraph;
+                size += paragraph.size();
+            }
+            page += QStringLiteral("</main>\n<aside class=\"partners\"><h2>Our partners</h2>\n");
+            switch (i % 20) {
+            case 7:
+                page += QStringLiteral("<p>No links this season.</p>\n");
+                break;
+            case 13:
+                page += QStringLiteral("<p><a href=\"https://%1/\" rel=\"nofollow\">A good %2</a></p>\n").arg(ScanTerm, word());
+                break;
+            case 17:
+                page += QStringLiteral("<!-- <p><a href=\"https://%1/\">A good %2</a></p> -->\n").arg(ScanTerm, word());
+                break;
+            default:
+                page += QStringLiteral("<p><a href=\"https://%1/\">A good %2</a></p>\n").arg(ScanTerm, word());
+            }
+            page += QStringLiteral("</aside>\n<footer>&copy; 2024 partner %1</footer>\n</body>\n</html>\n").arg(i);
+            made.append(page);
+        }
+        return made;
+    }();
+    return pages;
+}
+
+void AnalyseScanPages(benchmark::State &state, PageAnalysis::Pass pass)
+{
+    const QList<QString> &pages = ScanPages();
+    qint64 bytes = 0;
+    int answered = 0;
+    for (const QString &page : pages) {
+        bytes += PageAnalysis::ToUtf8(page).size();
+        answered += PageAnalysis::ReadBy(PageAnalysis::Pass::Fast, PageAnalysis::ToUtf8(page)) ? 1 : 0;
+    }
+    for (auto _ : state)
+        for (const QString &page : pages)
+            benchmark::DoNotOptimize(PageAnalysis::AnalyseBy(pass, page, ScanTerm));
+    state.SetBytesProcessed(state.iterations() * bytes);
+    state.counters["fast_share"] = double(answered) / double(pages.size());
 }
 
 // A page without the term is searched and not parsed: the cost of the verdict's search alone.
@@ -85,7 +164,16 @@ void AnalyseNotFound(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * page.toUtf8().size());
 }
 
-BENCHMARK(Analyse)->Arg(100 * 1024)->Arg(2 * 1024 * 1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Analyse, Either, PageAnalysis::Pass::Either)
+    ->Arg(100 * 1024)
+    ->Arg(2 * 1024 * 1024)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Analyse, Tree, PageAnalysis::Pass::Tree)
+    ->Arg(100 * 1024)
+    ->Arg(2 * 1024 * 1024)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AnalyseScanPages, Either, PageAnalysis::Pass::Either)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(AnalyseScanPages, Tree, PageAnalysis::Pass::Tree)->Unit(benchmark::kMillisecond);
 BENCHMARK(AnalyseNotFound)->Arg(100 * 1024)->Arg(2 * 1024 * 1024)->Unit(benchmark::kMillisecond);
 
 } // namespace

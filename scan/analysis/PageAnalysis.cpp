@@ -1,8 +1,10 @@
 #include "PageAnalysis.h"
 
+#include "AnalysisPass.h"
+#include "FastPass.h"
 #include "FindIt.h"
 #include "GuardedParse.h"
-#include "Robots.h"
+#include "PageFacts.h"
 #include "SourceBytes.h"
 
 #include <gumbo.h>
@@ -11,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace PageAnalysis {
@@ -29,28 +32,6 @@ qsizetype FindFrom(QStringView source, QStringView term, qsizetype from)
 {
     const qsizetype at = FindIt::Find(source.sliced(from), term);
     return at < 0 ? -1 : from + at;
-}
-
-// A stretch of the source (in UTF-8 bytes) with one meaning: a text node, a comment, or an
-// attribute value (its quotes included). Tags outside attribute values are not pieces: a
-// match there is in no particular place.
-struct Piece {
-    std::size_t begin;
-    std::size_t end;
-    Context context;
-    int link;                   // the <a href> it belongs to, for links' hrefs and texts
-    const GumboNode *holder;    // element that holds the text or attribute, or the script,
-                                // style or noscript around it; nullptr for comments
-    const GumboAttribute *attribute;
-};
-
-struct Link {
-    QStringList rel;
-};
-
-bool IsFlagging(const QString &relToken)
-{
-    return relToken == u"nofollow" || relToken == u"sponsored" || relToken == u"ugc";
 }
 
 QString TagName(const GumboNode *node)
@@ -85,39 +66,41 @@ QString AttributeName(const GumboAttribute &attribute)
     return name;
 }
 
-// Everything the tree tells: the pieces, the links, and the robots meta tags.
+// Everything the parser's tree tells: the pieces, the links, and the robots meta tags.
 class Collector
 {
 public:
-    Collector(const char *base, std::size_t size) : base_(base), size_(size) {}
+    Collector(const char *base, std::size_t size, PageFacts &facts);
 
     void Walk(const GumboNode *root);
-    // Sorted by position, without overlaps.
-    std::vector<Piece> TakePieces();
-
-    std::vector<Link> links;
-    Robots::Directives meta;
-    QStringList robots;
 
 private:
     struct Frame {
         const GumboNode *node;
-        const GumboNode *hidden; // the script, style or noscript it is inside of
+        std::uint32_t hidden; // the script, style or noscript it is inside of
         int link;
+        std::uint32_t parent;
     };
 
     bool Locate(const GumboStringPiece &text, std::size_t &begin, std::size_t &end) const;
     void Element(const Frame &frame, std::vector<Frame> &stack);
     void Meta(const GumboElement &element);
 
-    std::size_t NoscriptEnd(std::size_t from) const;
-    void HideNoscriptContent();
-
     const char *base_;
     std::size_t size_;
-    std::vector<Piece> pieces_;
-    std::vector<std::pair<std::size_t, const GumboNode *>> noscripts_; // content start, element
+    PageFacts &facts_;
+    std::vector<const GumboNode *> elements_;
+    std::vector<const GumboAttribute *> attributes_;
 };
+
+Collector::Collector(const char *base, std::size_t size, PageFacts &facts)
+    : base_(base), size_(size), facts_(facts)
+{
+    facts_.holderName = [this](std::uint32_t holder) { return TagName(elements_[holder]); };
+    facts_.attributeName = [this](std::uint32_t attribute) {
+        return AttributeName(*attributes_[attribute]);
+    };
+}
 
 // Parser nodes that stand for nothing in the source (implied tags) have no text there.
 bool Collector::Locate(const GumboStringPiece &text, std::size_t &begin, std::size_t &end) const
@@ -136,7 +119,7 @@ bool Collector::Locate(const GumboStringPiece &text, std::size_t &begin, std::si
 void Collector::Walk(const GumboNode *root)
 {
     // Pages nest as deep as they like: no recursion.
-    std::vector<Frame> stack{{root, nullptr, -1}};
+    std::vector<Frame> stack{{root, Piece::NoName, -1, Piece::NoName}};
     while (!stack.empty()) {
         const Frame frame = stack.back();
         stack.pop_back();
@@ -147,7 +130,8 @@ void Collector::Walk(const GumboNode *root)
         case GUMBO_NODE_DOCUMENT: {
             const GumboVector &children = node->v.document.children;
             for (unsigned i = children.length; i-- > 0;)
-                stack.push_back({static_cast<const GumboNode *>(children.data[i]), nullptr, -1});
+                stack.push_back({static_cast<const GumboNode *>(children.data[i]), Piece::NoName,
+                                 -1, Piece::NoName});
             break;
         }
         case GUMBO_NODE_ELEMENT:
@@ -158,16 +142,18 @@ void Collector::Walk(const GumboNode *root)
         case GUMBO_NODE_CDATA:
         case GUMBO_NODE_WHITESPACE:
             if (Locate(node->v.text.original_text, begin, end)) {
-                const Context context = frame.hidden ? Context::ScriptStyleNoscript
-                    : frame.link >= 0                ? Context::LinkText
-                                                     : Context::VisibleText;
-                pieces_.push_back({begin, end, context, frame.hidden ? -1 : frame.link,
-                                   frame.hidden ? frame.hidden : node->parent, nullptr});
+                const bool hidden = frame.hidden != Piece::NoName;
+                const Context context = hidden ? Context::ScriptStyleNoscript
+                    : frame.link >= 0          ? Context::LinkText
+                                               : Context::VisibleText;
+                facts_.pieces.push_back({begin, end, context, hidden ? -1 : frame.link,
+                                         hidden ? frame.hidden : frame.parent, Piece::NoName});
             }
             break;
         case GUMBO_NODE_COMMENT:
             if (Locate(node->v.text.original_text, begin, end))
-                pieces_.push_back({begin, end, Context::Comment, -1, nullptr, nullptr});
+                facts_.pieces.push_back(
+                    {begin, end, Context::Comment, -1, Piece::NoName, Piece::NoName});
             break;
         }
     }
@@ -178,21 +164,20 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
     const GumboNode *node = frame.node;
     const GumboElement &element = node->v.element;
     const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
+    const bool hidden = frame.hidden != Piece::NoName;
+    const auto self = std::uint32_t(elements_.size());
+    elements_.push_back(node);
     int link = frame.link;
     const GumboAttribute *href = nullptr;
     bool flagged = false;
 
-    if (html && element.tag == GUMBO_TAG_A && !frame.hidden) {
+    if (html && element.tag == GUMBO_TAG_A && !hidden) {
         href = gumbo_get_attribute(&element.attributes, "href");
         if (href) {
-            Link found;
-            if (const GumboAttribute *rel = gumbo_get_attribute(&element.attributes, "rel")) {
-                const QString value = QString::fromUtf8(rel->value).toLower();
-                found.rel = value.simplified().split(u' ', Qt::SkipEmptyParts);
-            }
-            flagged = std::any_of(found.rel.cbegin(), found.rel.cend(), IsFlagging);
-            link = int(links.size());
-            links.push_back(std::move(found));
+            const GumboAttribute *rel = gumbo_get_attribute(&element.attributes, "rel");
+            const QString value = rel ? QString::fromUtf8(rel->value) : QString();
+            link = facts_.AddLink(rel ? &value : nullptr);
+            flagged = facts_.Flagged(link);
         }
     }
     if (html && element.tag == GUMBO_TAG_META)
@@ -205,121 +190,39 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
         if (!Locate(attribute->original_value, begin, end))
             continue;
         Context context = Context::Attribute;
-        if (frame.hidden)
+        if (hidden)
             context = Context::ScriptStyleNoscript;
         else if (attribute == href)
             context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
-        pieces_.push_back({begin, end, context, attribute == href ? link : -1,
-                           frame.hidden ? frame.hidden : node, attribute});
+        facts_.pieces.push_back({begin, end, context, attribute == href ? link : -1,
+                                 hidden ? frame.hidden : self,
+                                 std::uint32_t(attributes_.size())});
+        attributes_.push_back(attribute);
     }
 
     if (html && element.tag == GUMBO_TAG_NOSCRIPT) {
         std::size_t begin = 0;
         std::size_t end = 0;
         if (Locate(element.original_tag, begin, end))
-            noscripts_.push_back({end, node});
+            facts_.AddNoscript(end, self);
     }
 
-    const GumboNode *hidden = frame.hidden;
+    std::uint32_t inside = frame.hidden;
     if (!hidden
         && (element.tag == GUMBO_TAG_SCRIPT || element.tag == GUMBO_TAG_STYLE
             || (html && element.tag == GUMBO_TAG_NOSCRIPT)))
-        hidden = node;
+        inside = self;
     const GumboVector &children = element.children;
     for (unsigned i = children.length; i-- > 0;)
-        stack.push_back({static_cast<const GumboNode *>(children.data[i]), hidden, link});
+        stack.push_back({static_cast<const GumboNode *>(children.data[i]), inside, link, self});
 }
 
 void Collector::Meta(const GumboElement &element)
 {
     const GumboAttribute *name = gumbo_get_attribute(&element.attributes, "name");
     const GumboAttribute *content = gumbo_get_attribute(&element.attributes, "content");
-    if (!name || !content)
-        return;
-    const QString robot = QString::fromUtf8(name->value).trimmed().toLower();
-    if (!Robots::IsRobotsMetaName(robot))
-        return;
-    const Robots::Directives said = Robots::FromMetaContent(QString::fromUtf8(content->value));
-    const QString source = QStringLiteral(" (meta %1)").arg(robot);
-    if (said.noindex)
-        robots.append(QStringLiteral("noindex") + source);
-    if (said.nofollow)
-        robots.append(QStringLiteral("nofollow") + source);
-    meta.noindex = meta.noindex || said.noindex;
-    meta.nofollow = meta.nofollow || said.nofollow;
-}
-
-std::vector<Piece> Collector::TakePieces()
-{
-    std::sort(pieces_.begin(), pieces_.end(), [](const Piece &a, const Piece &b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-    });
-    // Overlaps come from elements the parser copies (formatting elements it reopens, attributes
-    // of a second <html> or <body> tag) and from text that runs across a tag the parser drops.
-    // The piece that starts first keeps the contested bytes.
-    std::size_t reach = 0;
-    std::size_t kept = 0;
-    for (Piece &piece : pieces_) {
-        piece.begin = std::max(piece.begin, reach);
-        if (piece.begin >= piece.end)
-            continue;
-        reach = piece.end;
-        pieces_[kept++] = piece;
-    }
-    pieces_.resize(kept);
-    HideNoscriptContent();
-    return std::move(pieces_);
-}
-
-// Where the content of a <noscript> that starts at from ends: at the first </noscript> tag, or
-// at the end of the page.
-std::size_t Collector::NoscriptEnd(std::size_t from) const
-{
-    static constexpr char Tag[] = "</noscript";
-    constexpr std::size_t Length = sizeof Tag - 1;
-    for (std::size_t at = from; at + Length <= size_; ++at) {
-        const void *found = std::memchr(base_ + at, '<', size_ - at);
-        if (!found)
-            break;
-        at = std::size_t(static_cast<const char *>(found) - base_);
-        if (at + Length > size_)
-            break;
-        std::size_t k = 1;
-        while (k < Length && (base_[at + k] | 0x20) == Tag[k])
-            ++k;
-        if (k < Length)
-            continue;
-        const char next = at + Length < size_ ? base_[at + Length] : '>';
-        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n'
-            || next == '\f' || next == '\r')
-            return at;
-    }
-    return size_;
-}
-
-// The parser follows the rules for a browser without scripts, where a <noscript> in the head
-// holds only what may stand in a head and anything else ends it early. Browsers that run
-// scripts, search engines among them, take everything up to </noscript> as text they do not
-// show, so the pieces in that stretch are hidden whatever the tree made of them.
-void Collector::HideNoscriptContent()
-{
-    std::sort(noscripts_.begin(), noscripts_.end());
-    std::size_t piece = 0;
-    std::size_t reach = 0; // where the content of the last <noscript> looked at ends
-    for (const auto &[begin, element] : noscripts_) {
-        if (begin >= reach)
-            reach = NoscriptEnd(begin); // later starts inside this stretch end at the same place
-        for (; piece < pieces_.size() && pieces_[piece].begin < begin; ++piece) {}
-        for (; piece < pieces_.size() && pieces_[piece].begin < reach; ++piece) {
-            Piece &hidden = pieces_[piece];
-            if (hidden.context != Context::ScriptStyleNoscript
-                && hidden.context != Context::Comment) {
-                hidden.context = Context::ScriptStyleNoscript;
-                hidden.holder = element;
-                hidden.link = -1;
-            }
-        }
-    }
+    if (name && content)
+        facts_.AddMeta(QString::fromUtf8(name->value), QString::fromUtf8(content->value));
 }
 
 // The pieces that an occurrence touches, for occurrences met in ascending order: both of their
@@ -413,10 +316,54 @@ void Finish(Analysis &result)
         result.contextName = ContextName(result.context);
 }
 
+// Where each occurrence lies, by the facts of one reading of the page.
+void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &bytes, PageFacts &facts,
+           Analysis &result)
+{
+    const std::vector<Piece> pieces =
+        facts.TakePieces(bytes.constData(), std::size_t(bytes.size()));
+    result.robots = facts.robots + result.robots;
+    result.robots.removeDuplicates();
+    result.noindex = result.noindex || facts.meta.noindex;
+    result.nofollow = result.nofollow || facts.meta.nofollow;
+
+    const Piece *best = nullptr;
+    if (!term.isEmpty()) {
+        result.occurrences = 0;
+        const bool ascii = bytes.size() == source.size();
+        ByteOffsets starts(source, ascii);
+        ByteOffsets ends(source, ascii);
+        Window window(pieces);
+        for (qsizetype at = result.matchOffset; at >= 0; at = FindFrom(source, term, at + 1)) {
+            ++result.occurrences;
+            const auto [context, piece] = window.Classify(
+                std::size_t(starts.Start(at)), std::size_t(ends.End(at + term.size())));
+            if (Stronger(context, result.context)) {
+                result.context = context;
+                result.matchOffset = at;
+                best = piece;
+            }
+        }
+    }
+
+    if (best) {
+        if (best->holder != Piece::NoName)
+            result.element = facts.holderName(best->holder);
+        if (best->attribute != Piece::NoName)
+            result.attribute = facts.attributeName(best->attribute);
+        if (best->link >= 0)
+            result.rel = facts.links[std::size_t(best->link)];
+    }
+}
+
+// The fast reader is only asked within the default limits, and on pages far below the size at
+// which the parser could run out of them: its answer is then the one the parser would give.
+constexpr qsizetype FastPassBytes = qsizetype(4) << 20;
+
 } // namespace
 
-Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
-                 const Limits &limits)
+std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
+                                  const Headers &headers, const Limits &limits)
 {
     Analysis result;
     AddHeaderDirectives(headers, result);
@@ -431,6 +378,19 @@ Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
     result.occurrences = 1;
 
     const QByteArray bytes = ToUtf8(source);
+    if (pass != Pass::Tree) {
+        const bool defaults = limits.parseTime.count() <= 0 && limits.parseMemory <= 0;
+        PageFacts facts;
+        FastPass fast(bytes.constData(), std::size_t(bytes.size()));
+        if (defaults && bytes.size() <= FastPassBytes && fast.Read(facts)) {
+            PlaceOccurrences(source, term, bytes, facts, result);
+            Finish(result);
+            return result;
+        }
+        if (pass == Pass::Fast)
+            return std::nullopt;
+    }
+
     const Limits effective = Effective(limits, std::size_t(bytes.size()));
     const GuardedParse parse(bytes.constData(), std::size_t(bytes.size()), effective.parseTime,
                              std::size_t(effective.parseMemory));
@@ -444,42 +404,49 @@ Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
         return result;
     }
 
-    Collector collector(bytes.constData(), std::size_t(bytes.size()));
+    PageFacts facts;
+    Collector collector(bytes.constData(), std::size_t(bytes.size()), facts);
     collector.Walk(parse.output()->document);
-    const std::vector<Piece> pieces = collector.TakePieces();
-    result.robots = collector.robots + result.robots;
-    result.robots.removeDuplicates();
-    result.noindex = result.noindex || collector.meta.noindex;
-    result.nofollow = result.nofollow || collector.meta.nofollow;
-
-    const Piece *best = nullptr;
-    if (!term.isEmpty()) {
-        result.occurrences = 0;
-        const bool ascii = bytes.size() == source.size();
-        ByteOffsets starts(source, ascii);
-        ByteOffsets ends(source, ascii);
-        Window window(pieces);
-        for (qsizetype at = first; at >= 0; at = FindFrom(source, term, at + 1)) {
-            ++result.occurrences;
-            const auto [context, piece] = window.Classify(
-                std::size_t(starts.Start(at)), std::size_t(ends.End(at + term.size())));
-            if (Stronger(context, result.context)) {
-                result.context = context;
-                result.matchOffset = at;
-                best = piece;
-            }
-        }
-    }
-
-    if (best) {
-        result.element = TagName(best->holder);
-        if (best->attribute)
-            result.attribute = AttributeName(*best->attribute);
-        if (best->link >= 0)
-            result.rel = collector.links[std::size_t(best->link)].rel;
-    }
+    PlaceOccurrences(source, term, bytes, facts, result);
     Finish(result);
     return result;
+}
+
+std::optional<Reading> ReadBy(Pass pass, const QByteArray &page)
+{
+    const auto size = std::size_t(page.size());
+    PageFacts facts;
+    FastPass fast(page.constData(), size);
+    std::unique_ptr<GuardedParse> parse;
+    std::optional<Collector> collector;
+    if (pass == Pass::Tree) {
+        const Limits limits = Effective({}, size);
+        parse = std::make_unique<GuardedParse>(page.constData(), size, limits.parseTime,
+                                               std::size_t(limits.parseMemory));
+        if (!parse->output())
+            return std::nullopt;
+        collector.emplace(page.constData(), size, facts);
+        collector->Walk(parse->output()->document);
+    } else if (!fast.Read(facts)) {
+        return std::nullopt;
+    }
+    Reading reading;
+    for (const Piece &piece : facts.TakePieces(page.constData(), std::size_t(page.size())))
+        reading.places.push_back(
+            {piece.begin, piece.end, piece.context,
+             piece.holder == Piece::NoName ? QString() : facts.holderName(piece.holder),
+             piece.attribute == Piece::NoName ? QString() : facts.attributeName(piece.attribute),
+             piece.link >= 0 ? facts.links[std::size_t(piece.link)] : QStringList()});
+    reading.robots = facts.robots;
+    reading.noindex = facts.meta.noindex;
+    reading.nofollow = facts.meta.nofollow;
+    return reading;
+}
+
+Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
+                 const Limits &limits)
+{
+    return *AnalyseBy(Pass::Either, source, term, headers, limits);
 }
 
 void NoteStatus(Analysis &analysis, long status)

@@ -11,12 +11,13 @@
 
 // Where on a page the search term sits, and whether search engines are told to ignore the page.
 // The verdict ("  --> OK" or not) stays with FindIt; this only adds what is known about a match.
-// The page is parsed as HTML5 (libgumbo); every place where FindIt::Find finds the term in the
-// page source is placed in the markup, and the strongest place is reported. An occurrence that
-// runs across several places (a term that includes markup, such as href="http://...") is in a
-// comment or in script, style or noscript if any part of it is, and otherwise takes the
-// strongest place it covers. <noscript> is read as browsers that run scripts read it: all up to
-// </noscript> is hidden.
+// The page is read as an HTML5 parser reads it: plain pages by a fast reader that places
+// everything where the parser's tree would, all others by libgumbo. Every place where
+// FindIt::Find finds the term in the page source is placed in the markup, and the strongest
+// place is reported. An occurrence that runs across several places (a term that includes
+// markup, such as href="http://...") is in a comment or in script, style or noscript if any
+// part of it is, and otherwise takes the strongest place it covers. <noscript> is read as
+// browsers that run scripts read it: all up to </noscript> is hidden.
 namespace PageAnalysis {
 
 // From strongest to weakest; the order of the values is the order of strength.

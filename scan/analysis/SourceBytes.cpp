@@ -68,8 +68,9 @@ qsizetype ByteOffsets::Start(qsizetype i)
 {
     if (ascii_)
         return i;
+    const char16_t *units = text_.utf16();
     for (; unit_ < i; ++unit_)
-        byte_ += UnitBytes(text_, unit_);
+        byte_ += units[unit_] < 0x80 ? 1 : UnitBytes(text_, unit_);
     return byte_;
 }
 

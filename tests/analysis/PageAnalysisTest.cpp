@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "FindIt.h"
+#include "ReadersAgree.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ class PlaceTest : public testing::TestWithParam<PlaceCase>
 TEST_P(PlaceTest, FindsTheContext)
 {
     const PlaceCase &c = GetParam();
+    ExpectReadersAgree(c.page, c.term);
     const auto result = Analyse(c.page, c.term);
     ASSERT_TRUE(result.found);
     EXPECT_FALSE(result.gaveUp);
@@ -201,6 +203,7 @@ qsizetype NthOccurrence(const QString &page, const QString &term, int n)
 TEST_P(StrongestTest, ReportsTheStrongestOccurrence)
 {
     const StrongestCase &c = GetParam();
+    ExpectReadersAgree(c.page, Site);
     const auto result = Analyse(c.page, Site);
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.context, c.context);
@@ -278,6 +281,7 @@ class BrokenTest : public testing::TestWithParam<BrokenCase>
 TEST_P(BrokenTest, StillFindsThePlace)
 {
     const BrokenCase &c = GetParam();
+    ExpectReadersAgree(c.page, Site);
     const auto result = Analyse(c.page, Site);
     ASSERT_TRUE(result.found);
     EXPECT_FALSE(result.gaveUp);
@@ -390,6 +394,7 @@ class TextTest : public testing::TestWithParam<TextCase>
 TEST_P(TextTest, PlacesOccurrencesAfterWideCharacters)
 {
     const TextCase &c = GetParam();
+    ExpectReadersAgree(c.page, c.term);
     const auto result = Analyse(c.page, c.term);
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.context, c.context);
@@ -569,6 +574,7 @@ class DescribeTest : public testing::TestWithParam<DescribeCase>
 TEST_P(DescribeTest, SaysWhereAndWhatThePageTells)
 {
     const DescribeCase &c = GetParam();
+    ExpectReadersAgree(c.page, Site, c.headers);
     EXPECT_EQ(PageAnalysis::Describe(Analyse(c.page, Site, c.headers)), c.text);
 }
 

@@ -1,5 +1,7 @@
 #include "PageAnalysis.h"
 
+#include "ReadersAgree.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -38,8 +40,9 @@ class RobotsMetaTest : public testing::TestWithParam<MetaCase>
 TEST_P(RobotsMetaTest, ReadsTheDirectives)
 {
     const MetaCase &c = GetParam();
-    const auto result = Analyse(QStringLiteral("<!DOCTYPE html><html><head>") + c.head + QStringLiteral("</head><body>") + Link,
-                                Term);
+    const QString page = QStringLiteral("<!DOCTYPE html><html><head>") + c.head + QStringLiteral("</head><body>") + Link;
+    ExpectReadersAgree(page, Term);
+    const auto result = Analyse(page, Term);
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.context, Context::CleanLinkHref);
     EXPECT_EQ(result.noindex, c.noindex);

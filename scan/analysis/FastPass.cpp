@@ -1,0 +1,800 @@
+#include "FastPass.h"
+
+#include "Robots.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <initializer_list>
+
+namespace PageAnalysis {
+
+namespace {
+
+enum Kind : std::uint8_t {
+    Unmodelled, // a tag the tree builder has rules for that are not modelled here
+    Ordinary,   // opened where it stands
+    Block,      // closes an open <p>
+    Heading,
+    ListItem,
+    DefinitionItem,
+    Formatting, // on the list of active formatting elements
+    Anchor,
+    Void,
+    Rule,     // <hr>: closes an open <p>, has no content
+    HeadVoid, // <meta>, <link>, <base>: allowed in the head
+    Script,
+    Style,
+    Title,
+    Noscript,
+    Html,
+    Head,
+    Body,
+    Paragraph,
+    List,
+    DefinitionList,
+    Division, // <div>, <address>: passed over when a list item looks for an open one
+};
+
+// Deeper pages are left to the parser, which walks the whole stack for many tags.
+constexpr std::size_t MaxDepth = 256;
+constexpr std::size_t MaxNameLength = 16;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
+}
+
+bool IsAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+// Characters the parser reads as they are written. It reads CR as LF, and control characters,
+// noncharacters and character references as something else; names and the values that are
+// read for their meaning are left to it when they hold any.
+bool PrintableAscii(const char *begin, const char *end)
+{
+    for (const char *c = begin; c != end; ++c)
+        if (*c < 0x20 ? *c != ' ' && *c != '\t' && *c != '\n' && *c != '\f' : *c >= 0x7f || *c == '&')
+            return false;
+    return true;
+}
+
+bool ClosesP(std::uint8_t kind)
+{
+    return kind == Block || kind == Paragraph || kind == List || kind == DefinitionList
+        || kind == Division || kind == Heading || kind == Rule || kind == ListItem
+        || kind == DefinitionItem;
+}
+
+// Elements that the tree builder closes by itself when an end tag closes their parent.
+bool ImpliedEnd(std::uint8_t kind)
+{
+    return kind == Paragraph || kind == ListItem || kind == DefinitionItem;
+}
+
+// The tags with rules of their own, in a small open-addressed table: looked up for every tag.
+class KindTable
+{
+public:
+    KindTable()
+    {
+        add({"article", "aside", "blockquote", "center", "details", "fieldset", "figcaption",
+             "figure", "footer", "header", "hgroup", "main", "nav", "section", "summary"},
+            Block);
+        add({"div", "address"}, Division);
+        add({"ul", "ol"}, List);
+        add({"dl"}, DefinitionList);
+        add({"p"}, Paragraph);
+        add({"h1", "h2", "h3", "h4", "h5", "h6"}, Heading);
+        add({"li"}, ListItem);
+        add({"dd", "dt"}, DefinitionItem);
+        add({"b", "big", "code", "em", "font", "i", "s", "small", "strike", "strong", "tt", "u"},
+            Formatting);
+        add({"a"}, Anchor);
+        add({"area", "br", "embed", "img", "wbr", "input", "param", "source", "track"}, Void);
+        add({"hr"}, Rule);
+        add({"meta", "link", "base"}, HeadVoid);
+        add({"span", "abbr", "cite", "dfn", "kbd", "mark", "q", "samp", "sub", "sup", "time",
+             "var", "bdi", "bdo", "data", "ins", "del", "label", "video", "audio", "canvas",
+             "meter", "progress", "legend", "acronym"},
+            Ordinary);
+        add({"script"}, Script);
+        add({"style"}, Style);
+        add({"title"}, Title);
+        add({"noscript"}, Noscript);
+        add({"html"}, Html);
+        add({"head"}, Head);
+        add({"body"}, Body);
+        add({"image", "isindex", "nobr", "menu", "dir", "menuitem"}, Unmodelled);
+    }
+
+    std::uint8_t Find(std::string_view lowerName) const
+    {
+        for (std::size_t slot = Hash(lowerName);; slot = (slot + 1) % Slots) {
+            if (slots_[slot].name.empty())
+                break;
+            if (slots_[slot].name == lowerName)
+                return slots_[slot].kind;
+        }
+        // What the parser does not know it opens where it stands; what it knows and is not
+        // in the table has rules of its own.
+        return gumbo_tagn_enum(lowerName.data(), unsigned(lowerName.size())) == GUMBO_TAG_UNKNOWN
+            ? Ordinary
+            : Unmodelled;
+    }
+
+private:
+    static constexpr std::size_t Slots = 256;
+
+    struct Slot {
+        std::string_view name;
+        std::uint8_t kind;
+    };
+
+    static std::size_t Hash(std::string_view name)
+    {
+        return (name.size() * 7 + std::size_t(name.front()) * 31 + std::size_t(name.back()) * 17)
+            % Slots;
+    }
+
+    void add(std::initializer_list<const char *> names, Kind kind)
+    {
+        for (const char *name : names) {
+            std::size_t slot = Hash(name);
+            while (!slots_[slot].name.empty())
+                slot = (slot + 1) % Slots;
+            slots_[slot] = {name, kind};
+        }
+    }
+
+    std::array<Slot, Slots> slots_{};
+};
+
+std::uint8_t KindOf(std::string_view lowerName)
+{
+    static const KindTable table;
+    return table.Find(lowerName);
+}
+
+} // namespace
+
+FastPass::FastPass(const char *data, std::size_t size) : data_(data), size_(size) {}
+
+bool FastPass::Read(PageFacts &facts)
+{
+    facts_ = &facts;
+    facts.holderName = [this](std::uint32_t holder) { return Name(names_[holder]); };
+    facts.attributeName = [this](std::uint32_t attribute) {
+        return Name(attributeNames_[attribute]);
+    };
+    if (std::memchr(data_, 0, size_))
+        return false;
+    facts.pieces.reserve(size_ / 64);
+    names_.reserve(size_ / 64);
+    attributeNames_.reserve(size_ / 128);
+    while (pos_ < size_) {
+        const void *open = std::memchr(data_ + pos_, '<', size_ - pos_);
+        const std::size_t text = open ? std::size_t(static_cast<const char *>(open) - data_) : size_;
+        if (text > pos_ && !Text(pos_, text))
+            return false;
+        pos_ = text;
+        if (pos_ < size_ && !Markup())
+            return false;
+    }
+    // The end of the page implies the elements not yet opened, and ends the last text.
+    token_ = size_;
+    Flush(size_);
+    facts.ordered = std::adjacent_find(facts.pieces.cbegin(), facts.pieces.cend(),
+                                       [](const Piece &a, const Piece &b) {
+                                           return a.begin >= b.begin;
+                                       })
+        == facts.pieces.cend();
+    return true;
+}
+
+QString FastPass::Name(std::string_view name) const
+{
+    QByteArray lower(name.data(), qsizetype(name.size()));
+    for (char &c : lower)
+        c = Lower(c);
+    return QString::fromUtf8(lower);
+}
+
+void FastPass::Begin(std::size_t at)
+{
+    if (pending_)
+        return;
+    pending_ = true;
+    // The parser reads CR LF as one LF, which starts at the LF.
+    textBegin_ = data_[at] == '\r' && at + 1 < size_ && data_[at + 1] == '\n' ? at + 1 : at;
+}
+
+// The parser gathers text until the next node is inserted or an element is closed; the text
+// node then reaches up to the token that did it, whatever tokens it ignored in between.
+void FastPass::Flush(std::size_t at)
+{
+    if (!pending_)
+        return;
+    pending_ = false;
+    const Open &parent = stack_.back();
+    const bool hidden = parent.hidden != Piece::NoName;
+    const Context context = hidden ? Context::ScriptStyleNoscript
+        : parent.link >= 0         ? Context::LinkText
+                                   : Context::VisibleText;
+    facts_->pieces.push_back({textBegin_, at, context, hidden ? -1 : parent.link,
+                              hidden ? parent.hidden : parent.holder, Piece::NoName});
+}
+
+void FastPass::Pop()
+{
+    Flush(token_);
+    stack_.pop_back();
+}
+
+bool FastPass::OnStack(std::uint8_t kind) const
+{
+    for (const Open &open : stack_)
+        if (open.kind == kind)
+            return true;
+    return false;
+}
+
+bool FastPass::SameName(const Open &open, std::size_t nameBegin, std::size_t nameEnd) const
+{
+    return SameLetters(names_[open.holder], std::string_view(data_ + nameBegin, nameEnd - nameBegin));
+}
+
+bool FastPass::Printable(std::size_t begin, std::size_t end) const
+{
+    return PrintableAscii(data_ + begin, data_ + end);
+}
+
+const FastPass::Attribute *FastPass::Find(std::string_view name) const
+{
+    for (const Attribute &attribute : attributes_)
+        if (SameLetters(std::string_view(data_ + attribute.name, attribute.nameEnd - attribute.name),
+                        name))
+            return &attribute;
+    return nullptr;
+}
+
+QString FastPass::Value(const Attribute &attribute) const
+{
+    return QString::fromUtf8(data_ + attribute.raw, qsizetype(attribute.rawEnd - attribute.raw));
+}
+
+void FastPass::InsertImplied(std::uint8_t kind, std::string_view name)
+{
+    (void)Insert(kind, name, false);
+}
+
+bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
+{
+    Flush(token_);
+    const auto self = std::uint32_t(names_.size());
+    names_.push_back(name);
+    const std::uint32_t hidden = stack_.empty() ? Piece::NoName : stack_.back().hidden;
+    int link = stack_.empty() ? -1 : stack_.back().link;
+    if (attributes) {
+        const bool isHidden = hidden != Piece::NoName;
+        const Attribute *href = nullptr;
+        bool flagged = false;
+        if (kind == Anchor && !isHidden) {
+            href = Find("href");
+            if (href) {
+                const Attribute *rel = Find("rel");
+                if (rel && !Printable(rel->raw, rel->rawEnd))
+                    return false;
+                const QString value = rel ? Value(*rel) : QString();
+                link = facts_->AddLink(rel ? &value : nullptr);
+                flagged = facts_->Flagged(link);
+            }
+        }
+        if (kind == HeadVoid && SameLetters(name, "meta")) {
+            const Attribute *metaName = Find("name");
+            const Attribute *content = Find("content");
+            if (metaName && content && !Printable(metaName->raw, metaName->rawEnd))
+                return false;
+            if (metaName && content && !Printable(content->raw, content->rawEnd)
+                && Robots::IsRobotsMetaName(Value(*metaName).trimmed().toLower()))
+                return false;
+            if (metaName && content)
+                facts_->AddMeta(Value(*metaName), Value(*content));
+        }
+        for (const Attribute &attribute : attributes_) {
+            Context context = Context::Attribute;
+            if (isHidden)
+                context = Context::ScriptStyleNoscript;
+            else if (&attribute == href)
+                context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
+            facts_->pieces.push_back(
+                {attribute.value, attribute.valueEnd, context, &attribute == href ? link : -1,
+                 isHidden ? hidden : self, std::uint32_t(attributeNames_.size())});
+            attributeNames_.emplace_back(data_ + attribute.name, attribute.nameEnd - attribute.name);
+        }
+    }
+    if (kind == Noscript)
+        facts_->AddNoscript(tagEnd_, self);
+    const bool hides = kind == Script || kind == Style || kind == Noscript;
+    stack_.push_back({kind, self, hidden == Piece::NoName && hides ? self : hidden, link});
+    return true;
+}
+
+bool FastPass::Text(std::size_t begin, std::size_t end)
+{
+    if (mode_ == Mode::InBody) {
+        Begin(begin);
+        return true;
+    }
+    // Before the body, blanks are dropped or kept apart from the rest, and a character
+    // reference could stand for one.
+    if (std::memchr(data_ + begin, '&', end - begin))
+        return false;
+    std::size_t at = begin;
+    while (at < end && IsSpace(data_[at]))
+        ++at;
+    if (at > begin && (mode_ == Mode::InHead || mode_ == Mode::AfterHead))
+        Begin(begin);
+    if (at == end)
+        return true;
+    token_ = at;
+    CloseHead();
+    InsertImplied(Body, "body");
+    mode_ = Mode::InBody;
+    Begin(at);
+    return true;
+}
+
+// Implies the sections that the current mode has not opened yet, up to the end of the head.
+void FastPass::CloseHead()
+{
+    switch (mode_) {
+    case Mode::Initial:
+    case Mode::BeforeHtml:
+        InsertImplied(Html, "html");
+        [[fallthrough]];
+    case Mode::BeforeHead:
+        InsertImplied(Head, "head");
+        [[fallthrough]];
+    case Mode::InHead:
+        Pop();
+        mode_ = Mode::AfterHead;
+        break;
+    case Mode::AfterHead:
+    case Mode::InBody:
+        break;
+    }
+}
+
+bool FastPass::Markup()
+{
+    const std::size_t at = pos_;
+    token_ = at;
+    if (at + 1 >= size_) {
+        pos_ = at + 1;
+        return Text(at, at + 1);
+    }
+    const char c = data_[at + 1];
+    if (IsAlpha(c) || (c == '/' && at + 2 < size_ && IsAlpha(data_[at + 2]))) {
+        const bool end = c == '/';
+        const std::size_t nameBegin = at + (end ? 2 : 1);
+        std::size_t nameEnd = nameBegin;
+        char lower[MaxNameLength];
+        while (nameEnd < size_ && !IsSpace(data_[nameEnd]) && data_[nameEnd] != '/'
+               && data_[nameEnd] != '>') {
+            if (data_[nameEnd] < 0x20 || data_[nameEnd] >= 0x7f)
+                return false;
+            if (nameEnd - nameBegin < MaxNameLength)
+                lower[nameEnd - nameBegin] = Lower(data_[nameEnd]);
+            ++nameEnd;
+        }
+        // A name that runs into CR is cut there by the tokenizer and not by the tree's naming.
+        if (nameEnd >= size_ || data_[nameEnd] == '\r')
+            return false;
+        const std::size_t length = nameEnd - nameBegin;
+        const std::uint8_t kind =
+            length <= MaxNameLength ? KindOf(std::string_view(lower, length)) : std::uint8_t(Ordinary);
+        if (kind == Unmodelled || !TagRest(nameEnd))
+            return false;
+        return end ? EndTag(nameBegin, nameEnd, kind) : StartTag(nameBegin, nameEnd, kind);
+    }
+    if (c == '!' && at + 3 < size_ && data_[at + 2] == '-' && data_[at + 3] == '-')
+        return Comment(at);
+    if (c == '!' && size_ - at >= 9 && SameLetters(std::string_view(data_ + at + 2, 7), "doctype")) {
+        if (mode_ != Mode::Initial)
+            return false;
+        const void *close = std::memchr(data_ + at, '>', size_ - at);
+        if (!close)
+            return false;
+        pos_ = std::size_t(static_cast<const char *>(close) - data_) + 1;
+        mode_ = Mode::BeforeHtml;
+        return true;
+    }
+    if (c == '!' || c == '?' || c == '/') {
+        // A bogus comment, up to the next '>'.
+        if (c == '/' && (at + 2 >= size_ || data_[at + 2] == '>'))
+            return false;
+        if (c == '!' && size_ - at >= 3 && data_[at + 2] == '[')
+            return false;
+        const void *close = std::memchr(data_ + at, '>', size_ - at);
+        if (!close)
+            return false;
+        pos_ = std::size_t(static_cast<const char *>(close) - data_) + 1;
+        Flush(at);
+        facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName});
+        return true;
+    }
+    pos_ = at + 1;
+    return Text(at, at + 1);
+}
+
+bool FastPass::Comment(std::size_t at)
+{
+    enum State { Start, StartDash, Body, EndDash, End, Bang } state = Start;
+    std::size_t i = at + 4;
+    for (; i < size_; ++i) {
+        const char c = data_[i];
+        switch (state) {
+        case Body: {
+            const void *dash = std::memchr(data_ + i, '-', size_ - i);
+            if (!dash)
+                return false;
+            i = std::size_t(static_cast<const char *>(dash) - data_);
+            state = EndDash;
+            continue;
+        }
+        case Start:
+        case StartDash:
+            if (c == '>')
+                break;
+            state = c != '-' ? Body : state == Start ? StartDash : End;
+            continue;
+        case EndDash:
+            state = c == '-' ? End : Body;
+            continue;
+        case End:
+            if (c == '>')
+                break;
+            state = c == '!' ? Bang : c == '-' ? End : Body;
+            continue;
+        case Bang:
+            if (c == '>')
+                break;
+            state = c == '-' ? EndDash : Body;
+            continue;
+        }
+        break;
+    }
+    if (i >= size_)
+        return false;
+    pos_ = i + 1;
+    Flush(at);
+    facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName});
+    return true;
+}
+
+// The attributes of the tag whose name ends at from, up to the tag's end; what the tokenizer
+// would read with a character reference unquoted, or with the page ending in the tag, is not
+// modelled.
+bool FastPass::TagRest(std::size_t from)
+{
+    attributes_.clear();
+    std::size_t i = from;
+    for (;;) {
+        while (i < size_ && IsSpace(data_[i]))
+            ++i;
+        if (i >= size_)
+            return false;
+        if (data_[i] == '>')
+            break;
+        if (data_[i] == '/') {
+            ++i;
+            continue;
+        }
+        Attribute attribute{};
+        attribute.name = i++;
+        while (i < size_ && !IsSpace(data_[i]) && data_[i] != '/' && data_[i] != '>'
+               && data_[i] != '=')
+            ++i;
+        attribute.nameEnd = i;
+        if (!Printable(attribute.name, attribute.nameEnd))
+            return false;
+        while (i < size_ && IsSpace(data_[i]))
+            ++i;
+        if (i >= size_)
+            return false;
+        if (data_[i] == '=') {
+            ++i;
+            while (i < size_ && IsSpace(data_[i]))
+                ++i;
+            if (i >= size_ || data_[i] == '>' || data_[i] == '&')
+                return false;
+            attribute.value = i;
+            if (data_[i] == '"' || data_[i] == '\'') {
+                const void *close = std::memchr(data_ + i + 1, data_[i], size_ - i - 1);
+                if (!close)
+                    return false;
+                attribute.raw = i + 1;
+                attribute.rawEnd = std::size_t(static_cast<const char *>(close) - data_);
+                i = attribute.rawEnd + 1;
+            } else {
+                while (i < size_ && !IsSpace(data_[i]) && data_[i] != '>') {
+                    if (data_[i] == '&')
+                        return false;
+                    ++i;
+                }
+                if (i >= size_)
+                    return false;
+                attribute.raw = attribute.value;
+                attribute.rawEnd = i;
+            }
+            attribute.valueEnd = i;
+        } else {
+            attribute.value = attribute.name;
+            attribute.valueEnd = attribute.nameEnd;
+            attribute.raw = attribute.rawEnd = attribute.nameEnd;
+        }
+        // The parser drops a repeated attribute, and its name can stick to the next one's.
+        if (Find(std::string_view(data_ + attribute.name, attribute.nameEnd - attribute.name)))
+            return false;
+        attributes_.push_back(attribute);
+    }
+    tagEnd_ = i + 1;
+    pos_ = tagEnd_;
+    return true;
+}
+
+bool FastPass::CloseP()
+{
+    if (stack_.back().kind == Paragraph) {
+        Pop();
+        return true;
+    }
+    return !OnStack(Paragraph);
+}
+
+// A new <li> (or <dd>, <dt>) closes the one open in the same list.
+bool FastPass::CloseItem(std::uint8_t item, std::uint8_t list)
+{
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+        const std::uint8_t kind = stack_[i].kind;
+        if (kind == item) {
+            for (std::size_t above = i + 1; above < stack_.size(); ++above)
+                if (stack_[above].kind != Paragraph)
+                    return false;
+            while (stack_.size() > i)
+                Pop();
+            return true;
+        }
+        if (kind == list || kind == Body)
+            return true;
+        if (kind != Paragraph && kind != Division)
+            return false;
+    }
+    return false;
+}
+
+// The html, head or body element opened by its own tag, which starts the next mode.
+bool FastPass::OpenSection(std::uint8_t kind, std::string_view name, Mode next)
+{
+    mode_ = next;
+    return Insert(kind, name, true);
+}
+
+bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
+{
+    const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
+    for (;;) {
+        switch (mode_) {
+        case Mode::Initial:
+            mode_ = Mode::BeforeHtml;
+            continue;
+        case Mode::BeforeHtml:
+            if (kind == Html)
+                return OpenSection(Html, name, Mode::BeforeHead);
+            InsertImplied(Html, "html");
+            mode_ = Mode::BeforeHead;
+            continue;
+        case Mode::BeforeHead:
+            if (kind == Html)
+                return false;
+            if (kind == Head)
+                return OpenSection(Head, name, Mode::InHead);
+            InsertImplied(Head, "head");
+            mode_ = Mode::InHead;
+            continue;
+        case Mode::InHead:
+            if (kind == Html || kind == Head || kind == Noscript)
+                return false;
+            if (kind == HeadVoid) {
+                if (!Insert(kind, name, true))
+                    return false;
+                Pop();
+                return true;
+            }
+            if (kind == Script || kind == Style || kind == Title) {
+                if (!Insert(kind, name, true))
+                    return false;
+                return RawText(nameBegin, nameEnd, kind == Script);
+            }
+            Pop();
+            mode_ = Mode::AfterHead;
+            continue;
+        case Mode::AfterHead:
+            if (kind == Html || kind == Head || kind == HeadVoid || kind == Script
+                || kind == Style || kind == Title || kind == Noscript)
+                return false;
+            if (kind == Body)
+                return OpenSection(Body, name, Mode::InBody);
+            InsertImplied(Body, "body");
+            mode_ = Mode::InBody;
+            continue;
+        case Mode::InBody:
+            return InBodyStart(nameBegin, nameEnd, kind);
+        }
+    }
+}
+
+bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
+{
+    const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
+    if (stack_.size() >= MaxDepth)
+        return false;
+    switch (kind) {
+    case Html:
+    case Head:
+    case Body:
+        return false;
+    case ListItem:
+        if (!CloseItem(ListItem, List))
+            return false;
+        break;
+    case DefinitionItem:
+        if (!CloseItem(DefinitionItem, DefinitionList))
+            return false;
+        break;
+    case Anchor:
+        if (OnStack(Anchor))
+            return false;
+        break;
+    case Formatting: {
+        // Three alike make the parser forget the earliest; not modelled.
+        int alike = 0;
+        for (const Open &open : stack_)
+            alike += open.kind == Formatting && SameLetters(names_[open.holder], name);
+        if (alike >= 2)
+            return false;
+        break;
+    }
+    case HeadVoid:
+        if (!Insert(kind, name, true))
+            return false;
+        Pop();
+        return true;
+    case Script:
+    case Style:
+    case Title:
+        if (!Insert(kind, name, true))
+            return false;
+        return RawText(nameBegin, nameEnd, kind == Script);
+    default:
+        break;
+    }
+    if (ClosesP(kind) && !CloseP())
+        return false;
+    if (kind == Heading && stack_.back().kind == Heading)
+        Pop();
+    if (!Insert(kind, name, true))
+        return false;
+    if (kind == Void || kind == Rule)
+        Pop();
+    return true;
+}
+
+bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
+{
+    // Before the body only the end tags of the sections are modelled; each implies the
+    // sections not yet opened.
+    if (mode_ != Mode::InBody) {
+        if ((kind != Head && kind != Body && kind != Html)
+            || (kind == Head && mode_ == Mode::AfterHead))
+            return false;
+        CloseHead();
+        if (kind == Head)
+            return true;
+        InsertImplied(Body, "body");
+        mode_ = Mode::InBody;
+    }
+    switch (kind) {
+    case Body:
+    case Html:
+        // The body stays open: what follows still goes into it.
+        return true;
+    case Paragraph:
+        if (stack_.back().kind == Paragraph) {
+            Pop();
+            return true;
+        }
+        if (OnStack(Paragraph))
+            return false;
+        // An end tag with no <p> open stands for an empty one.
+        InsertImplied(Paragraph, "p");
+        Pop();
+        return true;
+    case Block:
+    case Division:
+    case List:
+    case DefinitionList:
+    case Heading:
+    case ListItem:
+    case DefinitionItem:
+        while (ImpliedEnd(stack_.back().kind) && !SameName(stack_.back(), nameBegin, nameEnd))
+            Pop();
+        break;
+    case Ordinary:
+    case Formatting:
+    case Anchor:
+    case Noscript:
+        break;
+    default:
+        return false;
+    }
+    if (!SameName(stack_.back(), nameBegin, nameEnd))
+        return false;
+    Pop();
+    return true;
+}
+
+// The text of a script, style or title up to its end tag.
+bool FastPass::RawText(std::size_t nameBegin, std::size_t nameEnd, bool script)
+{
+    const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
+    const std::size_t content = pos_;
+    for (std::size_t at = content; at < size_;) {
+        const void *open = std::memchr(data_ + at, '<', size_ - at);
+        if (!open)
+            return false;
+        at = std::size_t(static_cast<const char *>(open) - data_);
+        // In a script, "<!--" starts the escaped states, where another <script> changes where
+        // the script ends.
+        if (script && size_ - at >= 4 && std::memcmp(data_ + at, "<!--", 4) == 0)
+            return false;
+        const std::size_t after = at + 2 + name.size();
+        if (after < size_ && data_[at + 1] == '/'
+            && SameLetters(std::string_view(data_ + at + 2, name.size()), name)
+            && (IsSpace(data_[after]) || data_[after] == '/' || data_[after] == '>')) {
+            if (data_[after] == '\r')
+                return false;
+            if (at > content)
+                Begin(content);
+            token_ = at;
+            if (!TagRest(after))
+                return false;
+            Pop();
+            return true;
+        }
+        ++at;
+    }
+    return false;
+}
+
+} // namespace PageAnalysis

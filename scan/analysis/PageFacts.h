@@ -1,0 +1,64 @@
+#pragma once
+
+#include "PageAnalysis.h"
+#include "Robots.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace PageAnalysis {
+
+// A stretch of the source (in UTF-8 bytes) with one meaning: a text node, a comment, or an
+// attribute value (its quotes included). Tags outside attribute values are not pieces: a
+// match there is in no particular place.
+struct Piece {
+    static constexpr std::uint32_t NoName = UINT32_MAX;
+
+    std::size_t begin;
+    std::size_t end;
+    Context context;
+    int link;              // the <a href> it belongs to, for links' hrefs and texts
+    std::uint32_t holder;  // element that holds the text or attribute, or the script, style or
+                           // noscript around it; NoName for comments
+    std::uint32_t attribute; // NoName outside attribute values
+};
+
+// What a reading of the page tells, whichever reader made it: the pieces, the links' rel
+// tokens, the robots meta tags and the <noscript> elements. Elements and attributes are
+// numbers that the reader names on demand, as only the strongest place's names are shown.
+class PageFacts
+{
+public:
+    // rel: the value of the link's rel attribute, when it has one.
+    int AddLink(const QString *rel);
+    // Whether a link's rel has one of nofollow, sponsored, ugc.
+    bool Flagged(int link) const;
+    void AddMeta(const QString &name, const QString &content);
+    // content: where the element's content starts, right after its start tag.
+    void AddNoscript(std::size_t content, std::uint32_t holder);
+
+    // Sorted by position, without overlaps, <noscript> content hidden; base and size are the
+    // page's bytes.
+    std::vector<Piece> TakePieces(const char *base, std::size_t size);
+
+    std::vector<Piece> pieces;
+    bool ordered = false; // pieces are in page order already, none sharing a start
+    std::vector<QStringList> links; // rel tokens, lower case
+    Robots::Directives meta;
+    QStringList robots;
+    std::function<QString(std::uint32_t)> holderName;
+    std::function<QString(std::uint32_t)> attributeName;
+
+private:
+    void HideNoscriptContent(const char *base, std::size_t size);
+
+    std::vector<std::pair<std::size_t, std::uint32_t>> noscripts_;
+};
+
+} // namespace PageAnalysis

@@ -1,0 +1,225 @@
+#include "AnalysisPass.h"
+#include "ReadersAgree.h"
+#include "SourceBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <ostream>
+
+namespace {
+
+using PageAnalysis::Pass;
+using PageAnalysis::ReadBy;
+
+const QString Site = QStringLiteral("mysite.example");
+
+struct PageCase {
+    const char *name;
+    QString page;
+};
+
+void PrintTo(const PageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+std::string CaseName(const testing::TestParamInfo<PageCase> &info)
+{
+    return info.param.name;
+}
+
+// A partner page as link checkers meet them: a head with meta tags, title, style and script, a
+// navigation list, paragraphs with inline markup and entities, comments, a partner block and
+// a footer.
+QString PlainPage(const QString &partnerBlock)
+{
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+               "<title>Partner page 7 &amp; more</title>\n"
+               "<link rel=\"stylesheet\" href=\"/style.css\">\n"
+               "<meta name=\"robots\" content=\"index, follow\">\n"
+               "<style>\n.card{margin:0 auto}\n</style>\n"
+               "<script>var a = 1 < 2 && 3 > 2;</script>\n</head>\n<body class=\"home\">\n"
+               "<nav><ul>\n<li><a href=\"/p/1.html\">garden guide</a></li>\n"
+               "<li><a href=\"/p/2.html\" class=nav-link>travel</a></li>\n</ul></nav>\n"
+               "<!-- navigation ends -->\n<main>\n<h1>Café garden and travel</h1>\n"
+               "<p>The soil was cold &mdash; <em>that</em> is how<br>it went. "
+               "<img src=\"/i.jpg\" alt=\"Tulips\" width=640></p>\n"
+               "<p>Weeds, slugs &amp; snails <strong>and</strong> <span>more</span>.</p>\n"
+               "</main>\n<aside class=\"partners\"><h2>Our partners</h2>\n")
+        + partnerBlock
+        + QStringLiteral("</aside>\n<footer>&copy; 2024 partner 7</footer>\n"
+                         "<script src=\"/js/site.js\" async></script>\n</body>\n</html>\n");
+}
+
+class AnswersTest : public testing::TestWithParam<PageCase>
+{
+};
+
+// The pages the fast reader is for: it must answer them, or it brings nothing.
+TEST_P(AnswersTest, ReadsThePageAsTheParserDoes)
+{
+    const PageCase &c = GetParam();
+    EXPECT_TRUE(ReadBy(Pass::Fast, PageAnalysis::ToUtf8(c.page)));
+    ExpectReadersAgree(c.page, Site);
+    ExpectReadersAgree(c.page, QStringLiteral("a"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plain, AnswersTest,
+    testing::Values(
+        PageCase{"CleanLink", PlainPage("<p><a href=\"https://mysite.example/\">A good guide</a></p>\n")},
+        PageCase{"NofollowLink",
+                 PlainPage("<p><a href=\"https://mysite.example/\" rel=\"nofollow noopener\">A good guide</a></p>\n")},
+        PageCase{"LinkInAComment",
+                 PlainPage("<!-- <p><a href=\"https://mysite.example/\">A good guide</a></p> -->\n")},
+        PageCase{"LinkTextNested", PlainPage("<p><a href=/x><b>mysite.example</b></a></p>")},
+        PageCase{"CarriageReturns",
+                 PlainPage("<p><a href=\"https://mysite.example/\">A good guide</a></p>\n")
+                     .replace(QStringLiteral("\n"), QStringLiteral("\r\n"))},
+        PageCase{"UpperCaseTags", QStringLiteral("<HTML><HEAD><TITLE>x</TITLE></HEAD><BODY><P><A HREF=\"//mysite.example\" REL=UGC>x</A></P></BODY></HTML>")},
+        PageCase{"AttributesWithoutValues", QStringLiteral("<p hidden><a href=//mysite.example download>x</a><input disabled>")},
+        PageCase{"ImpliedEnds", QStringLiteral("<ul><li>a<li><p>b<li>mysite.example</ul><dl><dt>x<dd>y<dt>z</dl><p>one<div>two</div><h2>t<h3>u</h3><p>end</p></p>")},
+        PageCase{"ParagraphClosedByItsBlock", QStringLiteral("<div><p>mysite.example</div><ul><li>a</ul>")},
+        PageCase{"NoHtmlNoHead", QStringLiteral("mysite.example <b>bold</b>")},
+        PageCase{"BlanksAroundTheHead", QStringLiteral("<html> <head> <title>x</title> </head> <body> mysite.example </body> </html> ")},
+        PageCase{"TextAfterTheBody", QStringLiteral("<body><p>x</p></body>mysite.example</html>after<!--c--> ")},
+        PageCase{"CommentForms", QStringLiteral("<p><!--><!---><!-- a --!><!----->x<?php mysite.example ?></ mysite.example><!mysite.example></p>")},
+        PageCase{"DescriptionNotAscii", QStringLiteral("<meta name=description content=\"Café, crème\"><p>mysite.example")},
+        PageCase{"RobotsMeta", QStringLiteral("<head><meta name=\"ROBOTS\" content=\"noindex, nofollow\"><meta name=googlebot content=none></head><a href=//mysite.example>x</a>")},
+        PageCase{"NoscriptInTheBody", QStringLiteral("<p>x</p><noscript><a href=//mysite.example>x</a></noscript><p>mysite.example")},
+        PageCase{"CustomElements", QStringLiteral("<x-card data-url=\"//mysite.example\"><my-el>mysite.example</my-el></x-card>")},
+        PageCase{"EndTagWithoutParagraph", QStringLiteral("<div>a</p>mysite.example</div>")},
+        PageCase{"RawTextLookalikes", QStringLiteral("<title>a</titlex>mysite.example</title><script>if (a</scripts) x = '</SCRIPT'</script ><style>a</style/>")}),
+    CaseName);
+
+class DeclinesTest : public testing::TestWithParam<PageCase>
+{
+};
+
+// Markup whose tree the fast reader does not model goes to the parser, and the analysis is
+// still the parser's.
+TEST_P(DeclinesTest, LeavesThePageToTheParser)
+{
+    const PageCase &c = GetParam();
+    EXPECT_FALSE(ReadBy(Pass::Fast, PageAnalysis::ToUtf8(c.page)));
+    ExpectReadersAgree(c.page, Site);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tricky, DeclinesTest,
+    testing::Values(
+        PageCase{"NulCharacter", QStringLiteral("<p>a\0b mysite.example</p>")},
+        PageCase{"CommentInScript", QStringLiteral("<script><!-- <script>mysite.example</script> --></script>")},
+        PageCase{"Plaintext", QStringLiteral("<plaintext>mysite.example")},
+        PageCase{"Cdata", QStringLiteral("<p><![CDATA[mysite.example]]></p>")},
+        PageCase{"Svg", QStringLiteral("<svg><a xlink:href=//mysite.example>x</a></svg>")},
+        PageCase{"Math", QStringLiteral("<math><mi>mysite.example</mi></math>")},
+        PageCase{"Template", QStringLiteral("<template><a href=//mysite.example>x</a></template>")},
+        PageCase{"Frameset", QStringLiteral("<frameset><frame src=//mysite.example></frameset>")},
+        PageCase{"Table", QStringLiteral("<table><tr>mysite.example<td>x</table>")},
+        PageCase{"TableCell", QStringLiteral("<td>mysite.example</td>")},
+        PageCase{"Select", QStringLiteral("<select><option>mysite.example</select>")},
+        PageCase{"Form", QStringLiteral("<form><p>mysite.example</form>")},
+        PageCase{"Image", QStringLiteral("<image src=//mysite.example>")},
+        PageCase{"SecondHtmlTag", QStringLiteral("<p>x</p><html data-x=mysite.example>")},
+        PageCase{"SecondBodyTag", QStringLiteral("<body><p>x</p><body class=mysite.example>")},
+        PageCase{"NoscriptInTheHead", QStringLiteral("<head><noscript><link href=//mysite.example></noscript></head>")},
+        PageCase{"DuplicateAttribute", QStringLiteral("<a href=/x href=//mysite.example>x</a>")},
+        PageCase{"ReferenceInRel", QStringLiteral("<a rel=\"no&#102;ollow\" href=//mysite.example>x</a>")},
+        PageCase{"ReferenceInMetaContent", QStringLiteral("<meta name=robots content=\"no&#105;ndex\"><p>mysite.example")},
+        PageCase{"UnquotedReference", QStringLiteral("<a href=&amp;mysite.example>x</a>")},
+        PageCase{"MisnestedFormatting", QStringLiteral("<b><i>x</b>mysite.example</i>")},
+        PageCase{"FormattingClosedByABlock", QStringLiteral("<div><b>x</div>mysite.example")},
+        PageCase{"LinkInALink", QStringLiteral("<a href=/a>x<a href=//mysite.example>y</a></a>")},
+        PageCase{"ThreeAlikeFormatting", QStringLiteral("<b><b><b>mysite.example</b></b></b>")},
+        PageCase{"UnmatchedEndTag", QStringLiteral("<p>x</span>mysite.example</p>")},
+        PageCase{"TagCutOff", QStringLiteral("<p>x</p><a href=\"//mysite.example\"")},
+        PageCase{"CommentCutOff", QStringLiteral("<p>x</p><!-- mysite.example")},
+        PageCase{"ScriptCutOff", QStringLiteral("<script>mysite.example")},
+        PageCase{"Pre", QStringLiteral("<pre>\nmysite.example</pre>")},
+        PageCase{"Textarea", QStringLiteral("<textarea>\nmysite.example</textarea>")},
+        PageCase{"Iframe", QStringLiteral("<iframe>mysite.example</iframe>")},
+        PageCase{"Button", QStringLiteral("<button>mysite.example</button>")},
+        PageCase{"ControlCharacterInName", QStringLiteral("<x-a\x0b data=mysite.example>")},
+        PageCase{"ControlCharacterInAttributeName", QStringLiteral("<p>a<img s\x10rc=mysite.example alt=b>c</p>")},
+        PageCase{"RepeatedAttributeWithoutValue", QStringLiteral("<a href=\"q\" href content=mysite.example>x</a>")},
+        PageCase{"RobotsContentNotAscii", QStringLiteral("<meta name=robots content=\"noindex\u0085\"><p>mysite.example")},
+        PageCase{"NotAsciiAttributeName", QStringLiteral("<p dätä=mysite.example>")},
+        PageCase{"EmptyEndTag", QStringLiteral("<p>a</>mysite.example")},
+        PageCase{"HeadElementAfterTheHead", QStringLiteral("<head></head><meta name=robots content=noindex><p>mysite.example")},
+        PageCase{"DeepNesting", QStringLiteral("<div>").repeated(300) + QStringLiteral("mysite.example")}),
+    CaseName);
+
+// The parser's ways with the extent of a place, which the fast reader follows.
+struct ExtentCase {
+    const char *name;
+    QString page;
+    qsizetype index; // of the place looked at, in page order
+    std::size_t begin;
+    std::size_t end;
+    PageAnalysis::Context context;
+    QString element;
+};
+
+void PrintTo(const ExtentCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class ExtentTest : public testing::TestWithParam<ExtentCase>
+{
+};
+
+TEST_P(ExtentTest, PlacesAsTheParserDoes)
+{
+    const ExtentCase &c = GetParam();
+    const QByteArray bytes = PageAnalysis::ToUtf8(c.page);
+    for (const Pass pass : {Pass::Fast, Pass::Tree}) {
+        const auto reading = ReadBy(pass, bytes);
+        ASSERT_TRUE(reading);
+        ASSERT_LT(c.index, qsizetype(reading->places.size()));
+        const PageAnalysis::Place &place = reading->places[std::size_t(c.index)];
+        EXPECT_EQ(place.begin, c.begin);
+        EXPECT_EQ(place.end, c.end);
+        EXPECT_EQ(place.context, c.context);
+        EXPECT_EQ(place.element, c.element);
+    }
+}
+
+using PageAnalysis::Context;
+
+INSTANTIATE_TEST_SUITE_P(
+    Quirks, ExtentTest,
+    testing::Values(
+        // Tags the tree builder ignores do not end a text node.
+        ExtentCase{"TextRunsOverTheBodyEndTag", QStringLiteral("<p>a</p>x</body>y"), 1, 8, 17,
+                   Context::VisibleText, "body"},
+        // CR LF is one character, which starts at the LF.
+        ExtentCase{"TextStartsAtTheLineFeed", QStringLiteral("<p>\r\nx</p>"), 0, 4, 6,
+                   Context::VisibleText, "p"},
+        // An attribute without a value is placed on its name.
+        ExtentCase{"AttributeWithoutValue", QStringLiteral("<a href=/x download>y</a>"), 1, 11, 19,
+                   Context::Attribute, "a"},
+        ExtentCase{"QuotesBelongToTheValue", QStringLiteral("<img alt='x y'>"), 0, 9, 14,
+                   Context::Attribute, "img"},
+        // Blanks between the head and the body belong to the html element.
+        ExtentCase{"BlanksAfterTheHead", QStringLiteral("<head></head> \n<body>"), 0, 13, 15,
+                   Context::VisibleText, "html"},
+        ExtentCase{"EmptyComment", QStringLiteral("<p>a<!-->b"), 1, 4, 9, Context::Comment, ""},
+        ExtentCase{"BogusComment", QStringLiteral("<p>a</ b>c"), 1, 4, 9, Context::Comment, ""}),
+    [](const testing::TestParamInfo<ExtentCase> &info) { return std::string(info.param.name); });
+
+// The guarded parse is what explicit limits are for.
+TEST(FastPass, ExplicitLimitsGoToTheParser)
+{
+    PageAnalysis::Limits limits;
+    limits.parseMemory = 4096;
+    const QString page = QStringLiteral("<p>filler</p>").repeated(1000) + QStringLiteral("<a href=//mysite.example>x</a>");
+    EXPECT_FALSE(PageAnalysis::AnalyseBy(Pass::Fast, page, Site, {}, limits));
+    EXPECT_TRUE(PageAnalysis::Analyse(page, Site, {}, limits).gaveUp);
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "AnalysisPass.h"
+#include "SourceBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+// Where the fast reader answers, it answers as the parser's tree does: the same places and
+// directives, and the same analysis of the term, field by field.
+inline void ExpectReadersAgree(const QString &page, const QString &term,
+                               const PageAnalysis::Headers &headers = {})
+{
+    using namespace PageAnalysis;
+    const std::optional<Reading> fastReading = ReadBy(Pass::Fast, ToUtf8(page));
+    const std::optional<Analysis> fast = AnalyseBy(Pass::Fast, page, term, headers);
+    const Analysis tree = *AnalyseBy(Pass::Tree, page, term, headers);
+    const Analysis either = Analyse(page, term, headers);
+    for (const Analysis *other : {fast ? &*fast : nullptr, &either}) {
+        if (!other)
+            continue;
+        EXPECT_EQ(other->found, tree.found);
+        EXPECT_EQ(other->context, tree.context);
+        EXPECT_EQ(other->contextName, tree.contextName);
+        EXPECT_EQ(other->matchOffset, tree.matchOffset);
+        EXPECT_EQ(other->occurrences, tree.occurrences);
+        EXPECT_EQ(other->element, tree.element);
+        EXPECT_EQ(other->attribute, tree.attribute);
+        EXPECT_EQ(other->rel, tree.rel);
+        EXPECT_EQ(other->robots, tree.robots);
+        EXPECT_EQ(other->noindex, tree.noindex);
+        EXPECT_EQ(other->nofollow, tree.nofollow);
+        EXPECT_EQ(other->hollow, tree.hollow);
+        EXPECT_EQ(other->gaveUp, tree.gaveUp);
+    }
+    if (fastReading) {
+        const std::optional<Reading> treeReading = ReadBy(Pass::Tree, ToUtf8(page));
+        ASSERT_TRUE(treeReading);
+        EXPECT_TRUE(*fastReading == *treeReading);
+    }
+}
