@@ -143,12 +143,7 @@ protected:
     {
         chosen = path(QStringLiteral("history.csv"));
         QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
-        QFile written(chosen);
-        EXPECT_TRUE(written.open(QIODevice::ReadOnly));
-        CsvRows rows;
-        std::string error;
-        EXPECT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
-        return rows;
+        return readCsv(chosen);
     }
 
     static QString date(int n) { return QStringLiteral("%1 Jan 2026").arg(n); }

@@ -46,12 +46,7 @@ protected:
     {
         chosen = path(QString::fromLatin1(file));
         find<QAction>(action)->trigger();
-        QFile written(chosen);
-        EXPECT_TRUE(written.open(QIODevice::ReadOnly));
-        CsvRows rows;
-        std::string error;
-        EXPECT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
-        return rows;
+        return readCsv(chosen);
     }
 
     const QByteArray listed = sites({{"Old", "http://old.example/", "me"}});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppInfo.h"
+#include "CsvRead.h"
 #include "Feedback.h"
 #include "Module1.h"
 #include "ShexIt.h"
@@ -48,6 +49,17 @@ protected:
     }
 
     QString path(const QString &name) const { return QDir(folder.path()).filePath(name); }
+
+    // A CSV file the window wrote, read back by a reader of its own.
+    static CsvRows readCsv(const QString &file)
+    {
+        QFile written(file);
+        EXPECT_TRUE(written.open(QIODevice::ReadOnly)) << file.toStdString();
+        CsvRows rows;
+        std::string error;
+        EXPECT_TRUE(ReadCsv(written.readAll().toStdString(), rows, &error)) << error;
+        return rows;
+    }
 
     void writeSites(const QByteArray &bytes) const
     {
