@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -130,7 +131,8 @@ void HistoryWindow::layOut()
     setTabOrder(txtFilter, chkLostOnly);
     setTabOrder(chkLostOnly, cmdExport);
     setTabOrder(cmdExport, tblSites);
-    resize(1000, 700);
+    // Room for every column where the screen allows it, never more than the screen.
+    resize(QSize(1000, 700).boundedTo(screen()->availableGeometry().size()));
 }
 
 void HistoryWindow::connectHandlers()

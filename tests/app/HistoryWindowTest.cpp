@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -156,6 +157,10 @@ TEST_F(HistoryWindowTest, FileMenuOpensOneModelessWindow)
     openHistory();
     auto *history = find<QWidget>("frmHistory");
     EXPECT_FALSE(history->isModal());
+    // A small screen gets a window it can show whole.
+    const QSize screen = history->screen()->availableGeometry().size();
+    EXPECT_LE(history->width(), screen.width());
+    EXPECT_LE(history->height(), screen.height());
     find<QAction>("mnuHistory")->trigger();
     EXPECT_EQ(window->findChildren<QWidget *>(QStringLiteral("frmHistory")).size(), 1);
     EXPECT_EQ(names().size(), 4);
