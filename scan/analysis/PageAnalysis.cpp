@@ -331,13 +331,12 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
     if (!term.isEmpty()) {
         result.occurrences = 0;
         const bool ascii = bytes.size() == source.size();
-        ByteOffsets starts(source, ascii);
-        ByteOffsets ends(source, ascii);
+        ByteOffsets offsets(source, ascii);
         Window window(pieces);
         for (qsizetype at = result.matchOffset; at >= 0; at = FindFrom(source, term, at + 1)) {
             ++result.occurrences;
             const auto [context, piece] = window.Classify(
-                std::size_t(starts.Start(at)), std::size_t(ends.End(at + term.size())));
+                std::size_t(offsets.Start(at)), std::size_t(offsets.End(at, at + term.size())));
             if (Stronger(context, result.context)) {
                 result.context = context;
                 result.matchOffset = at;

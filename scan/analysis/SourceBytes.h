@@ -21,9 +21,10 @@ public:
     // Where the character at unit offset i starts. The low half of a surrogate pair belongs to
     // the character that starts at its high half.
     qsizetype Start(qsizetype i);
-    // Where a range of units that ends before unit j ends, exclusive: a range that ends inside a
-    // surrogate pair takes the whole pair.
-    qsizetype End(qsizetype j);
+    // Where the range of units [i, j) ends, exclusive: a range that ends inside a surrogate pair
+    // takes the whole pair. i is asked for as by Start; only the range itself is walked beyond
+    // it, so one walker serves both ends of the occurrences of a term.
+    qsizetype End(qsizetype i, qsizetype j);
 
 private:
     QStringView text_;
