@@ -9,12 +9,15 @@
 #include <QTemporaryDir>
 
 #include "QtPrinting.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
 namespace {
+
+using TestSupport::ReadFile;
 
 struct Installed {
     bool ok = false;
@@ -60,25 +63,19 @@ std::map<QString, QString> readEntry(const QString &path)
     return entry;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void expectTree(const QString &prefix)
 {
     for (const char *program : {"bin/tallyweave", "bin/tallyweave-check"})
         EXPECT_TRUE(QFileInfo(prefix + QLatin1Char('/') + QLatin1StringView(program)).isExecutable()) << program;
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/doc/tallyweave/tallyweave.htm")).contains("<title>Tallyweave Help</title>"));
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/doc/tallyweave/README.md")).startsWith("# Tallyweave"));
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/man/man1/tallyweave-check.1")).startsWith(".TH TALLYWEAVE-CHECK 1"));
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/man/man1/tallyweave.1")).startsWith(".TH TALLYWEAVE 1"));
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/doc/tallyweave/tallyweave.htm")).contains("<title>Tallyweave Help</title>"));
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/doc/tallyweave/README.md")).startsWith("# Tallyweave"));
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/man/man1/tallyweave-check.1")).startsWith(".TH TALLYWEAVE-CHECK 1"));
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/man/man1/tallyweave.1")).startsWith(".TH TALLYWEAVE 1"));
     for (const char *size : {"16x16", "32x32", "48x48", "64x64", "128x128", "256x256"})
-        EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/icons/hicolor/%1/apps/tallyweave.png").arg(QLatin1StringView(size)))
+        EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/icons/hicolor/%1/apps/tallyweave.png").arg(QLatin1StringView(size)))
                             .startsWith("\x89PNG"))
                 << size;
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/tallyweave.svg")).contains("<svg"));
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/tallyweave.svg")).contains("<svg"));
     // Nothing left in the prefix itself, as the old flat folder had it; lib holds only the
     // daily check's systemd user units.
     EXPECT_EQ(QDir(prefix).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -105,7 +102,7 @@ TEST(InstallTest, PrefixHoldsTheStandardTree)
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
     expectTree(prefix);
     // The daily check names the program where it was installed, blanks and all.
-    EXPECT_TRUE(readFile(prefix + QStringLiteral("/lib/systemd/user/tallyweave-check.service"))
+    EXPECT_TRUE(ReadFile(prefix + QStringLiteral("/lib/systemd/user/tallyweave-check.service"))
                         .contains("ExecStart=\"" + QFile::encodeName(prefix) + "/bin/tallyweave-check\" "));
 }
 
@@ -117,7 +114,7 @@ TEST(InstallTest, StagedInstallPutsTheTreeUnderTheStage)
     const Installed result = install(QStringLiteral("/usr"), scratch.path(), stage);
     ASSERT_TRUE(result.ok) << qPrintable(result.output);
     expectTree(stage + QStringLiteral("/usr"));
-    EXPECT_TRUE(readFile(stage + QStringLiteral("/usr/lib/systemd/user/tallyweave-check.service"))
+    EXPECT_TRUE(ReadFile(stage + QStringLiteral("/usr/lib/systemd/user/tallyweave-check.service"))
                         .contains("ExecStart=\"/usr/bin/tallyweave-check\" "));
 }
 

@@ -9,6 +9,7 @@
 #include "RunProgram.h"
 #include "SitesFile.h"
 #include "VisibleText.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,24 +25,15 @@
 
 namespace {
 
+using TestSupport::ReadFile;
+using TestSupport::WriteFile;
+
 const std::string Program = TALLYWEAVE_CHECK;
 const char Term[] = "my-site.example";
 
 std::string utf8(const QString &text)
 {
     return text.toStdString();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 timespec modified(const QString &path)
@@ -138,7 +130,7 @@ protected:
     QString writeSites(const QList<SiteRecord> &sites, const QString &name = QStringLiteral("Sites.dqx"))
     {
         const QString path = dir_.filePath(name);
-        EXPECT_TRUE(writeFile(path, SitesFile::Encode(sites)));
+        EXPECT_TRUE(WriteFile(path, SitesFile::Encode(sites)));
         return path;
     }
 
@@ -464,14 +456,14 @@ protected:
                 site("Latin-1", "/latin1", QString::fromUtf8("CAF\u00c9")),
         };
         path_ = writeSites(sites_);
-        before_ = readFile(path_);
+        before_ = ReadFile(path_);
         mtime_ = modified(path_);
     }
 
     void TearDown() override
     {
         // Never written.
-        EXPECT_EQ(readFile(path_), before_);
+        EXPECT_EQ(ReadFile(path_), before_);
         EXPECT_EQ(modified(path_).tv_sec, mtime_.tv_sec);
         EXPECT_EQ(modified(path_).tv_nsec, mtime_.tv_nsec);
         EXPECT_FALSE(QFile::exists(dir_.filePath(QLatin1StringView(SitesFile::BackupName))));
@@ -752,7 +744,7 @@ TEST_P(DamagedFile, IsReportedAndLeftByteForByte)
 {
     const QByteArray bytes(GetParam().bytes);
     const QString path = dir_.filePath(QStringLiteral("Damaged.dqx"));
-    ASSERT_TRUE(writeFile(path, bytes));
+    ASSERT_TRUE(WriteFile(path, bytes));
     const timespec before = modified(path);
     const QStringList listing = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     const QString reason = SitesFile::Decode(bytes).error;
@@ -762,7 +754,7 @@ TEST_P(DamagedFile, IsReportedAndLeftByteForByte)
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "tallyweave-check: cannot read " + utf8(path) + ": " + utf8(reason) + "\n");
-    EXPECT_EQ(readFile(path), bytes);
+    EXPECT_EQ(ReadFile(path), bytes);
     EXPECT_EQ(modified(path).tv_sec, before.tv_sec);
     EXPECT_EQ(modified(path).tv_nsec, before.tv_nsec);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), listing);
@@ -783,7 +775,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, DamagedFile,
 TEST_F(CheckCli, DamagedFileIsQuotedWithItsControlCharactersShown)
 {
     const QString path = dir_.filePath(QStringLiteral("Damaged.dqx"));
-    ASSERT_TRUE(writeFile(path, QByteArray("\x1b]0;owned\x07,1\r\n")));
+    ASSERT_TRUE(WriteFile(path, QByteArray("\x1b]0;owned\x07,1\r\n")));
     const RunResult r = run({"--sites", utf8(path)});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
@@ -797,13 +789,13 @@ TEST_F(CheckCli, RecordsAfterTheCountAreNamedNotChecked)
     const QByteArray bytes = SitesFile::Encode({site("Alpha", "/ok"), site("Beta", "/missing"), site("Gamma", "/ok2")})
                                      .replace("3,1\r\n", "1,1\r\n");
     const QString path = dir_.filePath(QStringLiteral("Sites.dqx"));
-    ASSERT_TRUE(writeFile(path, bytes));
+    ASSERT_TRUE(WriteFile(path, bytes));
     const RunResult r = run({"--sites", utf8(path)});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "tallyweave-check: warning: " + utf8(path) + ": " + utf8(SitesFile::Decode(bytes).error) + "\n");
     EXPECT_NE(r.err.find("2 more sites after the 1 site"), std::string::npos) << r.err;
     EXPECT_EQ(namesInReport(CheckOptions::Format::Text, r.out), std::vector<std::string>{"Alpha"});
-    EXPECT_EQ(readFile(path), bytes);
+    EXPECT_EQ(ReadFile(path), bytes);
     EXPECT_FALSE(QFile::exists(dir_.filePath(QLatin1StringView(SitesFile::BackupName))));
 }
 
@@ -894,8 +886,8 @@ TEST_F(CheckCli, ReadsTheSitesFileBesideTheProgram)
     const QString copy = programFolder + QStringLiteral("/tallyweave-check");
     ASSERT_TRUE(QFile::copy(QString::fromStdString(Program), copy));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ASSERT_TRUE(writeFile(programFolder + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Beside", "/ok")})));
-    ASSERT_TRUE(writeFile(elsewhere + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Wrong", "/missing")})));
+    ASSERT_TRUE(WriteFile(programFolder + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Beside", "/ok")})));
+    ASSERT_TRUE(WriteFile(elsewhere + QStringLiteral("/Sites.dqx"), SitesFile::Encode({site("Wrong", "/missing")})));
 
     RunSettings settings;
     settings.workingDirectory = utf8(elsewhere);
@@ -969,7 +961,7 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
 TEST_F(CheckCli, HelpAndManualDescribeEveryOptionAndField)
 {
     const std::string help = utf8(CheckOptions::HelpText());
-    const QByteArray manual = readFile(QStringLiteral(CHECK_MANUAL));
+    const QByteArray manual = ReadFile(QStringLiteral(CHECK_MANUAL));
     ASSERT_FALSE(manual.isEmpty());
     for (const QString &option : CheckOptions::OptionNames()) {
         EXPECT_NE(help.find(utf8(option)), std::string::npos) << utf8(option);

@@ -4,6 +4,7 @@
 #include "LocalServer.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,21 +23,12 @@
 
 namespace {
 
+using TestSupport::ReadFile;
+using TestSupport::WriteFile;
+
 const std::string Program = TALLYWEAVE_CHECK;
 const char Term[] = "my-site.example";
 const std::string Page = std::string("<html><a href=\"http://www.") + Term + "/\">My Site</a></html>";
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 class FetchCli : public testing::Test
 {
@@ -81,7 +73,7 @@ protected:
     QString writeSites(const QList<SiteRecord> &sites, const QString &name = QStringLiteral("Sites.dqx"))
     {
         const QString path = dir_.filePath(name);
-        EXPECT_TRUE(writeFile(path, SitesFile::Encode(sites)));
+        EXPECT_TRUE(WriteFile(path, SitesFile::Encode(sites)));
         return path;
     }
 
@@ -210,22 +202,22 @@ TEST_F(FetchCli, TheServerSeesTheAgent)
 TEST_F(FetchCli, OutputFileHoldsTheWholeReport)
 {
     const QString report = dir_.filePath(QStringLiteral("report.txt"));
-    ASSERT_TRUE(writeFile(report, "an older report\n"));
+    ASSERT_TRUE(WriteFile(report, "an older report\n"));
     const RunResult r = run({site("A", "/ok"), site("B", "/missing")}, {"-o", report.toStdString()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(readFile(report), "A\t  --> OK\nB\t  --> Search Term Not Found\nFinished . . .1 out of 2 verified\n");
+    EXPECT_EQ(ReadFile(report), "A\t  --> OK\nB\t  --> Search Term Not Found\nFinished . . .1 out of 2 verified\n");
 }
 
 TEST_F(FetchCli, OutputFileIsNotTouchedWhenTheRunFails)
 {
     const QString report = dir_.filePath(QStringLiteral("report.csv"));
-    ASSERT_TRUE(writeFile(report, "an older report\n"));
+    ASSERT_TRUE(WriteFile(report, "an older report\n"));
     const QString damaged = dir_.filePath(QStringLiteral("Damaged.dqx"));
-    ASSERT_TRUE(writeFile(damaged, "3,1\r\n\"A\",\"http://a/\""));
+    ASSERT_TRUE(WriteFile(damaged, "3,1\r\n\"A\",\"http://a/\""));
     const RunResult r = RunProgram(Program, {"--sites", damaged.toStdString(), "--output", report.toStdString()});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(readFile(report), "an older report\n");
+    EXPECT_EQ(ReadFile(report), "an older report\n");
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("Damaged.dqx"), QStringLiteral("report.csv")}))
             << "no half-written file left";
@@ -357,10 +349,10 @@ TEST_F(DefaultList, InstalledCheckerReadsTheListInTheDataFolder)
 TEST_F(DefaultList, UntilThenTheListBesideTheProgramIsReadAndLeft)
 {
     const QString beside = writeSites({site(QStringLiteral("Old"), "/ok")}, QStringLiteral("prefix/bin/Sites.dqx"));
-    const QByteArray before = readFile(beside);
+    const QByteArray before = ReadFile(beside);
     const RunResult r = runInstalled();
     EXPECT_EQ(r.out, "Old\t  --> OK\nFinished . . .1 out of 1 verified\n") << r.err;
-    EXPECT_EQ(readFile(beside), before);
+    EXPECT_EQ(ReadFile(beside), before);
     EXPECT_FALSE(QFileInfo::exists(data_)) << "the checker only reads";
 }
 

@@ -5,6 +5,7 @@
 #include "LocalServer.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -21,6 +22,9 @@
 
 namespace {
 
+using TestSupport::ReadFile;
+using TestSupport::WriteFile;
+
 const std::string Program = TALLYWEAVE_CHECK;
 const char Term[] = "my-site.example";
 const std::string Linked = std::string("<html><body><a href=\"https://www.") + Term + "/\">Me</a></body></html>";
@@ -30,18 +34,6 @@ const std::string Unlinked = "<html><body>No partners</body></html>";
 std::string utf8(const QString &text)
 {
     return text.toStdString();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int count(const std::string &text, const std::string &part)
@@ -110,7 +102,7 @@ protected:
         QList<SiteRecord> records;
         for (const auto &[name, path] : sites)
             records.append({QString::fromStdString(name), server_.url(path), QString::fromLatin1(term)});
-        ASSERT_TRUE(writeFile(sitesFile_, SitesFile::Encode(records)));
+        ASSERT_TRUE(WriteFile(sitesFile_, SitesFile::Encode(records)));
     }
 
     RunResult run(std::vector<std::string> arguments)
@@ -396,14 +388,14 @@ TEST_F(HistoryCli, ControlCharactersInNamesReachNoTerminal)
 
 TEST_F(HistoryCli, ADamagedHistoryIsSetAsideAndTheChecksRun)
 {
-    ASSERT_TRUE(writeFile(historyFile_, QByteArray("this is no database, only text\n").repeated(200)));
-    const QByteArray damaged = readFile(historyFile_);
+    ASSERT_TRUE(WriteFile(historyFile_, QByteArray("this is no database, only text\n").repeated(200)));
+    const QByteArray damaged = ReadFile(historyFile_);
     const RunResult r = run({});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "A\t  --> OK\nB\t  --> OK\nC\t  --> OK\nFinished . . .3 out of 3 verified\n");
     EXPECT_EQ(count(r.err, "\n"), 1) << r.err;
     EXPECT_NE(r.err.find("was damaged; it was kept as " + utf8(historyFile_) + ".bak"), std::string::npos) << r.err;
-    EXPECT_EQ(readFile(historyFile_ + QStringLiteral(".bak")), damaged);
+    EXPECT_EQ(ReadFile(historyFile_ + QStringLiteral(".bak")), damaged);
     HistoryStore store;
     ASSERT_TRUE(store.open(historyFile_).usable);
     EXPECT_EQ(store.sites().size(), 3u);

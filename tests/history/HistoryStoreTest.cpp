@@ -1,5 +1,6 @@
 // The history file: what it records, how it grows, and how it meets damage and trouble.
 #include "HistoryStore.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +20,11 @@ using namespace History;
 
 namespace {
 
+using TestSupport::ReadFile;
+using TestSupport::WriteFile;
+
 const SiteKey Shop{QStringLiteral("https://shop.example/links"), QStringLiteral("my-site.example"),
                    QStringLiteral("Shop")};
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // Parameter tables print as their case names.
 template <typename Case>
@@ -301,14 +293,14 @@ TEST_P(DamagedHistory, IsKeptAsBakAndAFreshOneBegun)
         sqlite3_close(db);
     }
     GetParam().damage(path_);
-    const QByteArray damaged = readFile(path_);
+    const QByteArray damaged = ReadFile(path_);
 
     HistoryStore store;
     const HistoryStore::Opened opened = store.open(path_);
     EXPECT_TRUE(opened.usable);
     EXPECT_NE(opened.message.indexOf(QStringLiteral("was damaged")), -1) << opened.message.toStdString();
     EXPECT_NE(opened.message.indexOf(path_ + QStringLiteral(".bak")), -1) << opened.message.toStdString();
-    EXPECT_EQ(readFile(path_ + QStringLiteral(".bak")), damaged);
+    EXPECT_EQ(ReadFile(path_ + QStringLiteral(".bak")), damaged);
     EXPECT_TRUE(store.sites().empty());
     EXPECT_EQ(check(store, Shop, {State::Ok}, 200)->judgement.change, Change::New);
 }
@@ -316,7 +308,7 @@ TEST_P(DamagedHistory, IsKeptAsBakAndAFreshOneBegun)
 INSTANTIATE_TEST_SUITE_P(
         Samples, DamagedHistory,
         testing::Values(Damage{"NotADatabase",
-                               [](const QString &path) { writeFile(path, QByteArray("2,1\r\n\"Shop\"\r\n").repeated(500)); }},
+                               [](const QString &path) { WriteFile(path, QByteArray("2,1\r\n\"Shop\"\r\n").repeated(500)); }},
                         Damage{"TornFile",
                                [](const QString &path) {
                                    QFile file(path);
@@ -324,10 +316,10 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                         Damage{"ScribbledPages",
                                [](const QString &path) {
-                                   QByteArray bytes = readFile(path);
+                                   QByteArray bytes = ReadFile(path);
                                    for (qsizetype i = 4096; i < bytes.size(); i += 7)
                                        bytes[i] = char(0xa5);
-                                   writeFile(path, bytes);
+                                   WriteFile(path, bytes);
                                }}),
         [](const auto &info) { return std::string(info.param.name); });
 
@@ -342,13 +334,13 @@ TEST_F(HistoryFile, AFileOfANewerVersionIsLeftAlone)
     sqlite3_open(path_.toUtf8().constData(), &db);
     sqlite3_exec(db, "PRAGMA user_version = 99; PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    const QByteArray before = readFile(path_);
+    const QByteArray before = ReadFile(path_);
 
     HistoryStore store;
     const HistoryStore::Opened opened = store.open(path_);
     EXPECT_FALSE(opened.usable);
     EXPECT_NE(opened.message.indexOf(QStringLiteral("newer version")), -1) << opened.message.toStdString();
-    EXPECT_EQ(readFile(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
     EXPECT_FALSE(QFile::exists(path_ + QStringLiteral(".bak")));
 }
 
@@ -377,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
         Places, UnwritablePlace,
         testing::Values(Unwritable{"FolderThatIsAFile",
                                    [](const QTemporaryDir &dir) {
-                                       writeFile(dir.filePath(QStringLiteral("plain")), "x");
+                                       WriteFile(dir.filePath(QStringLiteral("plain")), "x");
                                        return dir.filePath(QStringLiteral("plain/Sites.history.db"));
                                    }},
                         // The kernel makes no files in /proc, whoever asks.

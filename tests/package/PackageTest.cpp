@@ -4,6 +4,7 @@
 #include "LocalServer.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,14 @@
 
 namespace {
 
+using TestSupport::WriteFile;
+
 const QString Source = QStringLiteral(SOURCE_FOLDER);
 
 std::string tool(const char *name)
 {
     const QString found = QStandardPaths::findExecutable(QLatin1StringView(name));
     return found.isEmpty() ? std::string(name) : found.toStdString();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 struct ManualCase {
@@ -154,7 +151,7 @@ TEST_F(DebianPackage, InstallsRunsAndGoesAway)
     server.page("/partners", "<html><a href=\"http://my-site.example/\">Me</a></html>");
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("data/tallyweave"))));
-    ASSERT_TRUE(writeFile(home.filePath(QStringLiteral("data/tallyweave/Sites.dqx")),
+    ASSERT_TRUE(WriteFile(home.filePath(QStringLiteral("data/tallyweave/Sites.dqx")),
                           SitesFile::Encode({{QStringLiteral("Partner"), server.url("/partners"), QStringLiteral("my-site.example")}})));
     RunSettings user;
     user.environment = {"HOME=" + home.path().toStdString(), "XDG_DATA_HOME=" + home.filePath(QStringLiteral("data")).toStdString()};

@@ -2,6 +2,7 @@
 // installed one.
 #include "AppInfo.h"
 #include "SitesLocation.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,8 @@
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using TestSupport::ReadFile;
+using TestSupport::WriteFile;
 
 struct FolderCase {
     const char *name;
@@ -81,34 +73,34 @@ protected:
 TEST_F(SitesPlace, FirstStartCopiesTheListBesideTheProgramAndLeavesIt)
 {
     const QByteArray list = "1,1\r\n\"Shop\",\"http://shop.example/\",\"me\"\r\n";
-    ASSERT_TRUE(writeFile(beside(), list));
+    ASSERT_TRUE(WriteFile(beside(), list));
     const QDateTime before = QFileInfo(beside()).lastModified();
 
     QString error;
     EXPECT_EQ(SitesLocation::Prepare(facts_, &error), facts_.dataFolder);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-    EXPECT_EQ(readFile(inData()), list);
+    EXPECT_EQ(ReadFile(inData()), list);
     EXPECT_TRUE(QFileInfo(inData()).isWritable());
-    EXPECT_EQ(readFile(beside()), list);
+    EXPECT_EQ(ReadFile(beside()), list);
     EXPECT_EQ(QFileInfo(beside()).lastModified(), before);
     EXPECT_EQ(SitesLocation::FileToRead(facts_), inData());
 }
 
 TEST_F(SitesPlace, LaterStartsKeepTheUsersOwnList)
 {
-    ASSERT_TRUE(writeFile(beside(), "0\r\n"));
+    ASSERT_TRUE(WriteFile(beside(), "0\r\n"));
     ASSERT_TRUE(QDir().mkpath(facts_.dataFolder));
-    ASSERT_TRUE(writeFile(inData(), "1,1\r\n\"Mine\",\"http://mine.example/\",\"me\"\r\n"));
+    ASSERT_TRUE(WriteFile(inData(), "1,1\r\n\"Mine\",\"http://mine.example/\",\"me\"\r\n"));
 
     SitesLocation::Prepare(facts_);
-    EXPECT_EQ(readFile(inData()), "1,1\r\n\"Mine\",\"http://mine.example/\",\"me\"\r\n");
+    EXPECT_EQ(ReadFile(inData()), "1,1\r\n\"Mine\",\"http://mine.example/\",\"me\"\r\n");
     EXPECT_EQ(SitesLocation::FileToRead(facts_), inData());
 }
 
 TEST_F(SitesPlace, ReaderTakesTheListBesideTheProgramUntilTheDataFolderHasOne)
 {
     EXPECT_EQ(SitesLocation::FileToRead(facts_), inData()) << "nothing anywhere: the data folder's name";
-    ASSERT_TRUE(writeFile(beside(), "0\r\n"));
+    ASSERT_TRUE(WriteFile(beside(), "0\r\n"));
     EXPECT_EQ(SitesLocation::FileToRead(facts_), beside());
     EXPECT_FALSE(QFileInfo::exists(facts_.dataFolder)) << "a reader makes nothing";
 }
@@ -125,7 +117,7 @@ TEST_F(SitesPlace, PortableFolderIsLeftAsItIs)
 TEST_F(SitesPlace, DataFolderThatCannotBeMadeIsReported)
 {
     // A file where the folder should be cannot be turned into a folder, even by root.
-    ASSERT_TRUE(writeFile(scratch_.filePath(QStringLiteral("data")), "x"));
+    ASSERT_TRUE(WriteFile(scratch_.filePath(QStringLiteral("data")), "x"));
     QString error;
     SitesLocation::Prepare(facts_, &error);
     EXPECT_NE(error.indexOf(QStringLiteral("Cannot make the folder")), -1) << error.toStdString();
