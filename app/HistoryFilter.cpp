@@ -7,7 +7,6 @@ HistoryFilter::HistoryFilter(HistoryModel *sites, QObject *parent)
     , sites_(sites)
 {
     setSourceModel(sites);
-    setSortRole(HistoryModel::SortRole);
 }
 
 void HistoryFilter::setText(const QString &text)
@@ -15,7 +14,7 @@ void HistoryFilter::setText(const QString &text)
     if (text == text_)
         return;
     text_ = text;
-    refilter();
+    invalidate();
 }
 
 void HistoryFilter::setLostOnly(bool lostOnly)
@@ -23,17 +22,12 @@ void HistoryFilter::setLostOnly(bool lostOnly)
     if (lostOnly == lostOnly_)
         return;
     lostOnly_ = lostOnly;
-    refilter();
-}
-
-// The rows are mapped afresh and the view told once. Filtering row by row would tell the view
-// of every run of rows that comes or goes, and the lost sites lie scattered over a long list:
-// tens of thousands of notices, each costing the view a pass over its rows.
-void HistoryFilter::refilter()
-{
     invalidate();
 }
 
+// Both setters map the rows afresh and tell the view once (invalidate). Filtering row by row
+// would tell the view of every run of rows that comes or goes, and the lost sites lie scattered
+// over a long list: tens of thousands of notices, each costing the view a pass over its rows.
 bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
     const HistoryStore::SiteRow &site = sites_->site(sourceRow);

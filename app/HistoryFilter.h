@@ -22,8 +22,6 @@ protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
-    void refilter();
-
     HistoryModel *sites_;
     QString text_;
     bool lostOnly_ = false;

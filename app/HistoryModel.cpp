@@ -109,10 +109,6 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return shownText(index.row(), index.column());
-    if (role == SortRole) {
-        const HistoryStore::SiteRow &site = sites_[std::size_t(index.row())];
-        return isNumber(index.column()) ? QVariant(number(site, index.column())) : QVariant(text(site, index.column()));
-    }
     if (role == Qt::TextAlignmentRole && index.column() >= Checks)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     return {};

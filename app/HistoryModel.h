@@ -14,8 +14,6 @@ class HistoryModel : public QAbstractTableModel
 
 public:
     enum Column { Name, Address, Term, State, Since, LastChecked, Checks, Changes, ColumnCount };
-    // The value a column sorts by: text as it is, dates and counts as numbers.
-    static constexpr int SortRole = Qt::UserRole;
 
     explicit HistoryModel(QObject *parent = nullptr);
 
