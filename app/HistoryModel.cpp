@@ -1,7 +1,7 @@
 #include "HistoryModel.h"
 
+#include "HistoryCaptions.h"
 #include "VisibleText.h"
-#include "WindowHistory.h"
 
 #include <QDateTime>
 
@@ -71,10 +71,10 @@ QString HistoryModel::shownText(int row, int column) const
     const HistoryStore::SiteRow &site = sites_[std::size_t(row)];
     switch (column) {
     case State:
-        return WindowHistory::StateCaption(site.state);
+        return History::StateCaption(site.state);
     case Since:
     case LastChecked:
-        return WindowHistory::DayCaption(number(site, column));
+        return History::DayCaption(number(site, column));
     case Checks:
     case Changes:
         return QString::number(number(site, column));

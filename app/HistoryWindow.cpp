@@ -3,6 +3,7 @@
 #include "CsvFile.h"
 #include "Feedback.h"
 #include "FileChooser.h"
+#include "HistoryCaptions.h"
 #include "HistoryFilter.h"
 #include "HistoryModel.h"
 #include "ShexIt.h"
@@ -231,9 +232,9 @@ void HistoryWindow::tblSites_Select()
     QList<QTreeWidgetItem *> lines;
     for (std::size_t i = 0; i < spans.size(); ++i)
         lines << new QTreeWidgetItem(QStringList{
-                WindowHistory::DayCaption(spans[i].from),
-                i ? WindowHistory::StateCaption(spans[i - 1].state) : QStringLiteral("(first check)"),
-                WindowHistory::StateCaption(spans[i].state), QString::fromLatin1(History::ChangeWord(spans[i].change))});
+                History::DayCaption(spans[i].from),
+                i ? History::StateCaption(spans[i - 1].state) : QStringLiteral("(first check)"),
+                History::StateCaption(spans[i].state), QString::fromLatin1(History::ChangeWord(spans[i].change))});
     lstChanges->addTopLevelItems(lines);
     timelineStrip->setTimeline(std::move(spans));
 }

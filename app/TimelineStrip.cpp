@@ -1,6 +1,6 @@
 #include "TimelineStrip.h"
 
-#include "WindowHistory.h"
+#include "HistoryCaptions.h"
 
 #include <QHelpEvent>
 #include <QPainter>
@@ -126,7 +126,7 @@ void TimelineStrip::paintTicks(QPainter &painter) const
         const qint64 at = first + (last - first) * i / std::max(1, count - 1);
         const int x = std::min(xAt(at), strip.right());
         painter.drawLine(x, strip.bottom() + 1, x, strip.bottom() + TickLength);
-        const QString date = WindowHistory::DayCaption(at);
+        const QString date = History::DayCaption(at);
         const int textWidth = metrics.horizontalAdvance(date);
         const int left = std::clamp(x - textWidth / 2, strip.left(), strip.right() + 1 - textWidth);
         painter.drawText(QRect(left, strip.bottom() + TickLength + 1, textWidth, metrics.height()), Qt::AlignCenter, date);
@@ -142,7 +142,7 @@ void TimelineStrip::paintLegend(QPainter &painter) const
     for (State state : Legend) {
         painter.fillRect(QRect(x, top + (metrics.height() - box) / 2, box, box), Colour(state));
         x += box + 4;
-        const QString caption = WindowHistory::StateCaption(state);
+        const QString caption = History::StateCaption(state);
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(QRect(x, top, metrics.horizontalAdvance(caption), metrics.height()), Qt::AlignVCenter, caption);
         x += metrics.horizontalAdvance(caption) + 16;
@@ -161,9 +161,9 @@ bool TimelineStrip::event(QEvent *event)
         const HistoryStore::Span &span = spans_[i];
         // Only the program's own words and dates: nothing here comes from a partner.
         QToolTip::showText(help->globalPos(),
-                           QStringLiteral("%1 from %2 to %3").arg(WindowHistory::StateCaption(span.state),
-                                                                 WindowHistory::DayCaption(span.from),
-                                                                 WindowHistory::DayCaption(span.to)),
+                           QStringLiteral("%1 from %2 to %3").arg(History::StateCaption(span.state),
+                                                                 History::DayCaption(span.from),
+                                                                 History::DayCaption(span.to)),
                            this, rect);
         return true;
     }

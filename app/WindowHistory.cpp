@@ -1,7 +1,8 @@
 #include "WindowHistory.h"
 
+#include "HistoryCaptions.h"
+
 #include <QDateTime>
-#include <QLocale>
 
 using namespace History;
 
@@ -67,31 +68,4 @@ QString WindowHistory::failure()
         return {};
     failureTold_ = true;
     return store_.failure();
-}
-
-QString WindowHistory::StateCaption(State state)
-{
-    switch (state) {
-    case State::Ok:
-        return QStringLiteral("OK");
-    case State::HollowOk:
-        return QStringLiteral("OK (hollow)");
-    case State::NotFound:
-        return QStringLiteral("Search Term Not Found");
-    case State::PageFailed:
-        return QStringLiteral("Page Not Found");
-    }
-    return {};
-}
-
-QString WindowHistory::DayCaption(qint64 at)
-{
-    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(at).date(), QStringLiteral("d MMM yyyy"));
-}
-
-QString WindowHistory::DateCaption(qint64 at, qint64 now)
-{
-    const QDate date = QDateTime::fromSecsSinceEpoch(at).date();
-    const QDate today = QDateTime::fromSecsSinceEpoch(now).date();
-    return QLocale::c().toString(date, date.year() == today.year() ? QStringLiteral("d MMMM") : QStringLiteral("d MMMM yyyy"));
 }

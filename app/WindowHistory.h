@@ -37,12 +37,6 @@ public:
     // Why recording stopped, the first time it is asked after it did; empty otherwise.
     QString failure();
 
-    static QString StateCaption(History::State state);
-    // "2 November", with the year when it is not this year's.
-    static QString DateCaption(qint64 at, qint64 now);
-    // "7 Dec 2026": short enough for a column, with the year for a history of many months.
-    static QString DayCaption(qint64 at);
-
 private:
     HistoryStore store_;
     HistoryStore::Run run_;
