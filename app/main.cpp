@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AppInfo.h"
+#include "CommandLine.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -38,6 +40,9 @@ void PrepareHeap()
 
 int main(int argc, char *argv[])
 {
+    // Answered on the terminal, without a window or a display.
+    if (const std::optional<int> status = CommandLine::Answer(argc, argv))
+        return *status;
     PrepareHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(AppInfo::Title));

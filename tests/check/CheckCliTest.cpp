@@ -951,11 +951,33 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
 {
     const RunResult r = run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, utf8(CheckOptions::HelpText()));
-    EXPECT_EQ(r.out.rfind("Usage: tallyweave-check", 0), 0u);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Usage: tallyweave-check [--sites FILE] [--site NAME] [-j|--jobs N]\n"
+                          "                        [-f|--format FORMAT] [-o|--output FILE] [--timeout S]\n"
+                          "                        [--connect-timeout S] [--max-time S]\n"
+                          "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
+                          "                        [--strict] [-q|--quiet] [--changes] [--notify]\n"
+                          "                        [--confirm-after SECONDS] [--down-after N]\n"
+                          "                        [--no-history]\n"
+                          "       tallyweave-check --history [--sites FILE] [--site NAME]\n"
+                          "                                  [-f|--format FORMAT] [-o|--output FILE]\n\n",
+                          0),
+              0u)
+            << r.out;
+    // Each option begins a line of its own, with its short form and its value.
+    for (const char *entry : {"  --sites FILE ", "  --site NAME ", "  -j, --jobs N ", "  -f, --format FORMAT ",
+                              "  -o, --output FILE ", "  --timeout S ", "  --connect-timeout S ", "  --max-time S ",
+                              "  --user-agent TEXT ", "  --max-redirects N ", "  --retry N ", "  --strict ",
+                              "  -q, --quiet ", "  --changes ", "  --notify ", "  --confirm-after SECONDS\n",
+                              "  --down-after N ", "  --no-history ", "  --history ", "  -h, --help ", "  --version "})
+        EXPECT_NE(r.out.find(std::string("\n") + entry), std::string::npos) << entry;
+    for (const std::string &line : lines(r.out))
+        EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_EQ(run({"-h"}).out, r.out);
+
     const RunResult v = run({"--version"});
     EXPECT_EQ(v.exitCode, 0);
-    EXPECT_EQ(v.out, utf8(CheckOptions::VersionText()));
+    EXPECT_EQ(v.out, "tallyweave-check 1.0.0\n");
 }
 
 TEST_F(CheckCli, HelpAndManualDescribeEveryOptionAndField)

@@ -19,6 +19,8 @@ std::string nameOf(const QStringList &arguments)
         else if (!name.empty() && name.back() != '_')
             name += '_';
     }
+    if (name.empty() && !arguments.isEmpty())
+        return "dashes" + std::to_string(arguments.join(u' ').size());
     return name.empty() ? "none" : name;
 }
 
@@ -66,7 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
                 GoodCase{"strict twice", {"--strict", "--strict"}, std::nullopt, std::nullopt, 16, Format::Text,
                          false, true},
                 GoodCase{"value that looks like an option", {"--site", "--quiet"}, std::nullopt,
-                         QString("--quiet"), 16, Format::Text, false, false}),
+                         QString("--quiet"), 16, Format::Text, false, false},
+                GoodCase{"dash as a value", {"--sites", "-", "--site", "--"}, QString("-"), QString("--"), 16,
+                         Format::Text, false, false},
+                GoodCase{"short forms joined", {"-qj5"}, std::nullopt, std::nullopt, 5, Format::Text, true, false},
+                GoodCase{"short and long of one option", {"-j", "3", "--jobs=9", "-f", "csv"}, std::nullopt,
+                         std::nullopt, 9, Format::Csv, false, false}),
         [](const auto &info) {
             std::string name;
             for (char c : std::string(info.param.label))
@@ -118,7 +125,16 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"-o"}, "--output needs a value"},
                                          BadCase{{"-j", "0"}, "--jobs takes"},
                                          BadCase{{"-qx"}, "unknown option \u201c-qx\u201d"},
-                                         BadCase{{"-"}, "unknown option \u201c-\u201d"}),
+                                         BadCase{{"-"}, "unknown option \u201c-\u201d"},
+                                         BadCase{{"--"}, "unknown option \u201c--\u201d"},
+                                         BadCase{{"--", "--quiet"}, "unknown option \u201c--\u201d"},
+                                         BadCase{{"--j", "4"}, "unknown option \u201c--j\u201d"},
+                                         BadCase{{"--q=1"}, "unknown option \u201c--q=1\u201d"},
+                                         BadCase{{"--verbose", "--jobs"}, "unknown option \u201c--verbose\u201d"},
+                                         BadCase{{"--quiet", "--site", "A", "-x"}, "unknown option \u201c-x\u201d"},
+                                         BadCase{{"-jx", "--strict=1"}, "--jobs takes"},
+                                         BadCase{{"--strict=1", "-jx"}, "--strict takes no value"},
+                                         BadCase{{"--site", "A", "-q", "--site=B"}, "--site may be given only once"}),
                          [](const testing::TestParamInfo<BadCase> &info) { return nameOf(info.param.arguments); });
 
 struct FetchCase {

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+
+// What the window program answers on the terminal, before any window or display is needed:
+// --help and --version. Every other argument is left for Qt (-platform, -style, ...).
+namespace CommandLine {
+
+// The exit status when the command line was answered; none when the window is to open.
+std::optional<int> Answer(int argc, char *argv[]);
+
+} // namespace CommandLine
