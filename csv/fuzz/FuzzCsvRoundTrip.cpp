@@ -58,7 +58,8 @@ void SitesRoundTrip(const QList<QStringList> &table, CsvFile::Dialect dialect)
     for (const QStringList &row : table) {
         const SiteRecord site{row.value(0), row.value(1), row.value(2)};
         const QString key = site.Url + u'\n' + site.SearchTerm;
-        if (site.Url.trimmed().isEmpty() || keys.contains(key))
+        // Import takes a file with a NUL for binary, and a row without an address for no site.
+        if (site.Url.trimmed().isEmpty() || keys.contains(key) || row.join(QString()).contains(QChar(0)))
             continue;
         keys.insert(key);
         sites << site;
