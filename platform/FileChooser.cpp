@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 namespace FileChooser {
@@ -77,12 +76,7 @@ bool Confirm(QWidget *owner, const QString &question, const QStringList &rows)
 {
     if (sink())
         return !sink()(owner, Purpose::Confirm, WithRows(question, rows)).isEmpty();
-    if (!rows.isEmpty())
-        return RowsDialog(owner, question, rows, QDialogButtonBox::Yes | QDialogButtonBox::No);
-    // The question quotes file names and rows: it is shown as plain text.
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(AppInfo::Title), question, QMessageBox::Yes | QMessageBox::No, owner);
-    box.setTextFormat(Qt::PlainText);
-    return box.exec() == QMessageBox::Yes;
+    return RowsDialog(owner, question, rows, QDialogButtonBox::Yes | QDialogButtonBox::No);
 }
 
 void Show(QWidget *owner, const QString &text, const QStringList &rows)

@@ -24,8 +24,8 @@ QString OpenFile(QWidget *owner, const QString &caption, const QString &filter);
 // `selectedFilter`, when given, receives the file type the user chose.
 QString SaveFile(QWidget *owner, const QString &caption, const QString &suggested, const QString &filter,
                  QString *selectedFilter = nullptr);
-// A yes/no question; the rows it is about, when there are any, in a scrolling list below it.
-bool Confirm(QWidget *owner, const QString &question, const QStringList &rows = {});
+// A yes/no question with the rows it is about in a scrolling list below it.
+bool Confirm(QWidget *owner, const QString &question, const QStringList &rows);
 // A report with an OK button and its rows in a scrolling list.
 void Show(QWidget *owner, const QString &text, const QStringList &rows);
 
