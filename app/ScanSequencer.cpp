@@ -48,6 +48,15 @@ QString RefusalHint(long status)
             .arg(status);
 }
 
+// Why a match does not count, in words for the people who read the exported results; the
+// terminal checker's codes are for programs.
+QString HollowReason(const PageAnalysis::Analysis &analysis)
+{
+    QStringList lines = PageAnalysis::Describe(analysis).split(u'\n');
+    lines.removeAll(QStringLiteral("Search engines will not count this match."));
+    return lines.join(u' ');
+}
+
 // Our own picture: the desktop's icon theme may have no warning icon at all.
 QIcon HollowIcon()
 {
@@ -312,7 +321,7 @@ void frmMain::FindTerm(const QString &page, const QString &term)
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
         if (analysis.hollow) {
             line->setIcon(HollowIcon());
-            SetExportField(line, ExportHollow, (QStringList{analysis.contextName} + analysis.robots).join(QStringLiteral("; ")));
+            SetExportField(line, ExportHollow, HollowReason(analysis));
         }
         NoteInHistory(line, {analysis.hollow ? History::State::HollowOk : History::State::Ok, true});
         RaiseCounter();

@@ -1,5 +1,5 @@
 // The site list and the scan's results in and out as CSV: the dialogs and the list's update
-// here, the reading and writing in the sites library.
+// here, the reading and writing in the CSV library.
 #include "frmMain.h"
 
 #include "CsvFile.h"
@@ -8,15 +8,55 @@
 #include "Module1.h"
 #include "SitesCsv.h"
 #include "SitesFile.h"
+#include "VisibleText.h"
 
+#include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 // An import file larger than this is not a partner list.
 constexpr qint64 MaxImportBytes = 64 * 1024 * 1024;
-// The question lists this many skipped rows; the rest are counted.
-constexpr qsizetype ListedSkips = 20;
+// Longer names and addresses are cut in the import's list of rows.
+constexpr qsizetype ShownLength = 80;
+
+QString Shown(const QString &text)
+{
+    const QString visible = VisibleText::Of(text);
+    return visible.size() > ShownLength ? visible.left(ShownLength) + QStringLiteral("...") : visible;
+}
+
+// Every row of the file in its order, each with what becomes of it.
+QStringList ImportRows(const SitesCsv::Import &import)
+{
+    QList<std::pair<int, QString>> rows;
+    for (qsizetype i = 0; i < import.added.size(); ++i)
+        rows.append({import.addedLines[i], QStringLiteral("Line %1 %2 (%3): will be added")
+                                                   .arg(import.addedLines[i])
+                                                   .arg(Shown(import.added[i].Name), Shown(import.added[i].Url))});
+    for (const SitesCsv::Skipped &skip : import.skipped)
+        rows.append({skip.line, QStringLiteral("Line %1 %2: %3").arg(skip.line).arg(Shown(skip.name), skip.reason)});
+    std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QStringList lines;
+    for (const auto &row : rows)
+        lines << row.second;
+    return lines;
+}
+
+// Exports start in the user's documents, named for what they hold and the day, so that a
+// week of them sorts by date.
+QString Suggested(const QString &what)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("tallyweave-%1-%2.csv").arg(what, QDate::currentDate().toString(Qt::ISODate)));
+}
 } // namespace
 
 void frmMain::mnuImport_Click()
@@ -42,18 +82,15 @@ void frmMain::mnuImport_Click()
                                         .arg(path, import.error));
         return;
     }
-    QStringList lines{QStringLiteral("%1 site(s) will be added, %2 row(s) skipped.").arg(import.added.size()).arg(import.skipped.size())};
-    for (qsizetype i = 0; i < import.skipped.size() && i < ListedSkips; ++i) {
-        const SitesCsv::Skipped &skip = import.skipped[i];
-        lines << QStringLiteral("Line %1 %2: %3").arg(skip.line).arg(skip.name.left(60), skip.reason);
-    }
-    if (import.skipped.size() > ListedSkips)
-        lines << QStringLiteral("... and %1 more.").arg(import.skipped.size() - ListedSkips);
+    QString summary = QStringLiteral("%1 site(s) will be added, %2 row(s) skipped.").arg(import.added.size()).arg(import.skipped.size());
+    if (import.headerGuessed)
+        summary += QStringLiteral("\nThe first row holds no web address while the rows under it do: it is read as the "
+                                  "titles of the columns, not as a site.");
     if (import.added.isEmpty()) {
-        Feedback::Message(this, lines.join(u'\n'));
+        FileChooser::Show(this, summary, ImportRows(import));
         return;
     }
-    if (!FileChooser::Confirm(this, lines.join(u'\n') + QStringLiteral("\n\nAdd them to the list?")))
+    if (!FileChooser::Confirm(this, summary + QStringLiteral("\nAdd them to the list?"), ImportRows(import)))
         return;
     Module1::Sites.append(import.added);
     if (Module1::CurrRecord == 0)
@@ -64,24 +101,37 @@ void frmMain::mnuImport_Click()
 
 void frmMain::mnuExportSites_Click()
 {
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), QStringLiteral("Sites.csv"), CsvFile::Filter());
+    QString type;
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), Suggested(QStringLiteral("sites")),
+                                               CsvFile::SaveFilter(), &type);
     if (path.isEmpty())
         return;
     StoreRecord();
-    if (const QString error = CsvFile::Write(path, SitesCsv::Write(Module1::Sites)); !error.isEmpty())
+    if (const QString error = CsvFile::Write(path, SitesCsv::Write(Module1::Sites, CsvFile::DialectOf(type))); !error.isEmpty()) {
         Feedback::Message(this, error);
+        return;
+    }
+    Feedback::Message(this, QStringLiteral("%1 site(s) written to %2.").arg(Module1::Sites.size()).arg(path));
 }
 
 void frmMain::mnuExportResults_Click()
 {
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), QStringLiteral("Results.csv"), CsvFile::Filter());
+    QString type;
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), Suggested(QStringLiteral("results")),
+                                               CsvFile::SaveFilter(), &type);
     if (path.isEmpty())
         return;
-    QByteArray out = CsvFile::Line({QStringLiteral("name"), QStringLiteral("address"), QStringLiteral("term"),
-                                    QStringLiteral("result"), QStringLiteral("hollow reason"), QStringLiteral("status code"),
-                                    QStringLiteral("final address"), QStringLiteral("change")});
+    const CsvFile::Dialect dialect = CsvFile::DialectOf(type);
+    QByteArray out = CsvFile::Start(dialect)
+                     + CsvFile::Line({QStringLiteral("name"), QStringLiteral("address"), QStringLiteral("term"),
+                                      QStringLiteral("result"), QStringLiteral("hollow reason"), QStringLiteral("status code"),
+                                      QStringLiteral("final address"), QStringLiteral("change")},
+                                     dialect);
     for (int i = 0; i < lstResults->count(); ++i)
-        out += CsvFile::Line(lstResults->item(i)->data(ExportRole).toStringList());
-    if (const QString error = CsvFile::Write(path, out); !error.isEmpty())
+        out += CsvFile::Line(lstResults->item(i)->data(ExportRole).toStringList(), dialect);
+    if (const QString error = CsvFile::Write(path, out); !error.isEmpty()) {
         Feedback::Message(this, error);
+        return;
+    }
+    Feedback::Message(this, QStringLiteral("%1 result(s) written to %2.").arg(lstResults->count()).arg(path));
 }

@@ -1,5 +1,4 @@
-// Untrusted text on its way to a terminal and to a spreadsheet.
-#include "CsvWriter.h"
+// Untrusted text on its way to a terminal.
 #include "VisibleText.h"
 
 #include <gtest/gtest.h>
@@ -38,45 +37,5 @@ INSTANTIATE_TEST_SUITE_P(
                          QStringLiteral("\\u202Etxt.exe")},
                 TextCase{"OtherLanguagesStay", QStringLiteral("Caf\u00e9 \u65e5\u672c"), QStringLiteral("Caf\u00e9 \u65e5\u672c")}),
         [](const auto &info) { return std::string(info.param.name); });
-
-struct CsvCase {
-    const char *name;
-    std::string in;
-    std::string out;
-};
-
-void PrintTo(const CsvCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
-class CsvText : public testing::TestWithParam<CsvCase> { };
-
-TEST_P(CsvText, QuotesWhatNeedsItAndDisarmsFormulas)
-{
-    EXPECT_EQ(CsvWriter::Field(GetParam().in), GetParam().out);
-    EXPECT_EQ(CsvWriter::Field(QString::fromStdString(GetParam().in)), QString::fromStdString(GetParam().out));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-        Table, CsvText,
-        testing::Values(CsvCase{"Plain", "Shop", "Shop"}, CsvCase{"Empty", "", ""},
-                        CsvCase{"Comma", "a,b", "\"a,b\""}, CsvCase{"Quote", "say \"hi\"", "\"say \"\"hi\"\"\""},
-                        CsvCase{"LineBreak", "a\nb", "\"a\nb\""}, CsvCase{"BareCarriageReturn", "a\rb", "\"a\rb\""},
-                        CsvCase{"BlankAtEnd", "a ", "\"a \""}, CsvCase{"LeadingBlank", " lead", "\" lead\""},
-                        CsvCase{"TrailingTab", "trail\t", "\"trail\t\""}, CsvCase{"BlankInside", "in side", "in side"},
-                        CsvCase{"CrLf", "a\r\nb", "\"a\r\nb\""},
-                        CsvCase{"Formula", "=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
-                        CsvCase{"Plus", "+1+1", "'+1+1"}, CsvCase{"Minus", "-2+3", "'-2+3"},
-                        CsvCase{"At", "@SUM(A1)", "'@SUM(A1)"}, CsvCase{"LeadingTab", "\t=1", "'\t=1"},
-                        CsvCase{"LeadingCarriageReturn", "\r=1", "\"'\r=1\""},
-                        CsvCase{"SignInside", "a=b-c", "a=b-c"}),
-        [](const auto &info) { return std::string(info.param.name); });
-
-TEST(CsvRow, JoinsGuardedFields)
-{
-    EXPECT_EQ(CsvWriter::Row({QStringLiteral("Shop"), QStringLiteral("=1+1"), QStringLiteral("a,b")}),
-              QStringLiteral("Shop,'=1+1,\"a,b\""));
-}
 
 } // namespace

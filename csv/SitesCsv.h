@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CsvFile.h"
 #include "SiteRecord.h"
 
 #include <QByteArray>
@@ -20,7 +21,11 @@ struct Skipped {
 
 struct Import {
     QList<SiteRecord> added;
+    QList<int> addedLines; // the line of each of `added`, as in Skipped
     QList<Skipped> skipped;
+    // The first row names no column but holds no web address while rows under it do: it was
+    // taken for a header.
+    bool headerGuessed = false;
     // Why the file cannot be read at all; nothing is added then.
     QString error;
 };
@@ -30,6 +35,6 @@ struct Import {
 Import Read(QByteArrayView bytes, const QList<SiteRecord> &existing, qsizetype limit);
 
 // The list with a header row, UTF-8, each line ending in CR LF.
-QByteArray Write(const QList<SiteRecord> &sites);
+QByteArray Write(const QList<SiteRecord> &sites, CsvFile::Dialect dialect = CsvFile::Dialect::Comma);
 
 } // namespace SitesCsv

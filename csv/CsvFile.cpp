@@ -1,0 +1,47 @@
+#include "CsvFile.h"
+
+#include "CsvWriter.h"
+
+#include <QSaveFile>
+
+namespace CsvFile {
+
+namespace {
+const char *const CommaType = "Comma-separated, UTF-8 (*.csv)";
+const char *const SpreadsheetType = "Semicolon-separated, UTF-8 with byte-order mark, for spreadsheets (*.csv)";
+} // namespace
+
+QString Filter()
+{
+    return QStringLiteral("CSV files (*.csv);;All files (*)");
+}
+
+QString SaveFilter()
+{
+    return QString::fromLatin1(CommaType) + QStringLiteral(";;") + QString::fromLatin1(SpreadsheetType);
+}
+
+Dialect DialectOf(const QString &selectedFilter)
+{
+    return selectedFilter == QLatin1String(SpreadsheetType) ? Dialect::Spreadsheet : Dialect::Comma;
+}
+
+QByteArray Start(Dialect dialect)
+{
+    return dialect == Dialect::Spreadsheet ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+}
+
+QByteArray Line(const QStringList &fields, Dialect dialect)
+{
+    return CsvWriter::Row(fields, dialect == Dialect::Spreadsheet ? u';' : u',').toUtf8() + "\r\n";
+}
+
+QString Write(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    return {};
+}
+
+} // namespace CsvFile
