@@ -8,6 +8,7 @@
 #include "ResultLineDelegate.h"
 #include "SitesFile.h"
 #include "SitesLocation.h"
+#include "SourceBox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,7 +22,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -106,9 +106,7 @@ void frmMain::createControls()
             break;
         }
         case Kind::SourceBox: {
-            auto *box = new QPlainTextEdit(parent);
-            box->setLineWrapMode(QPlainTextEdit::NoWrap);
-            box->setUndoRedoEnabled(false);
+            auto *box = new SourceBox(parent);
             box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             w = box;
@@ -186,7 +184,7 @@ void frmMain::createControls()
     txtName = control<QLineEdit>("txtName");
     txtCompany = control<QLineEdit>("txtCompany");
     txtPhone1 = control<QLineEdit>("txtPhone1");
-    txtSource = control<QPlainTextEdit>("txtSource");
+    txtSource = control<SourceBox>("txtSource");
     lstSearch = control<QListWidget>("lstSearch");
     lstUrl = control<QListWidget>("lstUrl");
     lstNames = control<QListWidget>("lstNames");

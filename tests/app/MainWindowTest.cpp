@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
 
