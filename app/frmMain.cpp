@@ -9,6 +9,7 @@
 #include "SitesFile.h"
 #include "SitesLocation.h"
 #include "SourceBox.h"
+#include "frmAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -356,6 +357,9 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
     event->accept();
+    // An About window left open would keep the program running with nothing else to show.
+    if (frmAbout *about = frmAbout::Loaded())
+        about->close();
 }
 
 void frmMain::Form_Unload()
