@@ -11,13 +11,12 @@
 #include "PageAnalysis.h"
 #include "PageFetcher.h"
 #include "ResultLine.h"
+#include "SourceBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QIcon>
 #include <QTimer>
 #include <QToolTip>
@@ -64,6 +63,20 @@ QIcon HollowIcon()
     icon.addFile(QStringLiteral(":/app/warning16.png"));
     icon.addFile(QStringLiteral(":/app/warning32.png"));
     return icon;
+}
+
+// The analysis reads a page of a few megabytes without a tree; a larger one it parses into a
+// tree of about ten times its size, which here may take no more than a bounded share of memory,
+// beside the page's text and the analysis's own copy of it. A page whose tree would need more
+// keeps its verdict, and its line says that the place of the match is unknown.
+PageAnalysis::Limits AnalysisLimits(const QString &page)
+{
+    constexpr qsizetype ReadWithoutTree = qsizetype(4) << 20;
+    constexpr qint64 TreeMemory = qint64(96) << 20;
+    PageAnalysis::Limits limits;
+    if (page.size() > ReadWithoutTree)
+        limits.parseMemory = TreeMemory;
+    return limits;
 }
 
 QIcon LostIcon()
@@ -202,7 +215,6 @@ void frmMain::FetchStep(QTimer *own, QTimer *search)
         return;
     }
     txtSource->clear();
-    pageSource_.clear();
     fetchedUrl_ = SelectedText(lstUrl);
     fetchSearch_ = search;
     pageFetch->start(fetchedUrl_);
@@ -215,14 +227,13 @@ void frmMain::PageFetched(const GetSource::Page &page)
     fetchHeaders_ = page.headers;
     fetchStatus_ = page.status;
     fetchFinalUrl_ = page.finalUrl;
-    pageSource_ = page.text;
     if (!page.opened) {
         NoteInHistory(AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status)),
                       {History::State::PageFailed, true});
         if (search == tmrSearch)
             scanned_.insert(lstNames->currentRow());
     }
-    txtSource->setPlainText(pageSource_);
+    txtSource->setPlainText(page.text);
     search->start();
 }
 
@@ -269,13 +280,9 @@ void frmMain::SearchStep(QTimer *own)
     own->stop();
     if (own == tmrSearch)
         scanned_.insert(lstNames->currentRow());
-    FindTerm(pageSource_, SelectedText(lstSearch));
+    FindTerm(txtSource->toPlainText(), SelectedText(lstSearch));
     // The match is marked in the page box without taking the keyboard focus from the user.
-    QTextCursor cursor(txtSource->document());
-    const int end = cursor.document()->characterCount() - 1;
-    cursor.setPosition(qBound(0, FindIt::MatchStart, end));
-    cursor.setPosition(qBound(0, FindIt::MatchStart + FindIt::MatchLength, end), QTextCursor::KeepAnchor);
-    txtSource->setTextCursor(cursor);
+    txtSource->select(FindIt::MatchStart, FindIt::MatchLength);
 }
 
 void frmMain::tmrSearch_Timer()
@@ -315,7 +322,7 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         return;
     case FindIt::Outcome::Found: {
         // The verdict stands as it is; the analysis only tells whether the link really counts.
-        PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_);
+        PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_, AnalysisLimits(page));
         PageAnalysis::NoteStatus(analysis, fetchStatus_);
         QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
                                           fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));

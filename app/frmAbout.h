@@ -19,7 +19,7 @@ inline constexpr char Opener[] = "xdg-open";
 } // namespace Maker
 
 // The About window: title, version, a description and a legal warning, ways to the maker and
-// to the machine's system-information program. It has no owner, so it may outlive the main
+// to the machine's system-information program. It has no owner, and closes with the main
 // window; at most one is loaded at a time.
 class frmAbout : public QWidget
 {

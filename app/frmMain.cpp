@@ -8,6 +8,8 @@
 #include "ResultLineDelegate.h"
 #include "SitesFile.h"
 #include "SitesLocation.h"
+#include "SourceBox.h"
+#include "frmAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,7 +23,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -106,9 +107,7 @@ void frmMain::createControls()
             break;
         }
         case Kind::SourceBox: {
-            auto *box = new QPlainTextEdit(parent);
-            box->setLineWrapMode(QPlainTextEdit::NoWrap);
-            box->setUndoRedoEnabled(false);
+            auto *box = new SourceBox(parent);
             box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             w = box;
@@ -186,7 +185,7 @@ void frmMain::createControls()
     txtName = control<QLineEdit>("txtName");
     txtCompany = control<QLineEdit>("txtCompany");
     txtPhone1 = control<QLineEdit>("txtPhone1");
-    txtSource = control<QPlainTextEdit>("txtSource");
+    txtSource = control<SourceBox>("txtSource");
     lstSearch = control<QListWidget>("lstSearch");
     lstUrl = control<QListWidget>("lstUrl");
     lstNames = control<QListWidget>("lstNames");
@@ -358,6 +357,9 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
     event->accept();
+    // An About window left open would keep the program running with nothing else to show.
+    if (frmAbout *about = frmAbout::Loaded())
+        about->close();
 }
 
 void frmMain::Form_Unload()

@@ -14,6 +14,7 @@ struct Page;
 }
 
 class PageFetcher;
+class SourceBox;
 class HistoryWindow;
 class QAction;
 class QGroupBox;
@@ -22,7 +23,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -131,7 +131,7 @@ private:
                 *cmdBack = nullptr, *cmdPrevious = nullptr, *cmdNext = nullptr, *Command1 = nullptr,
                 *Command2 = nullptr, *Command3 = nullptr;
     QLineEdit *txtCount = nullptr, *txtName = nullptr, *txtCompany = nullptr, *txtPhone1 = nullptr;
-    QPlainTextEdit *txtSource = nullptr;
+    SourceBox *txtSource = nullptr;
     QListWidget *lstSearch = nullptr, *lstUrl = nullptr, *lstNames = nullptr, *lstResults = nullptr;
     QGroupBox *frScan = nullptr, *frAdd = nullptr;
     QLabel *lblScan1 = nullptr, *lblManual = nullptr, *lblCurrRecord = nullptr, *lblResults = nullptr;
@@ -146,10 +146,7 @@ private:
     PageFetcher *pageFetch = nullptr;
 
     bool unloaded_ = false;
-    // The page the last fetch step downloaded, exactly as decoded (the page box may show it
-    // with its line breaks normalised), the address it came from, and what the transfer told
-    // about it.
-    QString pageSource_;
+    // The address the last fetch step downloaded from, and what the transfer told about it.
     QString fetchedUrl_;
     QString fetchDetails_;
     QList<QPair<QByteArray, QByteArray>> fetchHeaders_;

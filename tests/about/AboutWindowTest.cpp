@@ -277,19 +277,19 @@ TEST_F(AboutFixture, RightClickOnThePicturesDoesNothing)
     EXPECT_TRUE(started.isEmpty());
 }
 
-// The About window may outlive the main window; the program ends with its last window.
+// Another window closing leaves the About window open; the program ends with its last window.
 TEST_F(AboutFixture, ProgramEndsWhenTheLastWindowCloses)
 {
     ASSERT_TRUE(QApplication::quitOnLastWindowClosed());
-    auto *main = new QWidget;
-    main->setAttribute(Qt::WA_DeleteOnClose);
-    main->show();
+    auto *other = new QWidget;
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
     QPointer<frmAbout> about = frmAbout::ShowAbout();
 
-    bool aboutOutlivedMain = false;
-    QTimer::singleShot(0, main, [main] { main->close(); });
+    bool aboutOutlivedOther = false;
+    QTimer::singleShot(0, other, [other] { other->close(); });
     QTimer::singleShot(100, [&] {
-        aboutOutlivedMain = !about.isNull() && about->isVisible();
+        aboutOutlivedOther = !about.isNull() && about->isVisible();
         if (about)
             about->close();
     });
@@ -299,7 +299,7 @@ TEST_F(AboutFixture, ProgramEndsWhenTheLastWindowCloses)
     watchdog.start(5000);
 
     EXPECT_EQ(QApplication::exec(), 0) << "the program did not end when its last window closed";
-    EXPECT_TRUE(aboutOutlivedMain);
+    EXPECT_TRUE(aboutOutlivedOther);
 }
 
 } // namespace

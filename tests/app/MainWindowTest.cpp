@@ -1,11 +1,14 @@
 #include "HttpServer.h"
 #include "WindowFixture.h"
+#include "frmAbout.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenu>
-#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -270,6 +273,46 @@ TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
         pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
         break;
     }
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(sitesFile(), sites({{"Typed, not saved", "http://old.example/", "old"}}));
+}
+
+// An About window left open goes with the main window, and the program ends with them.
+TEST_P(MainWindowEnding, ClosesTheAboutWindowAndEndsTheProgram)
+{
+    QApplication::setQuitOnLastWindowClosed(true);
+    const auto restore = qScopeGuard([] { QApplication::setQuitOnLastWindowClosed(false); });
+    writeSites(sites({{"Old", "http://old.example/", "old"}}));
+    start();
+    click("cmdAdd");
+    find<QLineEdit>("txtName")->clear();
+    type("txtName", QStringLiteral("Typed, not saved"));
+    find<QAction>("mnuAboutLink")->trigger();
+    const QPointer<frmAbout> about = frmAbout::Loaded();
+    ASSERT_FALSE(about.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about.data()));
+
+    QTimer::singleShot(0, window.get(), [this] {
+        switch (GetParam()) {
+        case Ending::Close:
+            window->close();
+            break;
+        case Ending::Exit:
+            find<QAction>("mnuExit")->trigger();
+            break;
+        case Ending::CtrlQ:
+            pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
+            break;
+        }
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    watchdog.start(5000);
+
+    EXPECT_EQ(QApplication::exec(), 0) << "the program went on running";
+    EXPECT_EQ(frmAbout::Loaded(), nullptr);
+    EXPECT_TRUE(about.isNull() || !about->isVisible());
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sitesFile(), sites({{"Typed, not saved", "http://old.example/", "old"}}));
 }

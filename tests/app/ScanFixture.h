@@ -75,7 +75,7 @@ protected:
         return true;
     }
 
-    bool waitIdle() { return waitFor([this] { return !pending(); }); }
+    bool waitIdle(int ms = 15000) { return waitFor([this] { return !pending(); }, ms); }
 
     // Runs one armed step now, and a fetch step's download to its end.
     void fire(const char *name)

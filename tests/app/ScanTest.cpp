@@ -1,7 +1,7 @@
 #include "RawServer.h"
 #include "ScanFixture.h"
+#include "SourceBox.h"
 
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <QToolTip>
 
@@ -41,9 +41,9 @@ TEST_F(Scan, FullScanWritesOneLinePerSiteInOrderAndFinishes)
     EXPECT_TRUE(find("lblScan1")->isVisible());
     EXPECT_EQ(row("lstNames"), 2);
     // The page box holds the last page with its first match marked.
-    const QTextCursor cursor = find<QPlainTextEdit>("txtSource")->textCursor();
-    EXPECT_EQ(cursor.selectedText(), QStringLiteral("my.example"));
-    EXPECT_EQ(cursor.selectionStart(), 3);
+    const auto *source = find<SourceBox>("txtSource");
+    EXPECT_EQ(source->selectedText(), QStringLiteral("my.example"));
+    EXPECT_EQ(source->selectionStart(), 3);
     for (const char *path : {"/a", "/b", "/c"})
         EXPECT_EQ(server.hits(QString::fromLatin1(path)), 1) << path;
 }
