@@ -125,6 +125,8 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
     m_heldStanding.clear();
     m_runs.clear();
     m_backoffMs = 0;
+    m_recoveries = 0;
+    dropStatements();
     const QString problem = prepareFile();
     if (problem.isEmpty())
         return {true, {}};
@@ -136,9 +138,21 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
     return setAsideAndBegin(path);
 }
 
+// Statements hold the connection open; it must be closed whole before its file is moved.
+void HistoryStore::dropStatements()
+{
+    for (SqliteStatement *statement :
+         {&m_selectSite, &m_insertSite, &m_updateSite, &m_insertChange, &m_insertRun, &m_endRun})
+        *statement = SqliteStatement();
+}
+
 HistoryStore::Opened HistoryStore::setAsideAndBegin(const QString &path)
 {
-    m_db.close();
+    dropStatements();
+    if (const auto error = m_db.close())
+        return {false, QStringLiteral("history is off: %1 is damaged and cannot be set aside now (%2); it will be "
+                                      "at the next start")
+                               .arg(path, error.message)};
     const QString kept = path + QStringLiteral(".bak");
     setAside(path, kept);
     setAside(path + QStringLiteral("-wal"), kept + QStringLiteral("-wal"));
@@ -279,10 +293,15 @@ void HistoryStore::setBatch(int records, int milliseconds)
     m_batchMs = std::max(0, milliseconds);
 }
 
+// True when `error` is one; damage sets the file aside, anything else turns the history off.
 bool HistoryStore::fail(const SqliteDatabase::Error &error)
 {
     if (!error)
         return false;
+    if (isDamage(error) && isUsable()) {
+        recoverFromDamage();
+        return true;
+    }
     if (m_failure.isEmpty())
         m_failure = QStringLiteral("history is off from here on: %1 could not be written (%2)").arg(m_path, error.message);
     m_held.clear();
@@ -294,9 +313,13 @@ bool HistoryStore::fail(const SqliteDatabase::Error &error)
 // new one. False when that failed too (failure() then says why).
 bool HistoryStore::recoverFromDamage()
 {
-    for (SqliteStatement *statement :
-         {&m_selectSite, &m_insertSite, &m_updateSite, &m_insertChange, &m_insertRun, &m_endRun})
-        *statement = SqliteStatement();
+    // A new file that is damaged at once is not set aside in turn, again and again.
+    if (++m_recoveries > 2) {
+        m_failure = QStringLiteral("history is off from here on: %1 is damaged again and again").arg(m_path);
+        m_held.clear();
+        m_heldStanding.clear();
+        return false;
+    }
     const Opened opened = setAsideAndBegin(m_path);
     m_notice = opened.message;
     for (auto &[number, row] : m_runs)
@@ -346,7 +369,7 @@ void HistoryStore::endRun(const Run &run, qint64 sitesChecked, qint64 at, Wait w
     if (wait == Wait::ForLock && isUsable() && !m_held.empty())
         fail({SQLITE_BUSY, QStringLiteral("another program kept it locked for %1 s; the records of %2 checks were "
                                           "not written")
-                                   .arg(m_finalWaitMs / 1000)
+                                   .arg((m_finalWaitMs + 999) / 1000)
                                    .arg(std::count_if(m_held.begin(), m_held.end(),
                                                       [](const Held &held) { return !held.endsRun; }))});
 }
@@ -483,12 +506,9 @@ std::optional<Standing> HistoryStore::standingOf(const SiteKey &site, bool *fail
     if (const auto held = m_heldStanding.find({site.url, site.term}); held != m_heldStanding.end())
         return held->second;
     std::optional<Known> known = lookup(site);
-    if (!known && m_selectSite.error()) {
-        const SqliteDatabase::Error error = m_selectSite.error();
-        if (isDamage(error) && recoverFromDamage())
-            return std::nullopt;
-        *failed = true;
-        fail(error);
+    if (!known && fail(m_selectSite.error())) {
+        // A damaged file set aside leaves a new one that does not know the site yet.
+        *failed = !isUsable();
         return std::nullopt;
     }
     return known ? std::optional(known->standing) : std::nullopt;
@@ -576,14 +596,15 @@ std::vector<HistoryStore::SiteRow> HistoryStore::sites()
     SqliteStatement query;
     if (fail(query.prepare(m_db, (QByteArray(SiteColumns) + " ORDER BY id").constData())))
         return rows;
-    SqliteStatement count;
-    if (!count.prepare(m_db, "SELECT count(*) FROM sites") && count.step()) {
+    if (SqliteStatement count; !count.prepare(m_db, "SELECT count(*) FROM sites") && count.step()) {
         rows.reserve(std::size_t(count.integer(0)));
         count.reset();
     }
     while (query.step())
         rows.push_back(siteRow(query));
-    fail(query.error());
+    const SqliteDatabase::Error error = query.error();
+    query = SqliteStatement();
+    fail(error);
     return rows;
 }
 
@@ -597,7 +618,9 @@ std::optional<HistoryStore::SiteRow> HistoryStore::site(const QString &url, cons
     query.bind(1, url);
     query.bind(2, term);
     if (!query.step()) {
-        fail(query.error());
+        const SqliteDatabase::Error error = query.error();
+        query = SqliteStatement();
+        fail(error);
         return std::nullopt;
     }
     SiteRow row = siteRow(query);
@@ -629,7 +652,10 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
             spans.back().to = span.from;
         spans.push_back(span);
     }
-    fail(query.error());
+    const SqliteDatabase::Error error = query.error();
+    query = SqliteStatement();
+    if (fail(error))
+        return {};
     if (!spans.empty()) {
         spans.back().to = std::max(lastChecked, spans.back().from);
         spans.back().current = true;

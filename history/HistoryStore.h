@@ -141,6 +141,7 @@ private:
     QString createOrMigrate();
     QString prepareStatements();
     Opened setAsideAndBegin(const QString &path);
+    void dropStatements();
     std::optional<Known> lookup(const History::SiteKey &site);
     std::optional<History::Standing> standingOf(const History::SiteKey &site, bool *failed);
     Tried tryWrite();
@@ -165,7 +166,8 @@ private:
     qint64 m_lastRun = 0;
     QElapsedTimer m_batchAge;
     QElapsedTimer m_sinceBusy;
-    int m_backoffMs = 0; // how long to leave the lock alone after it was found taken
+    int m_backoffMs = 0;
+    int m_recoveries = 0; // how long to leave the lock alone after it was found taken
     SqliteStatement m_selectSite;
     SqliteStatement m_insertSite;
     SqliteStatement m_updateSite;

@@ -41,7 +41,12 @@ SqliteDatabase::Error SqliteDatabase::close()
     if (!m_db)
         return {};
     sqlite3 *db = std::exchange(m_db, nullptr);
+    // A statement left prepared keeps the file open behind a closed connection; a file set
+    // aside then would have its journal removed by name when that connection finally goes.
+    const bool statementsLeft = sqlite3_next_stmt(db, nullptr) != nullptr;
     const int code = sqlite3_close_v2(db);
+    if (code == SQLITE_OK && statementsLeft)
+        return {SQLITE_BUSY, QStringLiteral("statements are still prepared")};
     return code == SQLITE_OK ? Error{} : Error{code & 0xff, QString::fromUtf8(sqlite3_errstr(code))};
 }
 
