@@ -1,5 +1,6 @@
 // The history file meets what others left in its place (links, other programs' databases,
 // newer versions, damage found late) and another program holding its write lock.
+#include "HeldLock.h"
 #include "HistoryStore.h"
 #include "TestFiles.h"
 
@@ -7,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <map>
@@ -277,29 +277,6 @@ TEST_F(SafeFile, ASiteLookedUpInADamagedFileIsNotSwallowed)
     EXPECT_TRUE(QFile::exists(path_ + QStringLiteral(".bak")));
     EXPECT_TRUE(store.isUsable());
 }
-
-// Another program holding the write lock of a history, until released.
-class HeldLock
-{
-public:
-    explicit HeldLock(const QString &path)
-    {
-        holder_.start(QStringLiteral(HISTORY_LOCK_HOLDER), {path});
-        holder_.waitForReadyRead(10000);
-        held_ = holder_.readLine().trimmed() == "locked";
-    }
-    ~HeldLock() { release(); }
-    bool held() const { return held_; }
-    void release()
-    {
-        holder_.closeWriteChannel();
-        holder_.waitForFinished(10000);
-    }
-
-private:
-    QProcess holder_;
-    bool held_ = false;
-};
 
 TEST_F(SafeFile, RecordsWaitInMemoryWhileAnotherProgramHoldsTheLock)
 {
