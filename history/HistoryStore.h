@@ -78,7 +78,8 @@ public:
     };
     // What recording `outcome` would mean, without recording it.
     std::optional<Recorded> preview(const History::SiteKey &site, const History::Outcome &outcome);
-    // Records one check of a site; none when the history is not usable.
+    // Records one check of a site, judged against the file and the records still held; it
+    // is written with its batch. None when the history is not usable.
     std::optional<Recorded> record(const Run &run, const History::SiteKey &site, const History::Outcome &outcome,
                                    qint64 at = 0);
     // Writes the records held so far if the write lock is free now (or within `waitMs`,
