@@ -355,11 +355,11 @@ void frmMain::NoteInHistory(QListWidgetItem *line, const History::Outcome &outco
 {
     const std::optional<WindowHistory::Noted> noted
             = history_.record({fetchedUrl_, SelectedText(lstSearch), SelectedText(lstNames)}, outcome);
-    if (!noted) {
-        if (const QString failure = history_.failure(); !failure.isEmpty())
-            Feedback::Message(this, failure);
+    // Also said when the check was recorded: a damaged file set aside on the way.
+    if (const QString failure = history_.failure(); !failure.isEmpty())
+        Feedback::Message(this, failure);
+    if (!noted)
         return;
-    }
     line->setToolTip(line->toolTip() + u'\n' + noted->before);
     SetExportField(line, ExportChange, noted->change);
     if (noted->lost)

@@ -6,6 +6,36 @@
 
 using namespace History;
 
+namespace {
+
+// How often held records try the file again.
+constexpr int RetryMs = 1000;
+// At the window's end, how long its held records may wait for the file.
+constexpr int LastWaitMs = 10000;
+
+} // namespace
+
+WindowHistory::WindowHistory()
+{
+    retry_.setInterval(RetryMs);
+    QObject::connect(&retry_, &QTimer::timeout, &retry_, [this] { writeOrRetry(); });
+}
+
+WindowHistory::~WindowHistory()
+{
+    store_.flush(LastWaitMs);
+}
+
+void WindowHistory::writeOrRetry()
+{
+    if (store_.flush())
+        retry_.stop();
+    else if (store_.isUsable())
+        retry_.start();
+    else
+        retry_.stop();
+}
+
 QString WindowHistory::open(const QString &sitesFile)
 {
     const HistoryStore::Opened opened = store_.open(HistoryStore::PathFor(sitesFile));
@@ -37,8 +67,8 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
     if (!recorded)
         return std::nullopt;
     ++checked_;
-    // Each check is committed as it is made: the window may be closed or killed at any time.
-    store_.flush();
+    // Each check is written as it is made: the window may be closed or killed at any time.
+    writeOrRetry();
     Noted noted;
     noted.change = QString::fromLatin1(ChangeWord(recorded->judgement.change));
     if (!before) {
@@ -57,13 +87,16 @@ void WindowHistory::endRun()
 {
     if (!run_.id)
         return;
-    store_.endRun(run_, checked_);
+    store_.endRun(run_, checked_, 0, HistoryStore::Wait::Not);
+    writeOrRetry();
     run_ = {};
     checked_ = 0;
 }
 
 QString WindowHistory::failure()
 {
+    if (const QString notice = store_.takeNotice(); !notice.isEmpty())
+        return notice;
     if (failureTold_ || store_.failure().isEmpty())
         return {};
     failureTold_ = true;

@@ -3,15 +3,23 @@
 #include "HistoryStore.h"
 
 #include <QString>
+#include <QTimer>
 
 #include <optional>
 #include <vector>
 
 // The window's record of its checks, in the history beside the sites file. A history that
-// cannot be used is said once and then left alone; the checks go on without it.
+// cannot be used is said once and then left alone; the checks go on without it. The window
+// never waits long for another program that holds the file: what cannot be written at once
+// is held and tried again a moment later, and written before the window goes.
 class WindowHistory
 {
 public:
+    WindowHistory();
+    ~WindowHistory();
+    WindowHistory(const WindowHistory &) = delete;
+    WindowHistory &operator=(const WindowHistory &) = delete;
+
     // Empty when the history is in use or the user needs not hear of it.
     QString open(const QString &sitesFile);
     bool usable() const { return store_.isUsable(); }
@@ -34,11 +42,17 @@ public:
     std::optional<Noted> record(const History::SiteKey &site, const History::Outcome &outcome, qint64 at = 0);
     // Ends the run under way, if any.
     void endRun();
-    // Why recording stopped, the first time it is asked after it did; empty otherwise.
+    // Records checked but not yet in the file, because another program held it.
+    qsizetype held() const { return store_.held(); }
+    // Why recording stopped, or that a damaged file was set aside, the first time it is asked
+    // after it happened; empty otherwise.
     QString failure();
 
 private:
+    void writeOrRetry();
+
     HistoryStore store_;
+    QTimer retry_;
     HistoryStore::Run run_;
     qint64 checked_ = 0;
     bool failureTold_ = false;

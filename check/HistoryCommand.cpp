@@ -54,9 +54,10 @@ QString Print(const QString &historyFile, const QList<SiteRecord> &sites, CheckO
             break;
         case CheckOptions::Format::Json: {
             json entry = json::object();
-            entry["name"] = site.Name.toStdString();
-            entry["url"] = site.Url.toStdString();
-            entry["term"] = site.SearchTerm.toStdString();
+            // As in the check report: no control or bidirectional character reaches a terminal.
+            entry["name"] = VisibleText::Of(site.Name).toStdString();
+            entry["url"] = VisibleText::Of(site.Url).toStdString();
+            entry["term"] = VisibleText::Of(site.SearchTerm).toStdString();
             json &timeline = entry["timeline"] = json::array();
             for (const HistoryStore::Span &span : spans)
                 timeline.push_back({{"state", History::StateWord(span.state)},

@@ -53,6 +53,8 @@ SiteKey HistoryRecorder::keyOf(const SiteRecord &site)
 
 void HistoryRecorder::checkRecording()
 {
+    if (const QString notice = store_.takeNotice(); !notice.isEmpty())
+        warn_(notice);
     if (run_.id && !store_.failure().isEmpty()) {
         warn_(store_.failure());
         run_ = {};
@@ -109,12 +111,14 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
                              const Report &report)
 {
     if (!toConfirm_.empty() && isRecording()) {
-        // What was written so far must not wait for the pause.
-        store_.flush();
+        // What was recorded so far is written during the pause, not after it.
+        const auto pauseEnds = std::chrono::steady_clock::now() + std::chrono::seconds(settings_.confirmAfterSeconds);
+        store_.flush(settings_.confirmAfterSeconds * 1000);
+        checkRecording();
         QList<SiteRecord> again;
         for (qsizetype position : toConfirm_)
             again.append(sites[position]);
-        std::this_thread::sleep_for(std::chrono::seconds(settings_.confirmAfterSeconds));
+        std::this_thread::sleep_until(pauseEnds);
         CheckRun::CheckSites(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
             const qsizetype position = toConfirm_[index];
             SiteVerdict::SiteResult &first = waiting_[position];

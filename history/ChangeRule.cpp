@@ -18,15 +18,17 @@ Judgement Judge(const std::optional<Standing> &before, const Outcome &outcome, i
     downAfter = std::max(1, downAfter);
     // A page that failed after being OK is a link that may come back, until it has been
     // down long enough to count as lost.
-    const bool wasOk = IsOk(was.state) || (was.downStreak > 0 && was.downStreak < downAfter);
+    const bool wasOk = IsOk(was.state) || (was.downStreak > 0 && !was.lostTold);
 
     if (out.state == State::PageFailed) {
         if (IsOk(was.state)) {
             out.downStreak = 1;
-            out.change = out.downStreak >= downAfter ? Change::Lost : Change::Down;
+            out.lostTold = out.downStreak >= downAfter;
+            out.change = out.lostTold ? Change::Lost : Change::Down;
         } else if (was.downStreak > 0) {
             out.downStreak = was.downStreak + 1;
-            out.change = out.downStreak == downAfter ? Change::Lost : Change::Unchanged;
+            out.lostTold = was.lostTold || out.downStreak >= downAfter;
+            out.change = out.lostTold && !was.lostTold ? Change::Lost : Change::Unchanged;
         } else {
             out.change = out.stateChanged ? Change::Changed : Change::Unchanged;
         }

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
 
 using namespace History;
 
@@ -45,11 +48,22 @@ UPDATE sites SET checks = (SELECT count(*) FROM changes WHERE changes.site = sit
 CREATE INDEX changes_by_site ON changes(site, at);
 PRAGMA user_version = 2;
 )sql",
+    // Whether a spell of failures has been judged lost, so that a lowered --down-after still
+    // finds the loss of a spell under way. Spells past the usual threshold count as told.
+    R"sql(
+ALTER TABLE sites ADD COLUMN lost_told INTEGER NOT NULL DEFAULT 0;
+UPDATE sites SET lost_told = 1 WHERE down_streak >= 3;
+PRAGMA user_version = 3;
+)sql",
 };
 static_assert(std::size(Migrations) + 1 == HistoryStore::SchemaVersion);
 
-// Another program holding the file for a moment must not cost a record.
-constexpr int BusyTimeoutMs = 10000;
+// Reads wait this long for a program that is making or mending the file.
+constexpr int ReadWaitMs = 10000;
+// A batch tries for the write lock this long before it is kept for later.
+constexpr int LockTryMs = 20;
+constexpr int FirstBackoffMs = 100;
+constexpr int LongestBackoffMs = 5000;
 // The write-ahead log is emptied into the file as it fills; this keeps its file small too.
 constexpr char JournalLimit[] = "PRAGMA journal_size_limit = 4194304";
 
@@ -63,6 +77,11 @@ bool isDamage(const SqliteDatabase::Error &error)
     return error.code == SQLITE_NOTADB || error.code == SQLITE_CORRUPT;
 }
 
+bool isBusy(const SqliteDatabase::Error &error)
+{
+    return error.code == SQLITE_BUSY || error.code == SQLITE_LOCKED;
+}
+
 // Moves a file aside, replacing an older copy.
 void setAside(const QString &from, const QString &to)
 {
@@ -70,6 +89,23 @@ void setAside(const QString &from, const QString &to)
         return;
     QFile::remove(to);
     QFile::rename(from, to);
+}
+
+// The first row's first column of a statement that returns one number; none on failure.
+std::optional<qint64> number(const SqliteDatabase &db, const char *sql, SqliteDatabase::Error *error)
+{
+    SqliteStatement query;
+    if ((*error = query.prepare(db, sql)))
+        return std::nullopt;
+    if (!query.step()) {
+        *error = query.error();
+        if (!*error)
+            *error = {SQLITE_ERROR, QStringLiteral("%1 gave no answer").arg(QLatin1StringView(sql))};
+        return std::nullopt;
+    }
+    const qint64 value = query.integer(0);
+    query.reset();
+    return value;
 }
 
 } // namespace
@@ -84,9 +120,14 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
 {
     m_path = path;
     m_failure.clear();
-    m_inTransaction = false;
-    m_held = 0;
-    QString problem = prepareFile();
+    m_notice.clear();
+    m_held.clear();
+    m_heldStanding.clear();
+    m_runs.clear();
+    m_backoffMs = 0;
+    m_recoveries = 0;
+    dropStatements();
+    const QString problem = prepareFile();
     if (problem.isEmpty())
         return {true, {}};
     if (problem != u"damaged") {
@@ -94,15 +135,31 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
         return {false, QStringLiteral("history is off: %1 cannot be used (%2); the checks run without it")
                                .arg(path, problem)};
     }
+    return setAsideAndBegin(path);
+}
 
-    m_db.close();
+// Statements hold the connection open; it must be closed whole before its file is moved.
+void HistoryStore::dropStatements()
+{
+    for (SqliteStatement *statement :
+         {&m_selectSite, &m_insertSite, &m_updateSite, &m_insertChange, &m_insertRun, &m_endRun})
+        *statement = SqliteStatement();
+}
+
+HistoryStore::Opened HistoryStore::setAsideAndBegin(const QString &path)
+{
+    dropStatements();
+    if (const auto error = m_db.close())
+        return {false, QStringLiteral("history is off: %1 is damaged and cannot be set aside now (%2); it will be "
+                                      "at the next start")
+                               .arg(path, error.message)};
     const QString kept = path + QStringLiteral(".bak");
     setAside(path, kept);
     setAside(path + QStringLiteral("-wal"), kept + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
     const QString damaged = QStringLiteral("the history %1 was damaged; it was kept as %2 and a new history begun")
                                     .arg(path, kept);
-    problem = prepareFile();
+    const QString problem = prepareFile();
     if (problem.isEmpty())
         return {true, damaged};
     m_db.close();
@@ -112,13 +169,23 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
 // Empty when the file is ready; "damaged" when it is not a sound database; else the reason.
 QString HistoryStore::prepareFile()
 {
-    if (const auto error = m_db.open(m_path, true))
+    if (const auto error = m_db.open(m_path, true)) {
+        if (error.symlink)
+            return QStringLiteral("it is a symbolic link; a history is kept only in a file of its own");
         return error.message;
-    sqlite3_busy_timeout(m_db.handle(), BusyTimeoutMs);
+    }
+    sqlite3_busy_timeout(m_db.handle(), ReadWaitMs);
 
+    // Nothing is changed before the file is known to be ours, of a version this program
+    // understands: a refused file stays as it was, byte for byte.
+    if (QString problem = readWhatItIs(); !problem.isEmpty())
+        return problem;
+
+    // A full check, indexes against their tables: a damaged index lets a known site be
+    // recorded twice, as new, its past forgotten.
+    SqliteDatabase::Error error;
     SqliteStatement check;
-    SqliteDatabase::Error error = check.prepare(m_db, "PRAGMA quick_check(1)");
-    if (!error) {
+    if (!(error = check.prepare(m_db, "PRAGMA integrity_check(1)"))) {
         if (check.step()) {
             const bool sound = check.text(0) == u"ok";
             check.reset();
@@ -135,47 +202,69 @@ QString HistoryStore::prepareFile()
     // WAL needs two files beside the database, so this also finds a folder that cannot be written.
     if (const auto walError = m_db.exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL"))
         return isDamage(walError) ? QStringLiteral("damaged") : walError.message;
-    m_db.exec(JournalLimit);
+    if (const auto limitError = m_db.exec(JournalLimit))
+        return limitError.message;
     if (QString problem = createOrMigrate(); !problem.isEmpty())
         return problem;
     return prepareStatements();
 }
 
+// Empty when the file is a history of ours (of this version or an older one) or empty.
+QString HistoryStore::readWhatItIs()
+{
+    SqliteDatabase::Error error;
+    const auto application = number(m_db, "PRAGMA application_id", &error);
+    const auto version = application ? number(m_db, "PRAGMA user_version", &error) : std::nullopt;
+    const auto objects = version ? number(m_db, "SELECT count(*) FROM sqlite_schema", &error) : std::nullopt;
+    if (!objects)
+        return isDamage(error) ? QStringLiteral("damaged") : error.message;
+    const bool ours = *application == ApplicationId || (*application == 0 && *version > 0);
+    if (*application != 0 && !ours)
+        return QStringLiteral("it holds something other than a Tallyweave history");
+    if (*version > SchemaVersion)
+        return QStringLiteral("it was written by a newer version of Tallyweave");
+    if (*version == 0 && *objects > 0)
+        return QStringLiteral("it holds something other than a Tallyweave history");
+    return {};
+}
+
 QString HistoryStore::createOrMigrate()
 {
-    // Another program may be making the file at the same moment; the write lock decides.
-    if (const auto error = m_db.exec("BEGIN IMMEDIATE"))
+    SqliteDatabase::Error error;
+    const auto application = number(m_db, "PRAGMA application_id", &error);
+    const auto current = application ? number(m_db, "PRAGMA user_version", &error) : std::nullopt;
+    if (!current)
         return isDamage(error) ? QStringLiteral("damaged") : error.message;
-    SqliteStatement version;
-    qint64 found = -1;
-    if (!version.prepare(m_db, "PRAGMA user_version") && version.step()) {
-        found = version.integer(0);
-        version.reset();
-    }
+    if (*application == ApplicationId && *current == SchemaVersion)
+        return {};
+
+    // Another program may be making the file at the same moment; the write lock decides.
+    if ((error = m_db.exec("BEGIN IMMEDIATE")))
+        return isDamage(error) ? QStringLiteral("damaged") : error.message;
     auto abandon = [this](const QString &why) {
         m_db.exec("ROLLBACK");
         return why;
     };
-    if (found < 0)
-        return abandon(QStringLiteral("its version cannot be read"));
-    if (found > SchemaVersion)
+    const auto found = number(m_db, "PRAGMA user_version", &error);
+    if (!found)
+        return abandon(QStringLiteral("its version cannot be read (%1)").arg(error.message));
+    if (*found > SchemaVersion)
         return abandon(QStringLiteral("it was written by a newer version of Tallyweave"));
-    if (found == 0) {
-        SqliteStatement tables;
-        if (!tables.prepare(m_db, "SELECT count(*) FROM sqlite_schema") && tables.step()) {
-            const qint64 count = tables.integer(0);
-            tables.reset();
-            if (count > 0)
-                return abandon(QStringLiteral("it holds something other than a Tallyweave history"));
-        }
-        if (const auto error = m_db.exec(FirstSchema))
+    qint64 version = *found;
+    if (version == 0) {
+        const auto objects = number(m_db, "SELECT count(*) FROM sqlite_schema", &error);
+        if (!objects || *objects > 0)
+            return abandon(QStringLiteral("it holds something other than a Tallyweave history"));
+        if ((error = m_db.exec(FirstSchema)))
             return abandon(error.message);
-        found = 1;
+        version = 1;
     }
-    for (qint64 v = found; v < SchemaVersion; ++v)
-        if (const auto error = m_db.exec(Migrations[v - 1]))
+    for (qint64 v = version; v < SchemaVersion; ++v)
+        if ((error = m_db.exec(Migrations[v - 1])))
             return abandon(QStringLiteral("it could not be brought to version %1: %2").arg(v + 1).arg(error.message));
-    if (const auto error = m_db.exec("COMMIT"))
+    if ((error = m_db.exec(QByteArray("PRAGMA application_id = " + QByteArray::number(ApplicationId)).constData())))
+        return abandon(error.message);
+    if ((error = m_db.exec("COMMIT")))
         return abandon(error.message);
     return {};
 }
@@ -183,18 +272,18 @@ QString HistoryStore::createOrMigrate()
 QString HistoryStore::prepareStatements()
 {
     const std::pair<SqliteStatement *, const char *> statements[] = {
-        {&m_selectSite, "SELECT id, name, state, since, down_streak FROM sites WHERE url = ?1 AND term = ?2"},
-        {&m_insertSite, "INSERT INTO sites(url, term, name, state, since, last_checked, checks, state_changes, down_streak)"
-                        " VALUES(?1, ?2, ?3, ?4, ?5, ?5, 1, 0, ?6)"},
+        {&m_selectSite, "SELECT id, name, state, since, down_streak, lost_told FROM sites WHERE url = ?1 AND term = ?2"},
+        {&m_insertSite, "INSERT INTO sites(url, term, name, state, since, last_checked, checks, state_changes,"
+                        " down_streak, lost_told) VALUES(?1, ?2, ?3, ?4, ?5, ?5, 1, 0, ?6, ?7)"},
         {&m_updateSite, "UPDATE sites SET name = ?2, state = ?3, since = ?4, last_checked = ?5, checks = checks + 1,"
-                        " state_changes = state_changes + ?6, down_streak = ?7 WHERE id = ?1"},
+                        " state_changes = state_changes + ?6, down_streak = ?7, lost_told = ?8 WHERE id = ?1"},
         {&m_insertChange, "INSERT INTO changes(site, run, at, state, change) VALUES(?1, ?2, ?3, ?4, ?5)"},
         {&m_insertRun, "INSERT INTO runs(started, source) VALUES(?1, ?2)"},
         {&m_endRun, "UPDATE runs SET ended = ?2, sites = ?3 WHERE id = ?1"},
     };
     for (const auto &[statement, sql] : statements)
         if (const auto error = statement->prepare(m_db, sql))
-            return error.message;
+            return isDamage(error) ? QStringLiteral("damaged") : error.message;
     return {};
 }
 
@@ -204,95 +293,234 @@ void HistoryStore::setBatch(int records, int milliseconds)
     m_batchMs = std::max(0, milliseconds);
 }
 
+// True when `error` is one; damage sets the file aside, anything else turns the history off.
 bool HistoryStore::fail(const SqliteDatabase::Error &error)
 {
     if (!error)
         return false;
+    if (isDamage(error) && isUsable()) {
+        recoverFromDamage();
+        return true;
+    }
     if (m_failure.isEmpty())
         m_failure = QStringLiteral("history is off from here on: %1 could not be written (%2)").arg(m_path, error.message);
-    if (m_inTransaction)
-        m_db.exec("ROLLBACK");
-    m_inTransaction = false;
-    m_held = 0;
+    m_held.clear();
+    m_heldStanding.clear();
     return true;
 }
 
-bool HistoryStore::begin()
+// The file turned out damaged while in use: it is set aside and the records held go into a
+// new one. False when that failed too (failure() then says why).
+bool HistoryStore::recoverFromDamage()
 {
-    if (m_inTransaction)
-        return true;
-    // Taking the write lock at once: a read that later turns into a write could meet another
-    // writer and fail at once, where a lock taken first simply waits its turn.
-    if (fail(m_db.exec("BEGIN IMMEDIATE")))
+    // A new file that is damaged at once is not set aside in turn, again and again.
+    if (++m_recoveries > 2) {
+        m_failure = QStringLiteral("history is off from here on: %1 is damaged again and again").arg(m_path);
+        m_held.clear();
+        m_heldStanding.clear();
         return false;
-    m_inTransaction = true;
-    m_held = 0;
-    m_batchAge.start();
-    return true;
+    }
+    const Opened opened = setAsideAndBegin(m_path);
+    m_notice = opened.message;
+    for (auto &[number, row] : m_runs)
+        row.id = 0;
+    if (opened.usable)
+        return true;
+    m_failure = opened.message;
+    m_held.clear();
+    m_heldStanding.clear();
+    return false;
 }
 
-void HistoryStore::flush()
+SqliteDatabase::Error HistoryStore::runRow(qint64 run, qint64 *id)
 {
-    if (!m_inTransaction || !isUsable())
-        return;
-    m_inTransaction = false;
-    m_held = 0;
-    if (const auto error = m_db.exec("COMMIT")) {
-        m_inTransaction = true;
-        fail(error);
+    RunRow &row = m_runs[run];
+    if (!row.id) {
+        m_insertRun.bind(1, row.started);
+        m_insertRun.bind(2, row.source);
+        if (const auto error = m_insertRun.run())
+            return error;
+        row.id = sqlite3_last_insert_rowid(m_db.handle());
     }
+    *id = row.id;
+    return {};
 }
 
 HistoryStore::Run HistoryStore::beginRun(const QString &source, qint64 at)
 {
-    if (!isUsable() || !begin())
+    if (!isUsable())
         return {};
-    const qint64 started = nowOr(at);
-    m_insertRun.bind(1, started);
-    m_insertRun.bind(2, source);
-    if (fail(m_insertRun.run()))
-        return {};
-    const Run run{sqlite3_last_insert_rowid(m_db.handle()), started};
-    flush();
-    return isUsable() ? run : Run{};
+    const Run run{++m_lastRun, nowOr(at)};
+    m_runs[run.id] = {source, run.started, 0};
+    return run;
 }
 
-void HistoryStore::endRun(const Run &run, qint64 sitesChecked, qint64 at)
+void HistoryStore::endRun(const Run &run, qint64 sitesChecked, qint64 at, Wait wait)
 {
-    if (!run.id || !isUsable() || !begin())
+    if (!run.id || !isUsable())
         return;
-    m_endRun.bind(1, run.id);
-    m_endRun.bind(2, nowOr(at));
-    m_endRun.bind(3, sitesChecked);
-    if (!fail(m_endRun.run()))
-        flush();
+    Held end;
+    end.run = run.id;
+    end.at = nowOr(at);
+    end.endsRun = true;
+    end.sitesChecked = sitesChecked;
+    m_held.push_back(std::move(end));
+    flush(wait == Wait::ForLock ? m_finalWaitMs : 0);
+    if (wait == Wait::ForLock && isUsable() && !m_held.empty())
+        fail({SQLITE_BUSY, QStringLiteral("another program kept it locked for %1 s; the records of %2 checks were "
+                                          "not written")
+                                   .arg((m_finalWaitMs + 999) / 1000)
+                                   .arg(std::count_if(m_held.begin(), m_held.end(),
+                                                      [](const Held &held) { return !held.endsRun; }))});
 }
 
+bool HistoryStore::flush(int waitMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (isUsable() && !m_held.empty()) {
+        switch (tryWrite()) {
+        case Tried::Written:
+            m_backoffMs = 0;
+            continue;
+        case Tried::Failed:
+            return false;
+        case Tried::Busy:
+            break;
+        }
+        m_backoffMs = std::clamp(m_backoffMs * 2, FirstBackoffMs, LongestBackoffMs);
+        m_sinceBusy.start();
+        const qint64 left = waitMs - waited.elapsed();
+        if (left <= 0)
+            return false;
+        QThread::msleep(std::min<qint64>(m_backoffMs, left));
+    }
+    return m_held.empty();
+}
+
+// One transaction for everything held: the lock is taken only when the records are ready.
+HistoryStore::Tried HistoryStore::tryWrite()
+{
+    sqlite3_busy_timeout(m_db.handle(), LockTryMs);
+    SqliteDatabase::Error error = m_db.exec("BEGIN IMMEDIATE");
+    sqlite3_busy_timeout(m_db.handle(), ReadWaitMs);
+    if (isBusy(error))
+        return Tried::Busy;
+    if (!error) {
+        for (const Held &held : m_held)
+            if ((error = writeOne(held)))
+                break;
+        if (!error)
+            error = m_db.exec("COMMIT");
+        if (error)
+            m_db.exec("ROLLBACK");
+        if (isBusy(error))
+            return Tried::Busy;
+    }
+    if (isDamage(error))
+        return recoverFromDamage() ? tryWrite() : Tried::Failed;
+    if (fail(error))
+        return Tried::Failed;
+    m_held.clear();
+    m_heldStanding.clear();
+    m_batchAge.invalidate();
+    return Tried::Written;
+}
+
+// Judges one held record again against the file as it is inside the transaction: another
+// program may have recorded the same site since it was first judged.
+SqliteDatabase::Error HistoryStore::writeOne(const Held &held)
+{
+    qint64 run = 0;
+    if (const auto error = runRow(held.run, &run))
+        return error;
+    if (held.endsRun) {
+        m_endRun.bind(1, run);
+        m_endRun.bind(2, held.at);
+        m_endRun.bind(3, held.sitesChecked);
+        return m_endRun.run();
+    }
+    const std::optional<Known> known = lookup(held.site);
+    if (!known && m_selectSite.error())
+        return m_selectSite.error();
+    const Recorded out = judged(known ? std::optional(known->standing) : std::nullopt, held.outcome, held.at);
+    const Judgement &j = out.judgement;
+    qint64 siteId = 0;
+    if (!known) {
+        m_insertSite.bind(1, held.site.url);
+        m_insertSite.bind(2, held.site.term);
+        m_insertSite.bind(3, held.site.name);
+        m_insertSite.bind(4, qint64(j.state));
+        m_insertSite.bind(5, held.at);
+        m_insertSite.bind(6, j.downStreak);
+        m_insertSite.bind(7, j.lostTold ? 1 : 0);
+        if (const auto error = m_insertSite.run())
+            return error;
+        siteId = sqlite3_last_insert_rowid(m_db.handle());
+    } else {
+        siteId = known->id;
+        m_updateSite.bind(1, siteId);
+        m_updateSite.bind(2, held.site.name);
+        m_updateSite.bind(3, qint64(j.state));
+        m_updateSite.bind(4, out.since);
+        m_updateSite.bind(5, held.at);
+        m_updateSite.bind(6, j.stateChanged ? 1 : 0);
+        m_updateSite.bind(7, j.downStreak);
+        m_updateSite.bind(8, j.lostTold ? 1 : 0);
+        if (const auto error = m_updateSite.run())
+            return error;
+    }
+    if (!j.stateChanged)
+        return {};
+    m_insertChange.bind(1, siteId);
+    m_insertChange.bind(2, run);
+    m_insertChange.bind(3, held.at);
+    m_insertChange.bind(4, qint64(j.state));
+    m_insertChange.bind(5, qint64(j.change));
+    return m_insertChange.run();
+}
+
+// None for a site the file does not know, and when the query failed (m_selectSite.error()).
 std::optional<HistoryStore::Known> HistoryStore::lookup(const SiteKey &site)
 {
     m_selectSite.bind(1, site.url);
     m_selectSite.bind(2, site.term);
-    if (!m_selectSite.step()) {
-        fail(m_selectSite.error());
+    if (!m_selectSite.step())
         return std::nullopt;
-    }
     Known known;
     known.id = m_selectSite.integer(0);
     known.name = m_selectSite.text(1);
     known.standing.state = StateFromNumber(m_selectSite.integer(2)).value_or(State::PageFailed);
     known.standing.since = m_selectSite.integer(3);
     known.standing.downStreak = int(m_selectSite.integer(4));
+    known.standing.lostTold = m_selectSite.integer(5) != 0;
     m_selectSite.reset();
     return known;
 }
 
-HistoryStore::Recorded HistoryStore::judged(const std::optional<Known> &known, const Outcome &outcome, qint64 at) const
+// Where a site stands now, its held records included. Sets `failed` when the file could not
+// be read.
+std::optional<Standing> HistoryStore::standingOf(const SiteKey &site, bool *failed)
+{
+    *failed = false;
+    if (const auto held = m_heldStanding.find({site.url, site.term}); held != m_heldStanding.end())
+        return held->second;
+    std::optional<Known> known = lookup(site);
+    if (!known && fail(m_selectSite.error())) {
+        // A damaged file set aside leaves a new one that does not know the site yet.
+        *failed = !isUsable();
+        return std::nullopt;
+    }
+    return known ? std::optional(known->standing) : std::nullopt;
+}
+
+HistoryStore::Recorded HistoryStore::judged(const std::optional<Standing> &before, const Outcome &outcome,
+                                            qint64 at) const
 {
     Recorded out;
-    if (known)
-        out.before = known->standing;
+    out.before = before;
     out.judgement = Judge(out.before, outcome, m_downAfter);
-    out.since = out.judgement.stateChanged ? at : known->standing.since;
+    out.since = out.judgement.stateChanged ? at : before->since;
     return out;
 }
 
@@ -300,57 +528,32 @@ std::optional<HistoryStore::Recorded> HistoryStore::preview(const SiteKey &site,
 {
     if (!isUsable())
         return std::nullopt;
-    const std::optional<Known> known = lookup(site);
-    if (!isUsable())
+    bool failed = false;
+    const std::optional<Standing> before = standingOf(site, &failed);
+    if (failed)
         return std::nullopt;
-    return judged(known, outcome, nowOr(0));
+    return judged(before, outcome, nowOr(0));
 }
 
 std::optional<HistoryStore::Recorded> HistoryStore::record(const Run &run, const SiteKey &site,
                                                            const Outcome &outcome, qint64 at)
 {
-    if (!run.id || !isUsable() || !begin())
+    if (!run.id || !isUsable())
         return std::nullopt;
     at = nowOr(at);
-    const std::optional<Known> known = lookup(site);
-    if (!isUsable())
+    bool failed = false;
+    const std::optional<Standing> before = standingOf(site, &failed);
+    if (failed)
         return std::nullopt;
-    const Recorded out = judged(known, outcome, at);
+    const Recorded out = judged(before, outcome, at);
     const Judgement &j = out.judgement;
-
-    qint64 siteId = 0;
-    if (!known) {
-        m_insertSite.bind(1, site.url);
-        m_insertSite.bind(2, site.term);
-        m_insertSite.bind(3, site.name);
-        m_insertSite.bind(4, qint64(j.state));
-        m_insertSite.bind(5, at);
-        m_insertSite.bind(6, j.downStreak);
-        if (fail(m_insertSite.run()))
-            return std::nullopt;
-        siteId = sqlite3_last_insert_rowid(m_db.handle());
-    } else {
-        siteId = known->id;
-        m_updateSite.bind(1, siteId);
-        m_updateSite.bind(2, site.name);
-        m_updateSite.bind(3, qint64(j.state));
-        m_updateSite.bind(4, out.since);
-        m_updateSite.bind(5, at);
-        m_updateSite.bind(6, j.stateChanged ? 1 : 0);
-        m_updateSite.bind(7, j.downStreak);
-        if (fail(m_updateSite.run()))
-            return std::nullopt;
-    }
-    if (j.stateChanged) {
-        m_insertChange.bind(1, siteId);
-        m_insertChange.bind(2, run.id);
-        m_insertChange.bind(3, at);
-        m_insertChange.bind(4, qint64(j.state));
-        m_insertChange.bind(5, qint64(j.change));
-        if (fail(m_insertChange.run()))
-            return std::nullopt;
-    }
-    if (++m_held >= m_batchRecords || m_batchAge.elapsed() >= m_batchMs)
+    m_heldStanding[{site.url, site.term}] = {j.state, out.since, j.downStreak, j.lostTold};
+    if (m_held.empty())
+        m_batchAge.start();
+    m_held.push_back({run.id, site, outcome, at, false, 0});
+    const bool due = qsizetype(m_held.size()) >= m_batchRecords || m_batchAge.elapsed() >= m_batchMs;
+    const bool lockLeftAlone = m_backoffMs > 0 && m_sinceBusy.isValid() && m_sinceBusy.elapsed() < m_backoffMs;
+    if (due && !lockLeftAlone)
         flush();
     if (!isUsable())
         return std::nullopt;
@@ -393,14 +596,15 @@ std::vector<HistoryStore::SiteRow> HistoryStore::sites()
     SqliteStatement query;
     if (fail(query.prepare(m_db, (QByteArray(SiteColumns) + " ORDER BY id").constData())))
         return rows;
-    SqliteStatement count;
-    if (!count.prepare(m_db, "SELECT count(*) FROM sites") && count.step()) {
+    if (SqliteStatement count; !count.prepare(m_db, "SELECT count(*) FROM sites") && count.step()) {
         rows.reserve(std::size_t(count.integer(0)));
         count.reset();
     }
     while (query.step())
         rows.push_back(siteRow(query));
-    fail(query.error());
+    const SqliteDatabase::Error error = query.error();
+    query = SqliteStatement();
+    fail(error);
     return rows;
 }
 
@@ -413,8 +617,12 @@ std::optional<HistoryStore::SiteRow> HistoryStore::site(const QString &url, cons
         return std::nullopt;
     query.bind(1, url);
     query.bind(2, term);
-    if (!query.step())
+    if (!query.step()) {
+        const SqliteDatabase::Error error = query.error();
+        query = SqliteStatement();
+        fail(error);
         return std::nullopt;
+    }
     SiteRow row = siteRow(query);
     query.reset();
     return row;
@@ -444,7 +652,10 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
             spans.back().to = span.from;
         spans.push_back(span);
     }
-    fail(query.error());
+    const SqliteDatabase::Error error = query.error();
+    query = SqliteStatement();
+    if (fail(error))
+        return {};
     if (!spans.empty()) {
         spans.back().to = std::max(lastChecked, spans.back().from);
         spans.back().current = true;

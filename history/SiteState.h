@@ -40,6 +40,7 @@ struct Standing {
     State state = State::PageFailed;
     qint64 since = 0;   // seconds since the epoch, UTC
     int downStreak = 0; // checks in a row the page failed since it was last OK
+    bool lostTold = false; // this spell of failures has already been judged lost
 };
 
 const char *StateWord(State state);

@@ -4,6 +4,7 @@
 
 SqliteDatabase::~SqliteDatabase()
 {
+    // A statement left unfinalised would keep a zombie connection; there is no one to tell.
     close();
 }
 
@@ -21,20 +22,32 @@ SqliteDatabase &SqliteDatabase::operator=(SqliteDatabase &&other) noexcept
 SqliteDatabase::Error SqliteDatabase::open(const QString &path, bool create)
 {
     close();
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    // A link would let one file be written through another's name, or create a file elsewhere.
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX
+                      | SQLITE_OPEN_NOFOLLOW;
     const int code = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);
     if (code == SQLITE_OK)
         return {};
     // SQLite hands out a connection even when it fails, to carry the message.
     Error error = lastError(code);
+    if (m_db && sqlite3_extended_errcode(m_db) == SQLITE_CANTOPEN_SYMLINK)
+        error.symlink = true;
     close();
     return error;
 }
 
-void SqliteDatabase::close()
+SqliteDatabase::Error SqliteDatabase::close()
 {
-    if (m_db)
-        sqlite3_close_v2(std::exchange(m_db, nullptr));
+    if (!m_db)
+        return {};
+    sqlite3 *db = std::exchange(m_db, nullptr);
+    // A statement left prepared keeps the file open behind a closed connection; a file set
+    // aside then would have its journal removed by name when that connection finally goes.
+    const bool statementsLeft = sqlite3_next_stmt(db, nullptr) != nullptr;
+    const int code = sqlite3_close_v2(db);
+    if (code == SQLITE_OK && statementsLeft)
+        return {SQLITE_BUSY, QStringLiteral("statements are still prepared")};
+    return code == SQLITE_OK ? Error{} : Error{code & 0xff, QString::fromUtf8(sqlite3_errstr(code))};
 }
 
 SqliteDatabase::Error SqliteDatabase::exec(const char *sql)

@@ -12,6 +12,7 @@ public:
     struct Error {
         int code = SQLITE_OK; // SQLite's primary result code; SQLITE_OK for none
         QString message;
+        bool symlink = false; // the file was refused because its name is a symbolic link
         explicit operator bool() const { return code != SQLITE_OK; }
     };
 
@@ -24,7 +25,8 @@ public:
 
     // Opens (and creates when `create`) the file at `path`; any previous connection is closed.
     Error open(const QString &path, bool create);
-    void close();
+    // Statements still prepared keep the connection until they are finalised.
+    Error close();
     bool isOpen() const { return m_db != nullptr; }
 
     // Runs one or more statements that return no rows.

@@ -9,7 +9,7 @@ SqliteStatement::~SqliteStatement()
 
 SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
     : m_statement(std::exchange(other.m_statement, nullptr)), m_db(std::exchange(other.m_db, nullptr)),
-      m_error(std::move(other.m_error))
+      m_error(std::move(other.m_error)), m_bindError(std::move(other.m_bindError))
 {
 }
 
@@ -20,6 +20,7 @@ SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
         m_statement = std::exchange(other.m_statement, nullptr);
         m_db = std::exchange(other.m_db, nullptr);
         m_error = std::move(other.m_error);
+        m_bindError = std::move(other.m_bindError);
     }
     return *this;
 }
@@ -29,6 +30,7 @@ void SqliteStatement::release()
     if (m_statement)
         sqlite3_finalize(std::exchange(m_statement, nullptr));
     m_db = nullptr;
+    m_bindError = {};
 }
 
 SqliteDatabase::Error SqliteStatement::prepare(const SqliteDatabase &db, const char *sql)
@@ -41,19 +43,32 @@ SqliteDatabase::Error SqliteStatement::prepare(const SqliteDatabase &db, const c
     return code == SQLITE_OK ? SqliteDatabase::Error{} : db.lastError(code);
 }
 
+void SqliteStatement::noteBind(int code)
+{
+    if (code != SQLITE_OK && !m_bindError)
+        m_bindError = {code & 0xff, QString::fromUtf8(sqlite3_errstr(code))};
+}
+
 void SqliteStatement::bind(int index, qint64 value)
 {
-    sqlite3_bind_int64(m_statement, index, value);
+    noteBind(sqlite3_bind_int64(m_statement, index, value));
 }
 
 void SqliteStatement::bind(int index, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    sqlite3_bind_text(m_statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+    noteBind(sqlite3_bind_text64(m_statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT,
+                                 SQLITE_UTF8));
 }
 
 bool SqliteStatement::step()
 {
+    if (m_bindError) {
+        // Run with a parameter missing, the statement would write NULL or match nothing.
+        m_error = std::exchange(m_bindError, {});
+        reset();
+        return false;
+    }
     const int code = sqlite3_step(m_statement);
     if (code == SQLITE_ROW)
         return true;
@@ -73,6 +88,7 @@ void SqliteStatement::reset()
 {
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
+    m_bindError = {};
 }
 
 qint64 SqliteStatement::integer(int column) const

@@ -18,7 +18,7 @@ public:
     SqliteDatabase::Error prepare(const SqliteDatabase &db, const char *sql);
     bool isPrepared() const { return m_statement != nullptr; }
 
-    // Parameters count from 1, as in SQLite.
+    // Parameters count from 1, as in SQLite. A failed bind fails the next step().
     void bind(int index, qint64 value);
     void bind(int index, const QString &text);
 
@@ -36,8 +36,10 @@ public:
 
 private:
     void release();
+    void noteBind(int code);
 
     sqlite3_stmt *m_statement = nullptr;
     sqlite3 *m_db = nullptr;
     SqliteDatabase::Error m_error;
+    SqliteDatabase::Error m_bindError;
 };

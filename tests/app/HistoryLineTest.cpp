@@ -1,3 +1,4 @@
+#include "HeldLock.h"
 #include "HistoryStore.h"
 #include "ScanFixture.h"
 
@@ -109,6 +110,27 @@ TEST_F(HistoryLines, AHistoryThatCannotBeOpenedIsSaidOnceAndTheScanGoesOn)
     EXPECT_EQ(items("lstResults"), (QStringList{"Alpha\t  --> OK", "Beta\t  --> Search Term Not Found", "Gamma\t  --> OK"}));
     EXPECT_EQ(feedback.messages.size(), 1);
     EXPECT_FALSE(line(0)->toolTip().contains(QStringLiteral("Before:")));
+}
+
+TEST_F(HistoryLines, ChecksAreRecordedThoughAnotherProgramHoldsTheHistory)
+{
+    startThree();
+    const qsizetype messages = feedback.messages.size();
+    HeldLock lock(historyFile());
+    ASSERT_TRUE(lock.held());
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(items("lstResults"), (QStringList{"Alpha\t  --> OK", "Beta\t  --> Search Term Not Found", "Gamma\t  --> OK"}));
+    EXPECT_EQ(feedback.messages.size(), messages) << feedback.messages.join(u'\n').toStdString();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(line(i)->toolTip().endsWith(QStringLiteral("History: first check of this page"))) << i;
+    EXPECT_TRUE(recorded().empty()) << "nothing can be written while the lock is held";
+
+    lock.release();
+    EXPECT_TRUE(waitFor([this] { return recorded().size() == 3; }, 10000));
+    scanAgain();
+    EXPECT_TRUE(line(0)->toolTip().endsWith(QStringLiteral("Before: OK since %1; last checked %1").arg(today())))
+            << line(0)->toolTip().toStdString();
 }
 
 } // namespace

@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <chrono>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include <unistd.h>
@@ -70,6 +72,10 @@ protected:
             hits_[path] = 0;
             server_.http().Get(path, [this, path = std::string(path)](const httplib::Request &, httplib::Response &res) {
                 ++hits_[path];
+                {
+                    const std::lock_guard lock(timesMutex_);
+                    times_[path].push_back(std::chrono::steady_clock::now());
+                }
                 Serve serve = serve_[path];
                 // The first answer of a flicker is the bad one; every later answer the good one.
                 if (flicker_ == path && hits_[path] > flickerFrom_)
@@ -91,6 +97,12 @@ protected:
                 }
             });
         }
+        // A page that sends nothing for a long time.
+        server_.http().Get("/stall", [this](const httplib::Request &, httplib::Response &res) {
+            for (int i = 0; i < stallMs_ / 100 && !stopStalling_; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            res.set_content(Linked, "text/html");
+        });
         ASSERT_TRUE(server_.start());
         sitesFile_ = dir_.filePath(QStringLiteral("Sites.dqx"));
         historyFile_ = dir_.filePath(QStringLiteral("Sites.history.db"));
@@ -121,6 +133,10 @@ protected:
     std::map<std::string, std::atomic<int>> hits_;
     std::string flicker_;
     int flickerFrom_ = 0;
+    std::mutex timesMutex_;
+    std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> times_;
+    int stallMs_ = 0;
+    std::atomic<bool> stopStalling_ = false;
     QString sitesFile_;
     QString historyFile_;
 };
@@ -279,6 +295,44 @@ TEST_F(HistoryCli, NoSecondCheckWithConfirmAfterZero)
     EXPECT_EQ(r.out.rfind("B\t", 0), 0u) << r.out;
 }
 
+TEST_F(HistoryCli, TheSecondCheckComesOnlyAfterThePause)
+{
+    run({});
+    serve_["/b"] = Serve::Unlinked;
+    const RunResult r = run({"--changes", "--confirm-after", "2"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::lock_guard lock(timesMutex_);
+    const auto &b = times_["/b"];
+    ASSERT_EQ(b.size(), 3u);
+    EXPECT_GE(b[2] - b[1], std::chrono::seconds(2));
+}
+
+TEST_F(HistoryCli, APageThatGoesDownIsCheckedAgainBeforeItIsCalledDown)
+{
+    run({});
+    serve_["/b"] = Serve::Refused;
+    const int before = hits_["/b"];
+    const RunResult r = run({"--changes", "--confirm-after", "1"});
+    EXPECT_EQ(hits_["/b"], before + 2);
+    EXPECT_EQ(r.out.rfind("B\t  --> Page Not Found\tdown:", 0), 0u) << r.out;
+    EXPECT_EQ(hits_["/a"], 2);
+}
+
+TEST_F(HistoryCli, APageDownOnlyForAMomentIsUnchangedWithANote)
+{
+    run({});
+    serve_["/b"] = Serve::Refused;
+    flicker_ = "/b";
+    flickerFrom_ = hits_["/b"] + 1;
+    const RunResult r = run({"--format", "json", "--confirm-after", "1"});
+    EXPECT_EQ(hits_["/b"], flickerFrom_ + 1);
+    const auto sites = byName(r.out);
+    ASSERT_EQ(sites.size(), 3u) << r.out;
+    EXPECT_EQ(sites.at("B")["status"], "ok");
+    EXPECT_EQ(sites.at("B")["change"], "unchanged");
+    EXPECT_EQ(sites.at("B")["note"], "first check: page_not_found, not confirmed by a second check 1 s later");
+}
+
 // The change of B in each of a series of runs.
 std::vector<std::string> changesOfB(HistoryCli &, const std::vector<RunResult> &runs)
 {
@@ -310,6 +364,16 @@ TEST_F(HistoryCli, DownForMoreChecksThanDownAfterIsLostOnce)
     for (int i = 0; i < 4; ++i)
         runs.push_back(run({"--format", "json", "--down-after", "3"}));
     EXPECT_EQ(changesOfB(*this, runs), (std::vector<std::string>{"down", "unchanged", "lost", "unchanged"}));
+}
+
+TEST_F(HistoryCli, DownAfterLoweredDuringASpellCallsItLostAtTheNextFailure)
+{
+    run({});
+    std::vector<RunResult> runs;
+    serve_["/b"] = Serve::Refused;
+    for (const char *downAfter : {"3", "3", "2", "2", "1"})
+        runs.push_back(run({"--format", "json", "--down-after", downAfter}));
+    EXPECT_EQ(changesOfB(*this, runs), (std::vector<std::string>{"down", "unchanged", "lost", "unchanged", "unchanged"}));
 }
 
 TEST_F(HistoryCli, ARenamedSiteKeepsItsHistory)
@@ -384,6 +448,19 @@ TEST_F(HistoryCli, ControlCharactersInNamesReachNoTerminal)
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\x07'), std::string::npos) << r.out;
     EXPECT_EQ(r.out.rfind("Evil\\x1B]0;owned\\x07\n", 0), 0u) << r.out;
+}
+
+TEST_F(HistoryCli, HistoryInJsonShowsControlAndDirectionCharactersEscaped)
+{
+    writeSites({{"Evil\x7f\xc2\x85\xe2\x80\xae", "/a"}});
+    run({});
+    const RunResult r = run({"--history", "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string raw : {"\x7f", "\xc2\x85", "\xe2\x80\xae"})
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << r.out;
+    const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << r.out;
+    EXPECT_EQ(doc["sites"][0]["name"], "Evil\\x7F\\u0085\\u202E");
 }
 
 TEST_F(HistoryCli, ADamagedHistoryIsSetAsideAndTheChecksRun)
@@ -463,6 +540,38 @@ TEST_F(HistoryCli, TheWindowAndTheCheckerRecordAtOnce)
     for (const auto &row : rows)
         checked += row.checks;
     EXPECT_EQ(checked, WindowSites + 3 * 120);
+}
+
+// Two runs of the checker on one list at once, as a timer's run meeting one started by hand:
+// every check of both is recorded, though one page keeps both waiting longer than a writer
+// would ever wait for the lock.
+TEST_F(HistoryCli, TwoCheckersOnOneListBothRecordEverything)
+{
+    constexpr int Sites = 2000;
+    std::vector<std::pair<std::string, std::string>> listed;
+    for (int i = 0; i < Sites; ++i)
+        listed.push_back({"S" + std::to_string(i), std::string("/") + "abcd"[i % 4] + "?n=" + std::to_string(i)});
+    listed.insert(listed.begin() + 10, {"Stalled", "/stall"});
+    writeSites(listed);
+    stallMs_ = 30000;
+    RunResult first;
+    RunResult second;
+    std::thread other([&] { second = run({"--timeout", "12", "--jobs", "8"}); });
+    first = run({"--timeout", "12", "--jobs", "8"});
+    other.join();
+    stopStalling_ = true;
+    for (const RunResult *r : {&first, &second}) {
+        EXPECT_EQ(r->exitCode, 1) << r->err;
+        EXPECT_EQ(r->err, "");
+        EXPECT_EQ(count(r->out, "  --> OK\n"), Sites);
+        EXPECT_EQ(count(r->out, "Stalled\t  --> Page Not Found"), 1) << r->out.substr(0, 2000);
+    }
+    HistoryStore reader;
+    ASSERT_TRUE(reader.open(historyFile_).usable);
+    const auto rows = reader.sites();
+    ASSERT_EQ(rows.size(), std::size_t(Sites + 1));
+    for (const auto &row : rows)
+        ASSERT_EQ(row.checks, 2) << row.name.toStdString();
 }
 
 } // namespace

@@ -17,7 +17,9 @@ struct Case {
     int downAfter;
     Change change;
     State state;
+    bool stateChanged;
     int downStreak;
+    bool lostTold;
 };
 
 void PrintTo(const Case &c, std::ostream *out)
@@ -25,9 +27,9 @@ void PrintTo(const Case &c, std::ostream *out)
     *out << c.name;
 }
 
-Standing was(State state, int downStreak = 0)
+Standing was(State state, int downStreak = 0, bool lostTold = false)
 {
-    return {state, 1000, downStreak};
+    return {state, 1000, downStreak, lostTold};
 }
 
 class ChangeRule : public testing::TestWithParam<Case> { };
@@ -38,35 +40,68 @@ TEST_P(ChangeRule, JudgesTheCheck)
     const Judgement j = Judge(c.before, c.outcome, c.downAfter);
     EXPECT_EQ(ChangeWord(j.change), std::string(ChangeWord(c.change)));
     EXPECT_EQ(StateWord(j.state), std::string(StateWord(c.state)));
+    EXPECT_EQ(j.stateChanged, c.stateChanged);
     EXPECT_EQ(j.downStreak, c.downStreak);
-    EXPECT_EQ(j.stateChanged, !c.before || c.before->state != c.state);
+    EXPECT_EQ(j.lostTold, c.lostTold);
 }
 
+constexpr bool Changed = true;
+constexpr bool Same = false;
+constexpr bool Told = true;
+constexpr bool Untold = false;
+
 const Case Cases[] = {
-    {"FirstCheckIsNew", std::nullopt, {State::NotFound}, 3, Change::New, State::NotFound, 0},
-    {"SameStateIsUnchanged", was(State::Ok), {State::Ok}, 3, Change::Unchanged, State::Ok, 0},
-    {"TermGoneFromOkPageIsLost", was(State::Ok), {State::NotFound}, 3, Change::Lost, State::NotFound, 0},
-    {"TermGoneFromHollowPageIsLost", was(State::HollowOk), {State::NotFound}, 3, Change::Lost, State::NotFound, 0},
-    {"OkPageFailingIsDown", was(State::Ok), {State::PageFailed}, 3, Change::Down, State::PageFailed, 1},
-    {"OkPageFailingWithDownAfterOneIsLost", was(State::Ok), {State::PageFailed}, 1, Change::Lost, State::PageFailed, 1},
+    {"FirstCheckIsNew", std::nullopt, {State::NotFound}, 3, Change::New, State::NotFound, Changed, 0, Untold},
+    {"FirstCheckOfAFailingPageIsNew", std::nullopt, {State::PageFailed}, 1, Change::New, State::PageFailed, Changed, 0,
+     Untold},
+    {"SameStateIsUnchanged", was(State::Ok), {State::Ok}, 3, Change::Unchanged, State::Ok, Same, 0, Untold},
+    {"TermGoneFromOkPageIsLost", was(State::Ok), {State::NotFound}, 3, Change::Lost, State::NotFound, Changed, 0,
+     Untold},
+    {"TermGoneFromHollowPageIsLost", was(State::HollowOk), {State::NotFound}, 3, Change::Lost, State::NotFound,
+     Changed, 0, Untold},
+    {"OkPageFailingIsDown", was(State::Ok), {State::PageFailed}, 3, Change::Down, State::PageFailed, Changed, 1,
+     Untold},
+    {"OkPageFailingWithDownAfterOneIsLost", was(State::Ok), {State::PageFailed}, 1, Change::Lost, State::PageFailed,
+     Changed, 1, Told},
     {"SecondFailureOfThreeStaysDown", was(State::PageFailed, 1), {State::PageFailed}, 3, Change::Unchanged,
-     State::PageFailed, 2},
-    {"ThirdFailureOfThreeIsLost", was(State::PageFailed, 2), {State::PageFailed}, 3, Change::Lost, State::PageFailed, 3},
-    {"FourthFailureIsNotLostAgain", was(State::PageFailed, 3), {State::PageFailed}, 3, Change::Unchanged,
-     State::PageFailed, 4},
+     State::PageFailed, Same, 2, Untold},
+    {"ThirdFailureOfThreeIsLost", was(State::PageFailed, 2), {State::PageFailed}, 3, Change::Lost, State::PageFailed,
+     Same, 3, Told},
+    {"FourthFailureIsNotLostAgain", was(State::PageFailed, 3, Told), {State::PageFailed}, 3, Change::Unchanged,
+     State::PageFailed, Same, 4, Told},
+    // The threshold lowered between runs below a spell under way: the loss is told at once.
+    {"ThirdFailureWithDownAfterLoweredToTwoIsLost", was(State::PageFailed, 2), {State::PageFailed}, 2, Change::Lost,
+     State::PageFailed, Same, 3, Told},
+    {"SixthFailureWithDownAfterLoweredToOneIsLost", was(State::PageFailed, 5), {State::PageFailed}, 1, Change::Lost,
+     State::PageFailed, Same, 6, Told},
+    {"ToldSpellIsNotLostAgainWhenDownAfterIsLowered", was(State::PageFailed, 5, Told), {State::PageFailed}, 2,
+     Change::Unchanged, State::PageFailed, Same, 6, Told},
+    {"ToldSpellIsNotLostAgainWhenDownAfterIsRaised", was(State::PageFailed, 3, Told), {State::PageFailed}, 9,
+     Change::Unchanged, State::PageFailed, Same, 4, Told},
+    {"SpellUnderARaisedDownAfterWaitsForIt", was(State::PageFailed, 3), {State::PageFailed}, 5, Change::Unchanged,
+     State::PageFailed, Same, 4, Untold},
     {"DownPageOpeningWithoutTermIsLost", was(State::PageFailed, 2), {State::NotFound}, 3, Change::Lost,
-     State::NotFound, 0},
-    {"LostDownPageOpeningWithoutTermIsChanged", was(State::PageFailed, 3), {State::NotFound}, 3, Change::Changed,
-     State::NotFound, 0},
-    {"DownPageComingBackIsBack", was(State::PageFailed, 1), {State::Ok}, 3, Change::Back, State::Ok, 0},
-    {"NotFoundFoundAgainIsBack", was(State::NotFound), {State::HollowOk}, 3, Change::Back, State::HollowOk, 0},
-    {"NeverOkPageFailingIsChanged", was(State::NotFound), {State::PageFailed}, 3, Change::Changed, State::PageFailed, 0},
+     State::NotFound, Changed, 0, Untold},
+    {"LostDownPageOpeningWithoutTermIsChanged", was(State::PageFailed, 3, Told), {State::NotFound}, 3, Change::Changed,
+     State::NotFound, Changed, 0, Untold},
+    {"DownPageComingBackIsBack", was(State::PageFailed, 1), {State::Ok}, 3, Change::Back, State::Ok, Changed, 0,
+     Untold},
+    {"LostPageComingBackIsBackAndUntold", was(State::PageFailed, 7, Told), {State::Ok}, 3, Change::Back, State::Ok,
+     Changed, 0, Untold},
+    {"NotFoundFoundAgainIsBack", was(State::NotFound), {State::HollowOk}, 3, Change::Back, State::HollowOk, Changed, 0,
+     Untold},
+    {"NeverOkPageFailingIsChanged", was(State::NotFound), {State::PageFailed}, 3, Change::Changed, State::PageFailed,
+     Changed, 0, Untold},
     {"NeverOkPageFailingAgainIsUnchanged", was(State::PageFailed), {State::PageFailed}, 3, Change::Unchanged,
-     State::PageFailed, 0},
-    {"OkBecomingHollowIsChanged", was(State::Ok), {State::HollowOk}, 3, Change::Changed, State::HollowOk, 0},
-    {"HollowBecomingSoundIsChanged", was(State::HollowOk), {State::Ok}, 3, Change::Changed, State::Ok, 0},
-    {"UnplacedMatchKeepsHollow", was(State::HollowOk), {State::Ok, false}, 3, Change::Unchanged, State::HollowOk, 0},
-    {"UnplacedMatchAfterNotFoundIsOk", was(State::NotFound), {State::Ok, false}, 3, Change::Back, State::Ok, 0},
+     State::PageFailed, Same, 0, Untold},
+    {"OkBecomingHollowIsChanged", was(State::Ok), {State::HollowOk}, 3, Change::Changed, State::HollowOk, Changed, 0,
+     Untold},
+    {"HollowBecomingSoundIsChanged", was(State::HollowOk), {State::Ok}, 3, Change::Changed, State::Ok, Changed, 0,
+     Untold},
+    {"UnplacedMatchKeepsHollow", was(State::HollowOk), {State::Ok, false}, 3, Change::Unchanged, State::HollowOk, Same,
+     0, Untold},
+    {"UnplacedMatchAfterNotFoundIsOk", was(State::NotFound), {State::Ok, false}, 3, Change::Back, State::Ok, Changed,
+     0, Untold},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ChangeRule, testing::ValuesIn(Cases),

@@ -431,8 +431,13 @@ TEST_F(HistoryFile, AFileOfTheFirstVersionIsBroughtForward)
     sqlite3_stmt *version = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
     ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(version, 0), HistoryStore::SchemaVersion);
+    EXPECT_EQ(sqlite3_column_int(version, 0), 3);
     sqlite3_finalize(version);
+    sqlite3_stmt *stamp = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &stamp, nullptr);
+    ASSERT_EQ(sqlite3_step(stamp), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stamp, 0), 0x54774869);
+    sqlite3_finalize(stamp);
     sqlite3_close(db);
 
     const auto rows = store.sites();
