@@ -181,12 +181,11 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
     };
     // Until the next event at the latest, or until the first waiting site is due.
     auto pollMs = [&] {
-        int ms = 1000;
+        qint64 ms = 1000;
         const auto now = Clock::now();
         for (const Waiting &w : waiting)
-            ms = std::min<int>(ms, int(std::max<qint64>(
-                                            0, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count())));
-        return ms;
+            ms = std::min<qint64>(ms, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count());
+        return int(std::max<qint64>(0, ms));
     };
 
     startMore();
