@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 namespace CheckRun {
@@ -188,11 +189,27 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         return int(std::max<qint64>(0, ms));
     };
 
+    // When libcurl's multi handle itself fails, the transfers in it can neither finish nor be
+    // trusted: each is judged not opened, with libcurl's words, and the run goes on.
+    auto abandonRunning = [&](CURLMcode code) {
+        for (auto &[handle, entry] : running) {
+            curl_multi_remove_handle(multi.get(), handle);
+            GetSource::Page page = entry.transfer.finish(CURLE_FAILED_INIT, false);
+            page.opened = false;
+            page.bytes.clear();
+            page.failure = GetSource::Failure::Other;
+            page.error = QStringLiteral("the transfers failed: %1").arg(QString::fromUtf8(curl_multi_strerror(code)));
+            scheduler.finished(entry.position);
+            judge(entry.position, std::move(page));
+        }
+        running.clear();
+    };
+
     startMore();
     while (busy()) {
         if (!running.empty()) {
             int stillRunning = 0;
-            curl_multi_perform(multi.get(), &stillRunning);
+            const CURLMcode performed = curl_multi_perform(multi.get(), &stillRunning);
             int queued = 0;
             bool madeRoom = false;
             while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
@@ -213,7 +230,9 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
                 scheduler.finished(position);
                 judge(position, std::move(page));
             }
-            if (madeRoom) {
+            if (performed != CURLM_OK) {
+                abandonRunning(performed);
+            } else if (madeRoom) {
                 for (auto &entry : running)
                     entry.second.transfer.resume();
             }
@@ -221,8 +240,13 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         exchange();
         startMore();
         // Woken by a transfer or by an analyser that has finished.
-        if (busy())
-            curl_multi_poll(multi.get(), nullptr, 0, pollMs(), nullptr);
+        if (busy()) {
+            const int ms = pollMs();
+            if (const CURLMcode polled = curl_multi_poll(multi.get(), nullptr, 0, ms, nullptr); polled != CURLM_OK) {
+                abandonRunning(polled);
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 50)));
+            }
+        }
     }
     return {budget.peak(), budget.refusals()};
 }

@@ -44,12 +44,14 @@ enum class Failure {
     TimedOut,        // the connect, idle or whole-transfer bound ran out
     TooLarge,        // the page is larger than maxBytes; the part read was kept
     TooManyRedirects,
+    BadResponse,     // the response headers or the body's framing or encoding were malformed
     Other,
 };
 
 struct Page {
     bool opened = false;    // a response arrived
-    QByteArray bytes;       // the bytes delivered, in order, up to maxBytes
+    QByteArray bytes;       // the bytes delivered, decoded from any content encoding, in order,
+                            // up to maxBytes
     QString text;           // bytes decoded: UTF-8 when valid, else Windows-1252
     long status = 0;        // status code of the last response, 0 when none
     QString finalUrl;       // the address after redirects
