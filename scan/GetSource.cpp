@@ -139,7 +139,8 @@ struct PageTransfer::State {
     bool totalExpired = false;
 
     TransferBudget *budget = nullptr;
-    qint64 charged = 0; // what the budget granted the page
+    int weight = 1;     // what the budget counts for each byte of page
+    qint64 charged = 0; // what the budget granted the page, in its units
     bool paused = false;
     Clock::time_point pausedAt;
 
@@ -168,14 +169,14 @@ struct PageTransfer::State {
     // that the page does not grow by every piece.
     bool makeRoom(qint64 need)
     {
-        if (need <= charged)
+        if (need * weight <= charged)
             return true;
-        const qint64 generous = qMin(qMax(need, 2 * charged), limits.maxBytes);
-        const qint64 granted = budget->take(this, charged, need - charged, generous - charged);
+        const qint64 generous = qMin(qMax(need, 2 * charged / weight), limits.maxBytes);
+        const qint64 granted = budget->take(this, charged, need * weight - charged, generous * weight - charged);
         if (granted == 0)
             return false;
         charged += granted;
-        page.bytes.reserve(charged);
+        page.bytes.reserve(charged / weight);
         return true;
     }
 
@@ -506,10 +507,12 @@ void PageTransfer::Cancel()
         curl_multi_wakeup(d->multi);
 }
 
-void PageTransfer::setBudget(TransferBudget *budget)
+void PageTransfer::setBudget(TransferBudget *budget, int weight)
 {
-    if (d)
-        d->budget = budget;
+    if (!d)
+        return;
+    d->budget = budget;
+    d->weight = std::max(1, weight);
 }
 
 bool PageTransfer::paused() const

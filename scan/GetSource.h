@@ -91,8 +91,10 @@ public:
     void Cancel();
 
     // The page grows only as far as the budget allows; when it has no room the transfer
-    // pauses until resume(). Set before the transfer starts; the budget outlives it.
-    void setBudget(TransferBudget *budget);
+    // pauses until resume(). Set before the transfer starts; the budget outlives it. The
+    // budget counts `weight` for each byte, for a page that will need more memory than its
+    // bytes once it has arrived.
+    void setBudget(TransferBudget *budget, int weight = 1);
     bool paused() const;
     // Goes on after a pause, unless the budget still has no room.
     void resume();
