@@ -78,6 +78,35 @@ TEST(TransferBudget, ARefusalCrowdsUntilSomeoneLetsGo)
     EXPECT_EQ(budget.take(&c, 0, 60, 60), 60);
 }
 
+// Pages kept after their transfers, waiting for analysis, fill the shared part and then hold
+// the leader back, until they go.
+TEST(TransferBudget, KeptPagesCountUntilTheyGo)
+{
+    TransferBudget budget(250, Page);
+    EXPECT_EQ(budget.take(&a, 0, 10, 10), 10);
+    budget.keep(120);
+    EXPECT_EQ(budget.inUse(), 130);
+    EXPECT_EQ(budget.room(), 30);
+    EXPECT_FALSE(budget.crowded());
+    EXPECT_EQ(budget.take(&b, 0, 31, 31), 0);
+    EXPECT_EQ(budget.take(&b, 0, 30, 30), 30);
+    EXPECT_TRUE(budget.crowded());
+    // More pages finish than the shared part holds: the leader may grow only as far as the
+    // whole budget goes.
+    budget.keep(80);
+    EXPECT_EQ(budget.take(&a, 10, 20, 20), 0);
+    EXPECT_EQ(budget.take(&a, 10, 10, 10), 10);
+    EXPECT_EQ(budget.inUse(), 250);
+    budget.letGo(80);
+    EXPECT_EQ(budget.take(&a, 20, 80, 80), 80);
+    EXPECT_EQ(budget.peak(), 250);
+    budget.letGo(120);
+    budget.give(&a, 100);
+    budget.give(&b, 30);
+    EXPECT_EQ(budget.inUse(), 0);
+    EXPECT_FALSE(budget.crowded());
+}
+
 TEST(TransferBudget, IsAtLeastOneWholePage)
 {
     TransferBudget budget(10, Page);
