@@ -114,22 +114,45 @@ void TimelineStrip::paintEvent(QPaintEvent *)
     paintLegend(painter);
 }
 
-void TimelineStrip::paintTicks(QPainter &painter) const
+std::vector<TimelineStrip::DateLabel> TimelineStrip::dateLabels() const
 {
+    std::vector<DateLabel> labels;
+    if (spans_.empty())
+        return labels;
     const QRect strip = stripRect();
     const qint64 first = spans_.front().from;
     const qint64 last = spans_.back().to;
     const int count = last > first ? Ticks : 1;
     const QFontMetrics metrics = fontMetrics();
-    painter.setPen(palette().color(QPalette::WindowText));
     for (int i = 0; i < count; ++i) {
         const qint64 at = first + (last - first) * i / std::max(1, count - 1);
         const int x = std::min(xAt(at), strip.right());
-        painter.drawLine(x, strip.bottom() + 1, x, strip.bottom() + TickLength);
         const QString date = History::DayCaption(at);
         const int textWidth = metrics.horizontalAdvance(date);
-        const int left = std::clamp(x - textWidth / 2, strip.left(), strip.right() + 1 - textWidth);
-        painter.drawText(QRect(left, strip.bottom() + TickLength + 1, textWidth, metrics.height()), Qt::AlignCenter, date);
+        // Centred under its tick, kept within the strip; a date wider than the strip starts
+        // where the strip starts.
+        const int left = std::max(strip.left(), std::min(x - textWidth / 2, strip.right() + 1 - textWidth));
+        labels.push_back({x, QRect(left, strip.bottom() + TickLength + 1, textWidth, metrics.height()), date});
+    }
+    // On a strip too narrow for every date, the two ends come first and a date that would
+    // cover another is left out.
+    const auto apart = [](const DateLabel &a, const DateLabel &b) { return a.rect.right() < b.rect.left(); };
+    if (labels.size() > 1 && !apart(labels.front(), labels.back()))
+        labels.resize(1);
+    std::vector<DateLabel> shown{labels.front()};
+    for (std::size_t i = 1; i < labels.size(); ++i)
+        if (apart(shown.back(), labels[i]) && (i + 1 == labels.size() || apart(labels[i], labels.back())))
+            shown.push_back(labels[i]);
+    return shown;
+}
+
+void TimelineStrip::paintTicks(QPainter &painter) const
+{
+    const QRect strip = stripRect();
+    painter.setPen(palette().color(QPalette::WindowText));
+    for (const DateLabel &label : dateLabels()) {
+        painter.drawLine(label.tick, strip.bottom() + 1, label.tick, strip.bottom() + TickLength);
+        painter.drawText(label.rect, Qt::AlignCenter, label.text);
     }
 }
 

@@ -21,6 +21,13 @@ public:
     // Where a span is drawn; empty for one too short to be seen.
     QRect spanRect(std::size_t span) const;
     static QColor Colour(History::State state);
+    // The dates written under the strip, left to right, each below its tick.
+    struct DateLabel {
+        int tick;
+        QRect rect;
+        QString text;
+    };
+    std::vector<DateLabel> dateLabels() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

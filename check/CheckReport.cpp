@@ -161,6 +161,8 @@ QString Reason(const SiteResult &result)
             return QStringLiteral("timed out");
         case Failure::TooManyRedirects:
             return QStringLiteral("too many redirects");
+        case Failure::BadResponse:
+            return result.error.isEmpty() ? QStringLiteral("malformed response") : result.error;
         case Failure::TooLarge:
         case Failure::Refused:
         case Failure::Other:

@@ -68,10 +68,11 @@ void AnalysisPool::work()
         analyse_(job);
         // The page goes before its result is handed back, so that what is held stays bounded.
         job.text = QString();
+        job.bytes = QByteArray();
         job.headers.clear();
         {
             std::lock_guard lock(mutex_);
-            finished_.push_back({job.position, std::move(job.result)});
+            finished_.push_back({job.position, std::move(job.result), job.charge});
         }
         if (finishedCallback_)
             finishedCallback_();

@@ -23,12 +23,19 @@ public:
         qsizetype position = -1;
         SiteVerdict::SiteResult result; // judged; analysed in place
         QString text;
+        // The page as it came, when its text is still to be decoded; the worker decodes it, so
+        // that a page waiting for a worker holds its bytes only.
+        QByteArray bytes;
         PageAnalysis::Headers headers;
         QString term;
+        PageAnalysis::Limits limits;
+        // What the page holds of the feeder's memory budget; handed back with the result.
+        qint64 charge = 0;
     };
     struct Finished {
         qsizetype position;
         SiteVerdict::SiteResult result;
+        qint64 charge = 0;
     };
 
     // What a worker does with a job: analyse its page into its result.

@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 namespace CheckRun {
@@ -21,6 +22,9 @@ namespace CheckRun {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Pages larger than this are always parsed into a tree, whatever their markup.
+constexpr qint64 LargePage = 4LL << 20;
 
 struct Waiting {
     Clock::time_point due;
@@ -71,14 +75,25 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         analysers.emplace(
                 settings.analysers, settings.analysisQueue,
                 [strict = settings.strict](AnalysisPool::Job &job) {
-                    SiteVerdict::Analyse(job.result, job.text, job.headers, job.term, strict);
+                    if (job.text.isEmpty()) {
+                        GetSource::Page page;
+                        page.bytes = std::move(job.bytes);
+                        page.error = job.result.error;
+                        GetSource::DecodeText(page);
+                        job.text = std::move(page.text);
+                    }
+                    SiteVerdict::Analyse(job.result, job.text, job.headers, job.term, strict, job.limits);
                 },
                 [&multi] { curl_multi_wakeup(multi.get()); });
     // Judged pages that wait for room among the analysers.
     std::deque<AnalysisPool::Job> held;
 
-    // Declared before the transfers, which give their room back when they go.
-    TransferBudget budget(settings.memoryBudget, settings.limits.maxBytes);
+    // Declared before the transfers, which give their room back when they go. A page that
+    // will be analysed is counted from its first byte at what its analysis will hold: its text
+    // (two bytes for each byte of a plain page) and the analysis's UTF-8 copy of it, once the
+    // bytes themselves are gone. It keeps that charge until its analysis is done.
+    const int weight = settings.analyse ? 3 : 1;
+    TransferBudget budget(settings.memoryBudget, weight * settings.limits.maxBytes);
     std::unordered_map<CURL *, Running> running;
     std::map<qsizetype, SiteVerdict::SiteResult> waitingForDelivery;
     qsizetype nextToDeliver = 0;
@@ -100,11 +115,26 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
     auto judge = [&](qsizetype position, GetSource::Page page) {
         SiteVerdict::SiteResult result = SiteVerdict::Judge(page, sites[position].SearchTerm);
         if (analysers && SiteVerdict::Analysable(result)) {
-            // The analysis needs the text, which the verdict may have done without.
+            AnalysisPool::Job job;
+            job.charge = weight * page.bytes.size();
+            // A page the verdict had to decode goes on as text, any other as its bytes, which
+            // an analyser decodes.
             if (page.text.isEmpty())
-                GetSource::DecodeText(page);
-            held.push_back({position, std::move(result), std::move(page.text), std::move(page.headers),
-                            sites[position].SearchTerm});
+                job.bytes = std::move(page.bytes);
+            else
+                job.text = std::move(page.text);
+            // The parser reads a large page into a tree several times its size: its share is
+            // what the budget has room for now, counted with the page.
+            if (job.charge > weight * LargePage) {
+                job.limits.parseMemory = std::max<qint64>(1, budget.room());
+                job.charge += job.limits.parseMemory;
+            }
+            budget.keep(job.charge);
+            job.position = position;
+            job.result = std::move(result);
+            job.headers = std::move(page.headers);
+            job.term = sites[position].SearchTerm;
+            held.push_back(std::move(job));
         } else {
             settle(position, std::move(result));
         }
@@ -117,8 +147,15 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
             analysers->submit(std::move(held.front()));
             held.pop_front();
         }
-        for (AnalysisPool::Finished &done : analysers->takeFinished())
+        bool madeRoom = false;
+        for (AnalysisPool::Finished &done : analysers->takeFinished()) {
+            budget.letGo(done.charge);
+            madeRoom = true;
             settle(done.position, std::move(done.result));
+        }
+        if (madeRoom)
+            for (auto &entry : running)
+                entry.second.transfer.resume();
     };
 
     // Sites that wait to be tried again, and the retries each has had.
@@ -165,7 +202,7 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
                 judge(position, transfer.Perform());
                 continue;
             }
-            transfer.setBudget(&budget);
+            transfer.setBudget(&budget, weight);
             CURL *handle = transfer.handle();
             if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
                 scheduler.finished(position);
@@ -181,19 +218,34 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
     };
     // Until the next event at the latest, or until the first waiting site is due.
     auto pollMs = [&] {
-        int ms = 1000;
+        qint64 ms = 1000;
         const auto now = Clock::now();
         for (const Waiting &w : waiting)
-            ms = std::min<int>(ms, int(std::max<qint64>(
-                                            0, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count())));
-        return ms;
+            ms = std::min<qint64>(ms, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count());
+        return int(std::max<qint64>(0, ms));
+    };
+
+    // When libcurl's multi handle itself fails, the transfers in it can neither finish nor be
+    // trusted: each is judged not opened, with libcurl's words, and the run goes on.
+    auto abandonRunning = [&](CURLMcode code) {
+        for (auto &[handle, entry] : running) {
+            curl_multi_remove_handle(multi.get(), handle);
+            GetSource::Page page = entry.transfer.finish(CURLE_FAILED_INIT, false);
+            page.opened = false;
+            page.bytes.clear();
+            page.failure = GetSource::Failure::Other;
+            page.error = QStringLiteral("the transfers failed: %1").arg(QString::fromUtf8(curl_multi_strerror(code)));
+            scheduler.finished(entry.position);
+            judge(entry.position, std::move(page));
+        }
+        running.clear();
     };
 
     startMore();
     while (busy()) {
         if (!running.empty()) {
             int stillRunning = 0;
-            curl_multi_perform(multi.get(), &stillRunning);
+            const CURLMcode performed = curl_multi_perform(multi.get(), &stillRunning);
             int queued = 0;
             bool madeRoom = false;
             while (CURLMsg *message = curl_multi_info_read(multi.get(), &queued)) {
@@ -214,7 +266,9 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
                 scheduler.finished(position);
                 judge(position, std::move(page));
             }
-            if (madeRoom) {
+            if (performed != CURLM_OK) {
+                abandonRunning(performed);
+            } else if (madeRoom) {
                 for (auto &entry : running)
                     entry.second.transfer.resume();
             }
@@ -222,8 +276,13 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
         exchange();
         startMore();
         // Woken by a transfer or by an analyser that has finished.
-        if (busy())
-            curl_multi_poll(multi.get(), nullptr, 0, pollMs(), nullptr);
+        if (busy()) {
+            const int ms = pollMs();
+            if (const CURLMcode polled = curl_multi_poll(multi.get(), nullptr, 0, ms, nullptr); polled != CURLM_OK) {
+                abandonRunning(polled);
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 50)));
+            }
+        }
     }
     return {budget.peak(), budget.refusals()};
 }

@@ -36,13 +36,17 @@ struct Settings {
     // Pages that wait for an analyser, at most. While pages wait beyond that, no download
     // starts, so pages held for analysis never exceed jobs + analysisQueue + analysers.
     qsizetype analysisQueue = 4;
-    // Bytes that the downloads in flight hold together, at most (TransferBudget); never less
-    // than one page of limits.maxBytes. Downloads wait for room rather than fail.
+    // Bytes that the downloads in flight and the pages waiting for or under analysis hold
+    // together, at most (TransferBudget); never less than one page of limits.maxBytes, counted
+    // at three times its size when analysed (its text and the analysis's copy). Downloads wait
+    // for room rather than fail. A page larger than 4 MiB is parsed within the room left when
+    // it arrives, and its analysis gives up rather than exceed it.
     qint64 memoryBudget = 256LL * 1024 * 1024;
 };
 
 struct Totals {
-    // The most bytes the downloads in flight held at one time.
+    // The most bytes the downloads in flight and the pages kept for analysis held at one time,
+    // as the budget counts them.
     qint64 peakBytesInFlight = 0;
     // How often a download was refused room and paused.
     qint64 waitsForRoom = 0;

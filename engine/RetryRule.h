@@ -22,7 +22,8 @@ bool MayPass(const GetSource::Page &page);
 // what the page's Retry-After header asks (seconds or an HTTP date, seen from `now`).
 std::chrono::milliseconds Pause(const GetSource::Page &page, int retry, const QDateTime &now);
 
-// The wait a Retry-After value asks for; none when it is neither form.
+// The wait a Retry-After value asks for, at most LongestPause however large the number or
+// late the date; none when it is neither form (a negative number included).
 std::optional<std::chrono::milliseconds> RetryAfter(const QByteArray &value, const QDateTime &now);
 
 } // namespace RetryRule

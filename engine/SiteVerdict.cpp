@@ -44,11 +44,11 @@ bool Analysable(const SiteResult &result)
 }
 
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
-             bool strict)
+             bool strict, const PageAnalysis::Limits &limits)
 {
     if (!Analysable(result))
         return;
-    result.analysis = PageAnalysis::Analyse(text, term, headers);
+    result.analysis = PageAnalysis::Analyse(text, term, headers, limits);
     PageAnalysis::NoteStatus(*result.analysis, result.httpStatus);
     if (strict && result.analysis->hollow)
         result.verified = false;

@@ -47,7 +47,7 @@ bool Analysable(const SiteResult &result);
 // Places the match of an ok page in its markup (the page text and response headers it was
 // judged on). When strict, a hollow match is then no longer verified; the status stays ok.
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
-             bool strict);
+             bool strict, const PageAnalysis::Limits &limits = {});
 
 // The window's status text; empty for Status::Empty, for which the window writes no line.
 QString StatusText(Status status);

@@ -44,6 +44,10 @@ Failure FailureOf(CURLcode result)
         return Failure::ConnectionReset;
     case CURLE_TOO_MANY_REDIRECTS:
         return Failure::TooManyRedirects;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_UNSUPPORTED_PROTOCOL: // also an HTTP status line curl cannot read
+        return Failure::BadResponse;
     default:
         return Failure::Other;
     }
@@ -122,6 +126,7 @@ struct PageTransfer::State {
     bool inHttpResponse = false; // header lines belong to an HTTP response
     bool hasLocation = false;    // the current response names a non-empty Location
     bool responded = false;      // the response that carries the page has begun
+    bool headersEnded = false;   // and its headers have all arrived
     long responseStatus = 0;
 
     bool started = false;
@@ -134,7 +139,8 @@ struct PageTransfer::State {
     bool totalExpired = false;
 
     TransferBudget *budget = nullptr;
-    qint64 charged = 0; // what the budget granted the page
+    int weight = 1;     // what the budget counts for each byte of page
+    qint64 charged = 0; // what the budget granted the page, in its units
     bool paused = false;
     Clock::time_point pausedAt;
 
@@ -163,14 +169,14 @@ struct PageTransfer::State {
     // that the page does not grow by every piece.
     bool makeRoom(qint64 need)
     {
-        if (need <= charged)
+        if (need * weight <= charged)
             return true;
-        const qint64 generous = qMin(qMax(need, 2 * charged), limits.maxBytes);
-        const qint64 granted = budget->take(this, charged, need - charged, generous - charged);
+        const qint64 generous = qMin(qMax(need, 2 * charged / weight), limits.maxBytes);
+        const qint64 granted = budget->take(this, charged, need * weight - charged, generous * weight - charged);
         if (granted == 0)
             return false;
         charged += granted;
-        page.bytes.reserve(charged);
+        page.bytes.reserve(charged / weight);
         return true;
     }
 
@@ -205,6 +211,7 @@ struct PageTransfer::State {
         const size_t length = size * count;
         s->heardFromServer(Clock::now());
         s->responded = true;
+        s->headersEnded = true;
         const qint64 room = s->limits.maxBytes - s->page.bytes.size();
         if (s->budget && !s->makeRoom(s->page.bytes.size() + qMin(static_cast<qint64>(length), room))) {
             // curl hands the same bytes over again once the transfer goes on.
@@ -237,12 +244,14 @@ struct PageTransfer::State {
             s->hasLocation = false;
             s->responseStatus = StatusOf(line);
             s->responded = s->responseStatus >= 200;
+            s->headersEnded = false;
         } else if (!s->inHttpResponse) {
             // FTP replies come here too; they are not headers.
         } else if (line.isEmpty()) {
             // curl follows every 3xx that names a Location: the page is still to come.
             if (s->responseStatus >= 300 && s->responseStatus < 400 && s->hasLocation)
                 s->responded = false;
+            s->headersEnded = s->responded;
         } else if ((line.front() == ' ' || line.front() == '\t') && !s->page.headers.isEmpty()) {
             QByteArray &value = s->page.headers.last().second;
             value += ' ';
@@ -312,6 +321,7 @@ struct PageTransfer::State {
         s->page.headers.clear();
         s->inHttpResponse = false;
         s->responded = false;
+        s->headersEnded = false;
         return CURL_PREREQFUNC_OK;
     }
 
@@ -330,6 +340,9 @@ struct PageTransfer::State {
             curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, Schemes),
             curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L),
             curl_easy_setopt(h, CURLOPT_MAXREDIRS, limits.maxRedirects),
+            // Every encoding curl can decode is asked for, and what a server sends compressed
+            // unasked is decoded too: the page is searched, and capped, as decoded bytes.
+            curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""),
             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, std::max(connectMs, 1L)),
             curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L),
             curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &State::OnWrite),
@@ -413,8 +426,21 @@ Page PageTransfer::finish(CURLcode result, bool decode)
     if (curl_easy_getinfo(h, CURLINFO_TOTAL_TIME_T, &totalUs) == CURLE_OK)
         page.elapsedMs = totalUs / 1000;
 
-    page.opened = !s.totalExpired && (result == CURLE_OK || s.responded);
-    if (s.totalExpired) {
+    // A response is a page only once its headers have all arrived, and only when its body
+    // could be read apart: a malformed header block or chunk says nothing about the page.
+    // curl tells a header line too long for it as running out of memory.
+    const bool headersTooLarge = result == CURLE_OUT_OF_MEMORY && !s.headersEnded;
+    const bool malformed = !s.idleExpired && !s.totalExpired && !page.truncated
+            && (headersTooLarge || FailureOf(result) == Failure::BadResponse
+                || (result == CURLE_RECV_ERROR && QByteArrayView(s.curl.error()).contains("chunk")));
+    page.opened = !s.totalExpired && !malformed && (result == CURLE_OK || s.headersEnded);
+    if (malformed) {
+        page.failure = Failure::BadResponse;
+        const char *why = s.curl.error();
+        page.error = headersTooLarge
+                ? QStringLiteral("the response headers are malformed or too large")
+                : QStringLiteral("malformed response: %1").arg(QString::fromUtf8(*why ? why : curl_easy_strerror(result)));
+    } else if (s.totalExpired) {
         page.error = QStringLiteral("the transfer took longer than %1 ms").arg(s.limits.totalTimeout.count());
         page.failure = Failure::TimedOut;
     } else if (s.idleExpired) {
@@ -481,10 +507,12 @@ void PageTransfer::Cancel()
         curl_multi_wakeup(d->multi);
 }
 
-void PageTransfer::setBudget(TransferBudget *budget)
+void PageTransfer::setBudget(TransferBudget *budget, int weight)
 {
-    if (d)
-        d->budget = budget;
+    if (!d)
+        return;
+    d->budget = budget;
+    d->weight = std::max(1, weight);
 }
 
 bool PageTransfer::paused() const

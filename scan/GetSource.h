@@ -44,12 +44,14 @@ enum class Failure {
     TimedOut,        // the connect, idle or whole-transfer bound ran out
     TooLarge,        // the page is larger than maxBytes; the part read was kept
     TooManyRedirects,
+    BadResponse,     // the response headers or the body's framing or encoding were malformed
     Other,
 };
 
 struct Page {
     bool opened = false;    // a response arrived
-    QByteArray bytes;       // the bytes delivered, in order, up to maxBytes
+    QByteArray bytes;       // the bytes delivered, decoded from any content encoding, in order,
+                            // up to maxBytes
     QString text;           // bytes decoded: UTF-8 when valid, else Windows-1252
     long status = 0;        // status code of the last response, 0 when none
     QString finalUrl;       // the address after redirects
@@ -89,8 +91,10 @@ public:
     void Cancel();
 
     // The page grows only as far as the budget allows; when it has no room the transfer
-    // pauses until resume(). Set before the transfer starts; the budget outlives it.
-    void setBudget(TransferBudget *budget);
+    // pauses until resume(). Set before the transfer starts; the budget outlives it. The
+    // budget counts `weight` for each byte, for a page that will need more memory than its
+    // bytes once it has arrived.
+    void setBudget(TransferBudget *budget, int weight = 1);
     bool paused() const;
     // Goes on after a pause, unless the budget still has no room.
     void resume();

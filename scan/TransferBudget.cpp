@@ -9,17 +9,17 @@ qint64 TransferBudget::take(const void *holder, qint64 held, qint64 least, qint6
 {
     Q_ASSERT(0 < least && least <= most);
     qint64 granted = 0;
-    if (holder == leader_) {
+    if (holder == leader_ && inUse() + most <= capacity_) {
         Q_ASSERT(leaderHeld_ + most <= leaderShare_);
         granted = most;
         leaderHeld_ += granted;
-    } else if (!leader_ && held + most <= leaderShare_) {
+    } else if (!leader_ && held + most <= leaderShare_ && inUse() + most <= capacity_) {
         leader_ = holder;
         shared_ -= held;
         granted = most;
         leaderHeld_ = held + granted;
-    } else if (const qint64 room = capacity_ - leaderShare_ - shared_; room >= least) {
-        granted = qMin(most, room);
+    } else if (holder != leader_ && room() >= least) {
+        granted = qMin(most, room());
         shared_ += granted;
     } else {
         refused_ = true;
@@ -41,9 +41,26 @@ void TransferBudget::give(const void *holder, qint64 held)
     refused_ = false;
 }
 
+void TransferBudget::keep(qint64 bytes)
+{
+    kept_ += bytes;
+    noteUse();
+}
+
+void TransferBudget::letGo(qint64 bytes)
+{
+    kept_ -= bytes;
+    refused_ = false;
+}
+
+qint64 TransferBudget::room() const
+{
+    return qMax<qint64>(0, capacity_ - leaderShare_ - shared_ - kept_);
+}
+
 bool TransferBudget::crowded() const
 {
-    return refused_ || shared_ >= capacity_ - leaderShare_;
+    return refused_ || room() == 0;
 }
 
 void TransferBudget::noteUse()

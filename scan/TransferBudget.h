@@ -20,11 +20,20 @@ public:
     // `holder` lets go of the `held` bytes it holds.
     void give(const void *holder, qint64 held);
 
+    // Bytes held outside the transfers, such as finished pages that wait for their analysis:
+    // never refused, since they are in memory already, but counted like the shared part, and
+    // the leader too waits while they leave it no room. They must leave by themselves.
+    void keep(qint64 bytes);
+    void letGo(qint64 bytes);
+    // What a transfer other than the leader could be granted now.
+    qint64 room() const;
+
     // No further transfer should start: the shared part is used up, or a transfer waits.
     bool crowded() const;
 
     qint64 capacity() const { return capacity_; }
-    qint64 inUse() const { return shared_ + leaderHeld_; }
+    qint64 inUse() const { return shared_ + kept_ + leaderHeld_; }
+    qint64 kept() const { return kept_; }
     qint64 peak() const { return peak_; }
     // How often take() granted nothing.
     qint64 refusals() const { return refusals_; }
@@ -35,6 +44,7 @@ private:
     qint64 capacity_;
     qint64 leaderShare_;
     qint64 shared_ = 0;
+    qint64 kept_ = 0;
     const void *leader_ = nullptr;
     qint64 leaderHeld_ = 0;
     qint64 peak_ = 0;

@@ -18,7 +18,10 @@ QString Of(QStringView text)
     out.reserve(text.size());
     for (QChar c : text) {
         const char16_t code = c.unicode();
-        if (!hidden(code))
+        // A backslash is doubled, so that text holding \x1B itself never reads as an escape.
+        if (code == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (!hidden(code))
             out += c;
         else
             out += (code < 0x80 ? QStringLiteral("\\x") : QStringLiteral("\\u"))

@@ -291,6 +291,51 @@ TEST_F(HistoryWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
     EXPECT_EQ(changeLines(), QStringList{date(1) + " | (first check) | OK | new"});
 }
 
+struct NarrowCase {
+    const char *name;
+    int quartersOfADate; // the strip's width, in quarters of one date's width; 0: as the window lays it out
+    std::size_t dates;   // how many dates are written under it
+};
+
+class NarrowStrip : public HistoryWindowTest, public testing::WithParamInterface<NarrowCase> { };
+
+// However narrow the strip, its dates start inside it and do not cover each other.
+TEST_P(NarrowStrip, KeepsItsDatesInsideAndApart)
+{
+    openHistory();
+    select(QStringLiteral("Gamma"));
+    auto *strip = find<TimelineStrip>("timelineStrip");
+    const int dateWidth = strip->fontMetrics().horizontalAdvance(date(2));
+    constexpr int Margins = 12;
+    if (GetParam().quartersOfADate > 0) {
+        strip->setFixedWidth(Margins + dateWidth * GetParam().quartersOfADate / 4);
+        QApplication::processEvents();
+    }
+    strip->grab();
+    const std::vector<TimelineStrip::DateLabel> labels = strip->dateLabels();
+    ASSERT_EQ(labels.size(), GetParam().dates);
+    EXPECT_EQ(labels.front().text, date(2));
+    if (labels.size() > 1) {
+        EXPECT_EQ(labels.back().text, date(15));
+    }
+    int taken = 0;
+    for (const TimelineStrip::DateLabel &label : labels) {
+        EXPECT_GE(label.rect.left(), taken) << label.text.toStdString();
+        EXPECT_LE(label.rect.left(), label.tick) << label.text.toStdString();
+        EXPECT_GE(label.rect.right(), label.tick) << label.text.toStdString();
+        if (label.rect.width() <= strip->width() - Margins) {
+            EXPECT_LE(label.rect.right(), strip->width()) << label.text.toStdString();
+        }
+        taken = label.rect.right() + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NarrowStrip,
+                         testing::Values(NarrowCase{"AsLaidOut", 0, 5}, NarrowCase{"JustOverTwoDatesWide", 9, 2},
+                                         NarrowCase{"ThreeQuartersOfADate", 3, 1},
+                                         NarrowCase{"AQuarterOfADate", 1, 1}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 struct OpenCase {
     const char *name;
     bool viaEnter;

@@ -142,6 +142,8 @@ struct BudgetCase {
     int jobs;
     qint64 pageBytes;
     bool announced; // the pages come with a Content-Length
+    int analysers = 0;
+    qint64 budgetPages = 5;
 };
 
 class MemoryBudget : public testing::TestWithParam<BudgetCase> { };
@@ -155,6 +157,8 @@ TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
     const BudgetCase c = GetParam();
     constexpr int Sites = 40;
     constexpr std::size_t Tail = 100;
+    // A type the server does not compress, so that the pages arrive as the provider sends them.
+    const char *const type = "application/octet-stream";
     LocalServer server;
     server.http().Get(R"(/big/(\d+))", [&](const httplib::Request &request, httplib::Response &response) {
         const int site = std::stoi(request.matches[1]);
@@ -168,9 +172,9 @@ TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
             return sink.write(body->data() + offset, end - offset);
         };
         if (c.announced)
-            response.set_content_provider(body->size(), "text/html", provide);
+            response.set_content_provider(body->size(), type, provide);
         else
-            response.set_chunked_content_provider("text/html", [body, provide](std::size_t offset, httplib::DataSink &sink) {
+            response.set_chunked_content_provider(type, [body, provide](std::size_t offset, httplib::DataSink &sink) {
                 if (offset == body->size()) {
                     sink.done();
                     return true;
@@ -188,14 +192,22 @@ TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
     settings.jobs = c.jobs;
     settings.perHost = c.jobs;
     settings.limits.maxBytes = 2 * c.pageBytes;
-    settings.memoryBudget = 5 * c.pageBytes;
-    std::vector<SiteVerdict::Status> statuses;
+    settings.memoryBudget = c.budgetPages * c.pageBytes;
+    settings.analyse = c.analysers > 0;
+    settings.analysers = c.analysers;
+    std::vector<SiteVerdict::SiteResult> results;
     const CheckRun::Totals totals = CheckRun::CheckSites(
-            sites, settings, [&](qsizetype, const SiteVerdict::SiteResult &result) { statuses.push_back(result.status); });
+            sites, settings, [&](qsizetype, const SiteVerdict::SiteResult &result) { results.push_back(result); });
 
-    ASSERT_EQ(statuses.size(), std::size_t(Sites));
-    for (int i = 0; i < Sites; ++i)
-        EXPECT_EQ(statuses[std::size_t(i)], i % 2 ? SiteVerdict::Status::Ok : SiteVerdict::Status::NotFound) << i;
+    ASSERT_EQ(results.size(), std::size_t(Sites));
+    for (int i = 0; i < Sites; ++i) {
+        const SiteVerdict::SiteResult &r = results[std::size_t(i)];
+        EXPECT_EQ(r.status, i % 2 ? SiteVerdict::Status::Ok : SiteVerdict::Status::NotFound) << i;
+        if (c.analysers > 0 && i % 2) {
+            ASSERT_TRUE(r.analysis.has_value()) << i;
+            EXPECT_EQ(r.analysis->contextName.toStdString(), "text") << i;
+        }
+    }
     EXPECT_LE(totals.peakBytesInFlight, settings.memoryBudget);
     EXPECT_GE(totals.peakBytesInFlight, c.pageBytes);
     // All the pages at once would need several times the budget: transfers had to wait.
@@ -206,8 +218,43 @@ TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
 INSTANTIATE_TEST_SUITE_P(Table, MemoryBudget,
                          testing::Values(BudgetCase{"Announced", 16, 256 * 1024, true},
                                          BudgetCase{"Chunked", 16, 256 * 1024, false},
-                                         BudgetCase{"FewerJobs", 8, 300 * 1024, false}),
+                                         BudgetCase{"FewerJobs", 8, 300 * 1024, false},
+                                         BudgetCase{"Analysed", 16, 256 * 1024, true, 2, 10},
+                                         BudgetCase{"AnalysedChunked", 8, 300 * 1024, false, 1, 10}),
                          [](const testing::TestParamInfo<BudgetCase> &info) { return std::string(info.param.name); });
+
+// A page whose analysis would outgrow the budget is parsed only within the room left, and its
+// analysis gives up rather than exceed it; a small page beside it is analysed in full.
+TEST(AnalysisBudget, ALargePageIsParsedWithinTheRoomLeft)
+{
+    constexpr std::size_t Large = 5 << 20;
+    const std::string link = "<a href=\"http://the-link/\">x</a>";
+    // One long text and the link: quick to parse when there is room for it.
+    const std::string large = "<p>" + std::string(Large, 'x') + "</p>" + link;
+    LocalServer server;
+    server.page("/large", large);
+    server.page("/small", "<p>" + link + "</p>");
+    ASSERT_TRUE(server.start());
+
+    CheckRun::Settings settings;
+    settings.analyse = true;
+    settings.limits.maxBytes = 6 << 20;
+    settings.memoryBudget = 0; // as small as it can be: one large page, as it will be analysed
+    std::vector<SiteVerdict::SiteResult> results;
+    const CheckRun::Totals totals = CheckRun::CheckSites(
+            {{"large", server.url("/large"), "the-link"}, {"small", server.url("/small"), "the-link"}}, settings,
+            [&](qsizetype, const SiteVerdict::SiteResult &result) { results.push_back(result); });
+
+    ASSERT_EQ(results.size(), 2u);
+    ASSERT_TRUE(results[0].analysis.has_value());
+    EXPECT_TRUE(results[0].analysis->gaveUp);
+    EXPECT_EQ(results[0].analysis->contextName.toStdString(), "unknown");
+    EXPECT_TRUE(results[0].verified);
+    ASSERT_TRUE(results[1].analysis.has_value());
+    EXPECT_EQ(results[1].analysis->contextName.toStdString(), "link-href");
+    EXPECT_LE(totals.peakBytesInFlight, 3 * settings.limits.maxBytes);
+    EXPECT_GE(totals.peakBytesInFlight, 3 * qint64(Large));
+}
 
 TEST(CheckSitesEmpty, NoSitesNoCalls)
 {

@@ -485,6 +485,106 @@ TEST(MisbehavingServerTest, StopsMidBodyGivesWhatArrived)
     EXPECT_TRUE(opened);
 }
 
+// A zlib stream, as "Content-Encoding: deflate" carries it.
+QByteArray Deflated(const QByteArray &bytes)
+{
+    return qCompress(bytes, 9).sliced(4);
+}
+
+QByteArray ChunkedHead()
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
+}
+
+struct MalformedCase {
+    const char *name;
+    QByteArray reply;
+    const char *reason; // a part of the error
+};
+
+void PrintTo(const MalformedCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class MalformedResponseTest : public ::testing::TestWithParam<MalformedCase> { };
+
+// Headers or framing curl cannot read leave no page to search: not opened, with the reason.
+TEST_P(MalformedResponseTest, IsNotOpenedAndSaysWhy)
+{
+    RawServer raw(RawServer::Mode::StopMidBody, GetParam().reply);
+    ASSERT_TRUE(raw.running());
+    const Page page = Fetch(raw.url(QStringLiteral("/page")));
+    EXPECT_FALSE(page.opened);
+    EXPECT_EQ(page.failure, GetSource::Failure::BadResponse);
+    EXPECT_TRUE(page.bytes.isEmpty());
+    EXPECT_TRUE(page.error.contains(QLatin1StringView(GetParam().reason))) << page.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, MalformedResponseTest,
+        ::testing::Values(
+                MalformedCase{"HeaderLineOfAMegabyte",
+                              "HTTP/1.1 200 OK\r\nX-Big: " + QByteArray(1 << 20, 'a')
+                                      + "\r\nContent-Length: 5\r\n\r\nhello",
+                              "headers are malformed or too large"},
+                MalformedCase{"ChunkSizeNotHex", ChunkedHead() + "zz\r\nhello\r\n0\r\n\r\n", "chunk"},
+                MalformedCase{"ChunkSizeTooLong", ChunkedHead() + "FFFFFFFFFFFFFFFFFFFF\r\nhello\r\n0\r\n\r\n",
+                              "chunk"},
+                MalformedCase{"BadChunkAfterAGoodOne",
+                              ChunkedHead() + "5\r\nhello\r\nzz\r\nworld\r\n0\r\n\r\n", "chunk"},
+                MalformedCase{"CorruptCompressedBody",
+                              "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: 20\r\n\r\n"
+                              "this is not deflate!",
+                              "malformed response"},
+                MalformedCase{"UnreadableStatusLine", "HTTP/1.1 2x0 OK\r\nContent-Length: 5\r\n\r\nhello",
+                              "malformed response"}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+// A server may compress a page nobody asked it to: the page is its decoded bytes.
+TEST(CompressedPageTest, SentUnaskedIsSearchedDecoded)
+{
+    const QByteArray html = "<html><body><a href=\"http://www.partner-term.example/\">us</a></body></html>";
+    const QByteArray body = Deflated(html);
+    RawServer raw(RawServer::Mode::StopMidBody,
+                  "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: deflate\r\nContent-Length: "
+                          + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    ASSERT_TRUE(raw.running());
+    const Page page = Fetch(raw.url(QStringLiteral("/page")));
+    EXPECT_TRUE(page.opened);
+    EXPECT_TRUE(page.error.isEmpty()) << page.error.toStdString();
+    EXPECT_TRUE(page.bytes == html);
+    EXPECT_TRUE(page.text.contains(u"partner-term"));
+}
+
+// The size cap holds for what the page decodes to, however small it came.
+TEST(CompressedPageTest, ABombStopsAtTheCap)
+{
+    const QByteArray body = Deflated(QByteArray(32 << 20, '<'));
+    ASSERT_LT(body.size(), 64 << 10);
+    RawServer raw(RawServer::Mode::StopMidBody,
+                  "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " + QByteArray::number(body.size())
+                          + "\r\n\r\n" + body);
+    ASSERT_TRUE(raw.running());
+    Limits limits;
+    limits.maxBytes = 1 << 20;
+    const Page page = Fetch(raw.url(QStringLiteral("/bomb")), limits);
+    EXPECT_TRUE(page.opened);
+    EXPECT_TRUE(page.truncated);
+    EXPECT_EQ(page.failure, GetSource::Failure::TooLarge);
+    EXPECT_EQ(page.bytes.size(), limits.maxBytes);
+    EXPECT_TRUE(page.bytes == QByteArray(limits.maxBytes, '<'));
+}
+
+TEST_F(FetchTest, AsksForTheEncodingsItCanDecode)
+{
+    server->route(QStringLiteral("/encodings"), "plain");
+    ASSERT_TRUE(Fetch(server->url(QStringLiteral("/encodings"))).opened);
+    const QByteArray asked = server->requests().last().header("accept-encoding");
+    EXPECT_TRUE(asked.contains("deflate")) << asked.toStdString();
+    EXPECT_TRUE(asked.contains("gzip")) << asked.toStdString();
+}
+
 TEST(MisbehavingServerTest, NeverAnswersEndsAfterTheIdleBound)
 {
     RawServer raw(RawServer::Mode::NeverAnswer);

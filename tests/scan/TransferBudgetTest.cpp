@@ -5,7 +5,7 @@
 namespace {
 
 constexpr qint64 Page = 100; // the largest page
-int a, b, c; // holders, told apart by their addresses
+int a, b, c, d; // holders, told apart by their addresses
 
 TEST(TransferBudget, TheLeaderMayAlwaysGrowToAWholePage)
 {
@@ -43,6 +43,68 @@ TEST(TransferBudget, AWaitingHolderLeadsOnceTheLeaderIsDone)
     EXPECT_EQ(budget.inUse(), 100);
     EXPECT_EQ(budget.take(&c, 0, 50, 50), 50);
     EXPECT_LE(budget.peak(), 150);
+}
+
+// A holder whose bytes and request together exceed a page cannot lead: it would hold more
+// than the leader's share, and the others would be granted room that is not there.
+TEST(TransferBudget, AHolderTooLargeForTheLeadersShareStaysAmongTheOthers)
+{
+    TransferBudget budget(300, Page);
+    EXPECT_EQ(budget.take(&a, 0, 10, 10), 10);
+    EXPECT_EQ(budget.take(&b, 0, 60, 60), 60);
+    budget.give(&a, 10);
+    // 60 held and 41 asked: one byte more than a page.
+    EXPECT_EQ(budget.take(&b, 60, 41, 41), 41);
+    EXPECT_EQ(budget.inUse(), 101);
+    // c leads now; the shared part holds b's 101 of its 200, and 100 more do not fit.
+    EXPECT_EQ(budget.take(&c, 0, 100, 100), 100);
+    EXPECT_EQ(budget.take(&d, 0, 100, 100), 0);
+    EXPECT_EQ(budget.take(&d, 0, 99, 99), 99);
+    EXPECT_EQ(budget.peak(), 300);
+}
+
+// A refusal stops further transfers from starting even while the shared part has room left,
+// until a holder lets go.
+TEST(TransferBudget, ARefusalCrowdsUntilSomeoneLetsGo)
+{
+    TransferBudget budget(250, Page);
+    EXPECT_EQ(budget.take(&a, 0, 10, 10), 10);
+    EXPECT_EQ(budget.take(&b, 0, 100, 100), 100);
+    EXPECT_FALSE(budget.crowded());
+    EXPECT_EQ(budget.take(&c, 0, 60, 60), 0);
+    EXPECT_TRUE(budget.crowded()) << "50 of the shared 150 are free, but a transfer waits for 60";
+    budget.give(&b, 100);
+    EXPECT_FALSE(budget.crowded());
+    EXPECT_EQ(budget.take(&c, 0, 60, 60), 60);
+}
+
+// Pages kept after their transfers, waiting for analysis, fill the shared part and then hold
+// the leader back, until they go.
+TEST(TransferBudget, KeptPagesCountUntilTheyGo)
+{
+    TransferBudget budget(250, Page);
+    EXPECT_EQ(budget.take(&a, 0, 10, 10), 10);
+    budget.keep(120);
+    EXPECT_EQ(budget.inUse(), 130);
+    EXPECT_EQ(budget.room(), 30);
+    EXPECT_FALSE(budget.crowded());
+    EXPECT_EQ(budget.take(&b, 0, 31, 31), 0);
+    EXPECT_EQ(budget.take(&b, 0, 30, 30), 30);
+    EXPECT_TRUE(budget.crowded());
+    // More pages finish than the shared part holds: the leader may grow only as far as the
+    // whole budget goes.
+    budget.keep(80);
+    EXPECT_EQ(budget.take(&a, 10, 20, 20), 0);
+    EXPECT_EQ(budget.take(&a, 10, 10, 10), 10);
+    EXPECT_EQ(budget.inUse(), 250);
+    budget.letGo(80);
+    EXPECT_EQ(budget.take(&a, 20, 80, 80), 80);
+    EXPECT_EQ(budget.peak(), 250);
+    budget.letGo(120);
+    budget.give(&a, 100);
+    budget.give(&b, 30);
+    EXPECT_EQ(budget.inUse(), 0);
+    EXPECT_FALSE(budget.crowded());
 }
 
 TEST(TransferBudget, IsAtLeastOneWholePage)
