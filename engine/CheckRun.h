@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 
 // Checks many sites at once with libcurl's multi interface on the calling thread; the pages'
@@ -39,6 +41,9 @@ struct Settings {
     // Bytes that the downloads in flight hold together, at most (TransferBudget); never less
     // than one page of limits.maxBytes. Downloads wait for room rather than fail.
     qint64 memoryBudget = 256LL * 1024 * 1024;
+    // Set from any thread to end the run at once: the downloads under way are dropped, and
+    // the sites judged so far are still delivered, in order, skipping those not judged.
+    const std::atomic<bool> *stop = nullptr;
 };
 
 struct Totals {
@@ -47,6 +52,9 @@ struct Totals {
     // How often a download was refused room and paused.
     qint64 waitsForRoom = 0;
 };
+
+// Waits `pause`; false when the run's stop was set meanwhile (at once, not at the end).
+bool Pause(const Settings &settings, std::chrono::milliseconds pause);
 
 Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
                   const Progress &progress = {});
