@@ -1,18 +1,23 @@
-// File > History: one History window beside the main window, over the main window's history.
+// File > Partners: one Partners window beside the main window, over the main window's list
+// and history.
 #include "frmMain.h"
 
 #include "HistoryWindow.h"
+#include "SitesFile.h"
 
-void frmMain::mnuHistory_Click()
+#include <QDir>
+
+void frmMain::mnuPartners_Click()
 {
-    if (!historyWindow_) {
-        historyWindow_ = new HistoryWindow(history_, this);
-        connect(this, &frmMain::checksRecorded, historyWindow_, &HistoryWindow::ChecksRecorded);
+    if (!partnersWindow_) {
+        partnersWindow_ = new HistoryWindow(history_, QDir::current().absoluteFilePath(QString::fromLatin1(SitesFile::FileName)), this);
+        connect(this, &frmMain::checksRecorded, partnersWindow_, &HistoryWindow::ChecksRecorded);
+        partnersWindow_->PlaceBeside(this);
     } else {
-        // Another program (tallyweave-check) may have recorded since.
-        historyWindow_->Reload();
+        // Another program (tallyweave-check) may have recorded since, or the list changed.
+        partnersWindow_->ChecksRecorded();
     }
-    historyWindow_->show();
-    historyWindow_->raise();
-    historyWindow_->activateWindow();
+    partnersWindow_->show();
+    partnersWindow_->raise();
+    partnersWindow_->activateWindow();
 }

@@ -41,6 +41,9 @@ public:
     // confirmed is not history.
     void finish(const QList<SiteRecord> &sites, const CheckRun::Settings &checkSettings, const Report &report);
 
+    // Sites held for the second look.
+    qsizetype toConfirm() const { return qsizetype(toConfirm_.size()); }
+
     // The names of the sites this run found lost, in file order.
     QStringList lost() const;
 

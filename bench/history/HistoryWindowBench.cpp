@@ -18,7 +18,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
+#include <QComboBox>
+#include <QSettings>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,6 +146,8 @@ int main(int argc, char *argv[])
         return fail("cannot write the sites file");
 
     AppInfo::OverrideProgramFolder(folder);
+    // The window keeps its place and columns in the settings: the bench's own, not the user's.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     Feedback::Recorder told;
     Feedback::SetRecorder(&told);
     frmMain main;
@@ -152,12 +155,12 @@ int main(int argc, char *argv[])
     main.show();
     if (!QTest::qWaitForWindowExposed(&main))
         return fail("the main window was not shown");
-    auto *menuItem = main.findChild<QAction *>(QStringLiteral("mnuHistory"));
+    auto *menuItem = main.findChild<QAction *>(QStringLiteral("mnuPartners"));
 
     // From the menu item to the window on the screen with its rows painted.
     auto open = [&]() -> QWidget * {
         menuItem->trigger();
-        auto *window = main.findChild<QWidget *>(QStringLiteral("frmHistory"));
+        auto *window = main.findChild<QWidget *>(QStringLiteral("frmPartners"));
         if (!window || !QTest::qWaitForWindowExposed(window))
             return nullptr;
         window->repaint();
@@ -224,12 +227,12 @@ int main(int argc, char *argv[])
                    filter->clear();
                    return true;
                }));
-    auto *lostOnly = window->findChild<QCheckBox *>(QStringLiteral("chkLostOnly"));
+    auto *show = window->findChild<QComboBox *>(QStringLiteral("cboShow"));
     int switched = 0;
-    printSteps("lost only on, then off", timeSteps(window, [&] {
+    printSteps("showing the lost only, then all", timeSteps(window, [&] {
                    if (switched++ == 2)
                        return false;
-                   lostOnly->toggle();
+                   show->setCurrentIndex(show->currentIndex() == 0 ? 3 : 0);
                    return true;
                }));
 
