@@ -276,10 +276,11 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return shownText(index.row(), index.column());
-    if (role == Qt::ToolTipRole && index.column() == Result) {
+    if (role == Qt::ToolTipRole && (index.column() == Result || index.column() == Why)) {
         const Partner &partner = partners_[std::size_t(index.row())];
-        if (partner.latest && !partner.latest->note.isEmpty())
-            return VisibleText::Of(partner.latest->note);
+        const QString tip = !partner.latest ? QString() : index.column() == Why ? partner.latest->why : partner.latest->note;
+        if (!tip.isEmpty())
+            return VisibleText::Of(tip);
     }
     if (role == Qt::TextAlignmentRole && (index.column() == HttpStatus || index.column() >= Checks))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);

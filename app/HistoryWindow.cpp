@@ -41,7 +41,7 @@ namespace {
 // Samples of each column's widest usual text.
 const char *const ColumnSamples[HistoryModel::ColumnCount]
         = {"Partner name of length", "https://www.partner.example/links.html", "my-site.example",
-           "Search Term Not Found", "Found only inside an HTML comment", "HTTP", "Search Term Not Found",
+           "Search Term Not Found", "connection refused", "HTTP", "Search Term Not Found",
            "28 Sep 2026", "Last checked", "Checks", "Changes"};
 
 // The show filter's choices, in the order offered.
@@ -171,10 +171,11 @@ void HistoryWindow::createTable()
     rows->setDefaultSectionSize(fontMetrics().height() + 6);
     QHeaderView *columns = tblSites->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
+    // The address takes the room the other columns leave, so that every column is in view.
+    columns->setSectionResizeMode(HistoryModel::Address, QHeaderView::Stretch);
     columns->setHighlightSections(false);
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         columns->resizeSection(column, fontMetrics().horizontalAdvance(QString::fromLatin1(ColumnSamples[column])) + 16);
-    columns->setStretchLastSection(true);
     tblSites->setSortingEnabled(true);
     tblSites->sortByColumn(HistoryModel::Name, Qt::AscendingOrder);
 
@@ -219,6 +220,8 @@ void HistoryWindow::layOut()
     checkBar->addWidget(cmdStop);
     checkBar->addWidget(prgCheck, 1);
     checkBar->addWidget(lblProgress);
+    // In the bar's place once the check is over.
+    checkBar->addWidget(lblSummary, 1);
 
     auto *filterBar = new QHBoxLayout;
     auto *filterCaption = new QLabel(QStringLiteral("&Filter:"), this);
@@ -234,7 +237,6 @@ void HistoryWindow::layOut()
 
     auto *window = new QVBoxLayout(this);
     window->addLayout(checkBar);
-    window->addWidget(lblSummary);
     window->addLayout(filterBar);
     window->addWidget(tblSites, 3);
     window->addWidget(lblNote);
@@ -248,7 +250,7 @@ void HistoryWindow::layOut()
     setTabOrder(cboShow, cmdExport);
     setTabOrder(cmdExport, tblSites);
     // Room for every column where the screen allows it, never more than the screen.
-    resize(QSize(1100, 700).boundedTo(screen()->availableGeometry().size()));
+    resize(QSize(1280, 720).boundedTo(screen()->availableGeometry().size()));
 }
 
 void HistoryWindow::connectHandlers()
@@ -540,6 +542,7 @@ void HistoryWindow::ShowChecking(bool checking)
     cmdStop->setEnabled(checking);
     prgCheck->setVisible(checking);
     lblProgress->setVisible(checking);
+    lblSummary->setVisible(!checking);
 }
 
 void HistoryWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResult &result)
