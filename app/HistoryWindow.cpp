@@ -108,6 +108,8 @@ HistoryWindow::HistoryWindow(WindowHistory &history, const QString &sitesFile, Q
 HistoryWindow::~HistoryWindow()
 {
     saveLayout();
+    // A check under way is stopped, and its thread gone, before the rows it reports to.
+    delete check_;
 }
 
 void HistoryWindow::createCheckBar()
