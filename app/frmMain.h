@@ -14,7 +14,7 @@ struct Page;
 }
 
 class PageFetcher;
-class HistoryWindow;
+class PartnersWindow;
 class QAction;
 class QGroupBox;
 class QHelpEvent;
@@ -161,5 +161,5 @@ private:
     QSet<int> scanned_;
     WindowHistory history_;
     // Made when first asked for; whoever closes it for good may delete it.
-    QPointer<HistoryWindow> partnersWindow_;
+    QPointer<PartnersWindow> partnersWindow_;
 };

@@ -27,13 +27,13 @@ class WindowHistory;
 // progress and a summary; a filter by text and by kind; the selected partner's states over
 // time. It reads the main window's own history and shows it again whenever a scan has
 // recorded; its own checks are recorded as the terminal checker's are.
-class HistoryWindow : public QWidget
+class PartnersWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    HistoryWindow(WindowHistory &history, const QString &sitesFile, QWidget *parent = nullptr);
-    ~HistoryWindow() override;
+    PartnersWindow(WindowHistory &history, const QString &sitesFile, QWidget *parent = nullptr);
+    ~PartnersWindow() override;
 
     // Reads the list and the history again, keeping the filter, the order and the selection.
     void Reload();

@@ -59,7 +59,7 @@ const std::vector<Partner> &Partners()
     return partners;
 }
 
-class HistoryWindowTest : public Scan
+class PartnersWindowTest : public Scan
 {
 protected:
     void SetUp() override
@@ -173,7 +173,7 @@ protected:
     QString chosen;
 };
 
-TEST_F(HistoryWindowTest, FileMenuOpensOneModelessWindow)
+TEST_F(PartnersWindowTest, FileMenuOpensOneModelessWindow)
 {
     openHistory();
     auto *history = find<QWidget>("frmPartners");
@@ -195,7 +195,7 @@ struct SortCase {
     QStringList names;
 };
 
-class Sorting : public HistoryWindowTest, public testing::WithParamInterface<SortCase> { };
+class Sorting : public PartnersWindowTest, public testing::WithParamInterface<SortCase> { };
 
 TEST_P(Sorting, ByTheColumnsValueNotItsText)
 {
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                         SortCase{"StateAscending", HistoryModel::State, 1, {"Beta", "Alpha", "Delta shop", "Gamma"}}),
         [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(HistoryWindowTest, RowsShowEachColumnReadably)
+TEST_F(PartnersWindowTest, RowsShowEachColumnReadably)
 {
     openHistory();
     const int gamma = int(names().indexOf(QStringLiteral("Gamma")));
@@ -231,7 +231,7 @@ TEST_F(HistoryWindowTest, RowsShowEachColumnReadably)
                                 date(15), date(15), "4", "3"}));
 }
 
-TEST_F(HistoryWindowTest, TheFilterNarrowsAsYouTypeOverNameAddressAndTerm)
+TEST_F(PartnersWindowTest, TheFilterNarrowsAsYouTypeOverNameAddressAndTerm)
 {
     openHistory();
     auto *filter = find<QLineEdit>("txtFilter");
@@ -268,7 +268,7 @@ struct ShowCase {
     QStringList names;
 };
 
-class ShowFilter : public HistoryWindowTest, public testing::WithParamInterface<ShowCase> { };
+class ShowFilter : public PartnersWindowTest, public testing::WithParamInterface<ShowCase> { };
 
 // Gamma's page failed once after being OK: down, not yet lost. Alpha's term went: lost.
 // Delta never had the term: not found.
@@ -294,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ShowFilter,
                                          ShowCase{"NotFound", 5, {"Delta shop"}}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(HistoryWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
+TEST_F(PartnersWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
 {
     openHistory();
     select(QStringLiteral("Gamma"));
@@ -340,7 +340,7 @@ struct OpenCase {
     bool browserAnswers;
 };
 
-class OpeningThePage : public HistoryWindowTest, public testing::WithParamInterface<OpenCase> { };
+class OpeningThePage : public PartnersWindowTest, public testing::WithParamInterface<OpenCase> { };
 
 TEST_P(OpeningThePage, AsTheResultLinesDo)
 {
@@ -368,7 +368,7 @@ INSTANTIATE_TEST_SUITE_P(Table, OpeningThePage,
                                          OpenCase{"NoBrowser", false, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(HistoryWindowTest, TheContextMenusActionsCopyTheAddressAndOpenThePage)
+TEST_F(PartnersWindowTest, TheContextMenusActionsCopyTheAddressAndOpenThePage)
 {
     openHistory();
     select(QStringLiteral("Gamma"));
@@ -380,7 +380,7 @@ TEST_F(HistoryWindowTest, TheContextMenusActionsCopyTheAddressAndOpenThePage)
     EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("http://gamma.example/"))});
 }
 
-TEST_F(HistoryWindowTest, EscClosesTheWindow)
+TEST_F(PartnersWindowTest, EscClosesTheWindow)
 {
     openHistory();
     auto *partners = find<QWidget>("frmPartners");
@@ -390,7 +390,7 @@ TEST_F(HistoryWindowTest, EscClosesTheWindow)
     EXPECT_FALSE(partners->isVisible());
 }
 
-TEST_F(HistoryWindowTest, SortColumnsAndPlaceComeBackAfterARestart)
+TEST_F(PartnersWindowTest, SortColumnsAndPlaceComeBackAfterARestart)
 {
     openHistory();
     clickHeader(HistoryModel::Checks);
@@ -413,7 +413,7 @@ TEST_F(HistoryWindowTest, SortColumnsAndPlaceComeBackAfterARestart)
     EXPECT_EQ(partners->geometry().size(), placed.size());
 }
 
-TEST_F(HistoryWindowTest, ExportWritesTheRowsShownInTheirOrder)
+TEST_F(PartnersWindowTest, ExportWritesTheRowsShownInTheirOrder)
 {
     openHistory();
     clickHeader(HistoryModel::Checks);
@@ -434,7 +434,7 @@ TEST_F(HistoryWindowTest, ExportWritesTheRowsShownInTheirOrder)
                     }));
 }
 
-TEST_F(HistoryWindowTest, UntrustedNamesAreShownAsTextAndExportedSafely)
+TEST_F(PartnersWindowTest, UntrustedNamesAreShownAsTextAndExportedSafely)
 {
     const QString formula = QStringLiteral("=HYPERLINK(\"http://evil.example/\",\"click\")");
     const QString markup = QStringLiteral("<b>Bold</b>\x1b[31m");
@@ -459,7 +459,7 @@ struct EmptyCase {
     const char *note;
 };
 
-class WithoutHistory : public HistoryWindowTest, public testing::WithParamInterface<EmptyCase> { };
+class WithoutHistory : public PartnersWindowTest, public testing::WithParamInterface<EmptyCase> { };
 
 TEST_P(WithoutHistory, AnEmptyTableSaysWhy)
 {
@@ -481,7 +481,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WithoutHistory,
                                          EmptyCase{"CannotBeOpened", true, "There is no history to show: history is off"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(HistoryWindowTest, AScanShowsItsChecksInTheOpenWindow)
+TEST_F(PartnersWindowTest, AScanShowsItsChecksInTheOpenWindow)
 {
     startThree();
     openPartners();

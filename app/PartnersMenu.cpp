@@ -2,7 +2,7 @@
 // and history.
 #include "frmMain.h"
 
-#include "HistoryWindow.h"
+#include "PartnersWindow.h"
 #include "SitesFile.h"
 
 #include <QDir>
@@ -10,8 +10,8 @@
 void frmMain::mnuPartners_Click()
 {
     if (!partnersWindow_) {
-        partnersWindow_ = new HistoryWindow(history_, QDir::current().absoluteFilePath(QString::fromLatin1(SitesFile::FileName)), this);
-        connect(this, &frmMain::checksRecorded, partnersWindow_, &HistoryWindow::ChecksRecorded);
+        partnersWindow_ = new PartnersWindow(history_, QDir::current().absoluteFilePath(QString::fromLatin1(SitesFile::FileName)), this);
+        connect(this, &frmMain::checksRecorded, partnersWindow_, &PartnersWindow::ChecksRecorded);
         partnersWindow_->PlaceBeside(this);
     } else {
         // Another program (tallyweave-check) may have recorded since, or the list changed.

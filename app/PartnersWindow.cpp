@@ -1,4 +1,4 @@
-#include "HistoryWindow.h"
+#include "PartnersWindow.h"
 
 #include "CsvFile.h"
 #include "Feedback.h"
@@ -83,7 +83,7 @@ QString duration(qint64 ms)
 }
 } // namespace
 
-HistoryWindow::HistoryWindow(WindowHistory &history, const QString &sitesFile, QWidget *parent)
+PartnersWindow::PartnersWindow(WindowHistory &history, const QString &sitesFile, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , history_(history)
     , sitesFile_(sitesFile)
@@ -105,14 +105,14 @@ HistoryWindow::HistoryWindow(WindowHistory &history, const QString &sitesFile, Q
     ShowChecking(false);
 }
 
-HistoryWindow::~HistoryWindow()
+PartnersWindow::~PartnersWindow()
 {
     saveLayout();
     // A check under way is stopped, and its thread gone, before the rows it reports to.
     delete check_;
 }
 
-void HistoryWindow::createCheckBar()
+void PartnersWindow::createCheckBar()
 {
     cmdCheckAll = new QPushButton(QStringLiteral("Check &All"), this);
     cmdCheckAll->setObjectName(QStringLiteral("cmdCheckAll"));
@@ -133,7 +133,7 @@ void HistoryWindow::createCheckBar()
     lblSummary->setTextFormat(Qt::PlainText);
 }
 
-void HistoryWindow::createFilterBar()
+void PartnersWindow::createFilterBar()
 {
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
@@ -150,7 +150,7 @@ void HistoryWindow::createFilterBar()
     cmdExport->setToolTip(QStringLiteral("Write the partners shown, in their order, to a CSV file"));
 }
 
-void HistoryWindow::createTable()
+void PartnersWindow::createTable()
 {
     sites_ = new HistoryModel(this);
     sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter);
@@ -190,7 +190,7 @@ void HistoryWindow::createTable()
     tblSites->addAction(mnuCopyAddress);
 }
 
-void HistoryWindow::createTimeline()
+void PartnersWindow::createTimeline()
 {
     lblPartner = new QLabel(this);
     lblPartner->setObjectName(QStringLiteral("lblPartner"));
@@ -214,7 +214,7 @@ void HistoryWindow::createTimeline()
     lblNote->setWordWrap(true);
 }
 
-void HistoryWindow::layOut()
+void PartnersWindow::layOut()
 {
     auto *checkBar = new QHBoxLayout;
     checkBar->addWidget(cmdCheckAll);
@@ -255,23 +255,23 @@ void HistoryWindow::layOut()
     resize(QSize(1280, 720).boundedTo(screen()->availableGeometry().size()));
 }
 
-void HistoryWindow::connectHandlers()
+void PartnersWindow::connectHandlers()
 {
-    connect(cmdCheckAll, &QPushButton::clicked, this, &HistoryWindow::cmdCheckAll_Click);
-    connect(cmdCheckSelected, &QPushButton::clicked, this, &HistoryWindow::cmdCheckSelected_Click);
-    connect(cmdStop, &QPushButton::clicked, this, &HistoryWindow::cmdStop_Click);
-    connect(tmrProgress, &QTimer::timeout, this, &HistoryWindow::tmrProgress_Timer);
-    connect(check_, &PartnerCheck::checked, this, &HistoryWindow::SiteChecked);
-    connect(check_, &PartnerCheck::progressed, this, &HistoryWindow::CheckProgressed);
-    connect(check_, &PartnerCheck::confirming, this, &HistoryWindow::Confirming);
-    connect(check_, &PartnerCheck::finished, this, &HistoryWindow::CheckFinished);
+    connect(cmdCheckAll, &QPushButton::clicked, this, &PartnersWindow::cmdCheckAll_Click);
+    connect(cmdCheckSelected, &QPushButton::clicked, this, &PartnersWindow::cmdCheckSelected_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &PartnersWindow::cmdStop_Click);
+    connect(tmrProgress, &QTimer::timeout, this, &PartnersWindow::tmrProgress_Timer);
+    connect(check_, &PartnerCheck::checked, this, &PartnersWindow::SiteChecked);
+    connect(check_, &PartnerCheck::progressed, this, &PartnersWindow::CheckProgressed);
+    connect(check_, &PartnerCheck::confirming, this, &PartnersWindow::Confirming);
+    connect(check_, &PartnerCheck::finished, this, &PartnersWindow::CheckFinished);
     connect(check_, &PartnerCheck::warned, this, [this](const QString &message) { warning_ = message; });
-    connect(txtFilter, &QLineEdit::textChanged, this, &HistoryWindow::txtFilter_Change);
-    connect(cboShow, &QComboBox::currentIndexChanged, this, &HistoryWindow::cboShow_Click);
-    connect(cmdExport, &QPushButton::clicked, this, &HistoryWindow::cmdExport_Click);
+    connect(txtFilter, &QLineEdit::textChanged, this, &PartnersWindow::txtFilter_Change);
+    connect(cboShow, &QComboBox::currentIndexChanged, this, &PartnersWindow::cboShow_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &PartnersWindow::cmdExport_Click);
     // The selection, not the current row: a click moves the current row before it selects.
-    connect(tblSites->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::tblSites_Select);
-    connect(tblSites, &QTableView::doubleClicked, this, &HistoryWindow::tblSites_DblClick);
+    connect(tblSites->selectionModel(), &QItemSelectionModel::selectionChanged, this, &PartnersWindow::tblSites_Select);
+    connect(tblSites, &QTableView::doubleClicked, this, &PartnersWindow::tblSites_DblClick);
     connect(tblSites, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         if (selectedSite() < 0)
             return;
@@ -280,14 +280,14 @@ void HistoryWindow::connectHandlers()
         menu.addAction(mnuCopyAddress);
         menu.exec(tblSites->viewport()->mapToGlobal(at));
     });
-    connect(mnuOpenPage, &QAction::triggered, this, &HistoryWindow::tblSites_DblClick);
-    connect(mnuCopyAddress, &QAction::triggered, this, &HistoryWindow::mnuCopyAddress_Click);
+    connect(mnuOpenPage, &QAction::triggered, this, &PartnersWindow::tblSites_DblClick);
+    connect(mnuCopyAddress, &QAction::triggered, this, &PartnersWindow::mnuCopyAddress_Click);
     tblSites->installEventFilter(this);
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
-void HistoryWindow::restoreLayout()
+void PartnersWindow::restoreLayout()
 {
     const QSettings stored = settings();
     placed_ = restoreGeometry(stored.value(QLatin1StringView(GeometryKey)).toByteArray());
@@ -296,7 +296,7 @@ void HistoryWindow::restoreLayout()
         tblSites->sortByColumn(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
 }
 
-void HistoryWindow::saveLayout() const
+void PartnersWindow::saveLayout() const
 {
     if (!placed_)
         return;
@@ -305,7 +305,7 @@ void HistoryWindow::saveLayout() const
     stored.setValue(QLatin1StringView(ColumnsKey), tblSites->horizontalHeader()->saveState());
 }
 
-void HistoryWindow::PlaceBeside(const QWidget *main)
+void PartnersWindow::PlaceBeside(const QWidget *main)
 {
     if (placed_)
         return;
@@ -324,20 +324,20 @@ void HistoryWindow::PlaceBeside(const QWidget *main)
     move(x, y);
 }
 
-void HistoryWindow::showEvent(QShowEvent *event)
+void PartnersWindow::showEvent(QShowEvent *event)
 {
     if (stale_ && !check_->running())
         Reload();
     QWidget::showEvent(event);
 }
 
-void HistoryWindow::hideEvent(QHideEvent *event)
+void PartnersWindow::hideEvent(QHideEvent *event)
 {
     saveLayout();
     QWidget::hideEvent(event);
 }
 
-bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
+bool PartnersWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == tblSites && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
@@ -349,7 +349,7 @@ bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void HistoryWindow::ChecksRecorded()
+void PartnersWindow::ChecksRecorded()
 {
     stale_ = true;
     // A check of this window's own reads everything again when it ends.
@@ -357,7 +357,7 @@ void HistoryWindow::ChecksRecorded()
         Reload();
 }
 
-void HistoryWindow::Reload()
+void PartnersWindow::Reload()
 {
     stale_ = false;
     const int selected = selectedSite();
@@ -375,7 +375,7 @@ void HistoryWindow::Reload()
     ShowNote();
 }
 
-void HistoryWindow::ShowNote()
+void PartnersWindow::ShowNote()
 {
     if (!warning_.isEmpty())
         lblNote->setText(QStringLiteral("The check is not recorded: %1.").arg(VisibleText::Of(warning_)));
@@ -387,7 +387,7 @@ void HistoryWindow::ShowNote()
         lblNote->setText(QStringLiteral("%1 of %2 partners shown.").arg(count(shown_->rowCount()), count(sites_->rowCount())));
 }
 
-QList<int> HistoryWindow::selectedSites() const
+QList<int> PartnersWindow::selectedSites() const
 {
     QList<int> rows;
     const QModelIndex current = tblSites->currentIndex();
@@ -402,13 +402,13 @@ QList<int> HistoryWindow::selectedSites() const
     return rows;
 }
 
-int HistoryWindow::selectedSite() const
+int PartnersWindow::selectedSite() const
 {
     const QList<int> rows = selectedSites();
     return rows.isEmpty() ? -1 : rows.front();
 }
 
-void HistoryWindow::txtFilter_Change()
+void PartnersWindow::txtFilter_Change()
 {
     shown_->setText(txtFilter->text());
     // The filter may have taken the selected partner out of view.
@@ -416,7 +416,7 @@ void HistoryWindow::txtFilter_Change()
     ShowNote();
 }
 
-void HistoryWindow::cboShow_Click()
+void PartnersWindow::cboShow_Click()
 {
     const int choice = cboShow->currentIndex();
     shown_->setShow(choice < 0 ? std::nullopt : ShowChoices[std::size_t(choice)].kind);
@@ -424,7 +424,7 @@ void HistoryWindow::cboShow_Click()
     ShowNote();
 }
 
-void HistoryWindow::tblSites_Select()
+void PartnersWindow::tblSites_Select()
 {
     lstChanges->clear();
     cmdCheckSelected->setEnabled(!check_->running() && selectedSite() >= 0);
@@ -454,7 +454,7 @@ void HistoryWindow::tblSites_Select()
     timelineStrip->setTimeline(std::move(spans));
 }
 
-void HistoryWindow::tblSites_DblClick()
+void PartnersWindow::tblSites_DblClick()
 {
     const int site = selectedSite();
     if (site < 0)
@@ -463,7 +463,7 @@ void HistoryWindow::tblSites_DblClick()
     ShexIt::OpenWebAddress(this, sites_->site(site).url);
 }
 
-void HistoryWindow::mnuCopyAddress_Click()
+void PartnersWindow::mnuCopyAddress_Click()
 {
     QStringList addresses;
     for (int site : selectedSites())
@@ -472,7 +472,7 @@ void HistoryWindow::mnuCopyAddress_Click()
         QGuiApplication::clipboard()->setText(addresses.join(u'\n'));
 }
 
-void HistoryWindow::cmdExport_Click()
+void PartnersWindow::cmdExport_Click()
 {
     const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Partners"), QStringLiteral("Partners.csv"), CsvFile::Filter());
     if (path.isEmpty())
@@ -492,12 +492,12 @@ void HistoryWindow::cmdExport_Click()
         Feedback::Message(this, error);
 }
 
-void HistoryWindow::cmdCheckAll_Click()
+void PartnersWindow::cmdCheckAll_Click()
 {
     StartCheck(Module1::Sites);
 }
 
-void HistoryWindow::cmdCheckSelected_Click()
+void PartnersWindow::cmdCheckSelected_Click()
 {
     QList<int> rows = selectedSites();
     std::sort(rows.begin(), rows.end());
@@ -509,13 +509,13 @@ void HistoryWindow::cmdCheckSelected_Click()
     StartCheck(sites);
 }
 
-void HistoryWindow::cmdStop_Click()
+void PartnersWindow::cmdStop_Click()
 {
     check_->stop();
     cmdStop->setEnabled(false);
 }
 
-void HistoryWindow::StartCheck(const QList<SiteRecord> &sites)
+void PartnersWindow::StartCheck(const QList<SiteRecord> &sites)
 {
     if (check_->running() || sites.isEmpty())
         return;
@@ -537,7 +537,7 @@ void HistoryWindow::StartCheck(const QList<SiteRecord> &sites)
     check_->start(sites, history_.usable() ? HistoryStore::PathFor(sitesFile_) : QString(), PartnerCheck::Defaults());
 }
 
-void HistoryWindow::ShowChecking(bool checking)
+void PartnersWindow::ShowChecking(bool checking)
 {
     cmdCheckAll->setEnabled(!checking);
     cmdCheckSelected->setEnabled(!checking && selectedSite() >= 0);
@@ -547,7 +547,7 @@ void HistoryWindow::ShowChecking(bool checking)
     lblSummary->setVisible(!checking);
 }
 
-void HistoryWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResult &result)
+void PartnersWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResult &result)
 {
     const SiteRecord &site = checking_[position];
     const int row = sites_->rowOf(site.Url, site.SearchTerm);
@@ -559,7 +559,7 @@ void HistoryWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResul
         tblSites_Select();
 }
 
-void HistoryWindow::CheckProgressed(qsizetype judged, qsizetype total)
+void PartnersWindow::CheckProgressed(qsizetype judged, qsizetype total)
 {
     judged_ = judged;
     prgCheck->setRange(0, int(total));
@@ -567,13 +567,13 @@ void HistoryWindow::CheckProgressed(qsizetype judged, qsizetype total)
     tmrProgress_Timer();
 }
 
-void HistoryWindow::Confirming(qsizetype sites, int seconds)
+void PartnersWindow::Confirming(qsizetype sites, int seconds)
 {
     confirming_ = QStringLiteral("a second look at %1 in %2 s").arg(sites == 1 ? QStringLiteral("1 partner") : count(sites) + QStringLiteral(" partners")).arg(seconds);
     tmrProgress_Timer();
 }
 
-void HistoryWindow::tmrProgress_Timer()
+void PartnersWindow::tmrProgress_Timer()
 {
     const qint64 elapsed = clock_.elapsed();
     const qsizetype total = checking_.size();
@@ -585,7 +585,7 @@ void HistoryWindow::tmrProgress_Timer()
     lblProgress->setText(text);
 }
 
-void HistoryWindow::CheckFinished(bool stopped)
+void PartnersWindow::CheckFinished(bool stopped)
 {
     tmrProgress->stop();
     const qint64 elapsed = clock_.elapsed();
