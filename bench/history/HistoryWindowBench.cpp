@@ -1,4 +1,4 @@
-// The History window over a full list and a year of daily checks: how long File > History
+// The Partners window over a full list and a year of daily checks: how long File > Partners
 // takes to show the window with its rows, to sort by each date column, to filter, and to
 // scroll from top to bottom a page at a time.
 //
@@ -172,24 +172,24 @@ int main(int argc, char *argv[])
         const Clock::time_point asked = Clock::now();
         QWidget *window = open();
         if (!window)
-            return fail("the History window was not shown");
+            return fail("the Partners window was not shown");
         coldMs.push_back(MsSince(asked));
         rows = window->findChild<QTableView *>(QStringLiteral("tblSites"))->model()->rowCount();
         window->hide();
         const Clock::time_point reopened = Clock::now();
         if (!open())
-            return fail("the History window was not shown again");
+            return fail("the Partners window was not shown again");
         againMs.push_back(MsSince(reopened));
         delete window;
     }
     QWidget *window = open();
     if (!window)
-        return fail("the History window was not shown");
+        return fail("the Partners window was not shown");
     auto *table = window->findChild<QTableView *>(QStringLiteral("tblSites"));
 
-    std::printf("History window: %d rows of %d sites, %d days, %d changes a day; %d rounds\n", rows, plan.sites, plan.days,
+    std::printf("Partners window: %d rows of %d sites, %d days, %d changes a day; %d rounds\n", rows, plan.sites, plan.days,
                 plan.changesPerDay, rounds);
-    std::printf("  File > History to the window shown with its rows: median %.0f ms, slowest %.0f ms (target under 1 s: %s)\n",
+    std::printf("  File > Partners to the window shown with its rows: median %.0f ms, slowest %.0f ms (target under 1 s: %s)\n",
                 Median(coldMs), *std::max_element(coldMs.begin(), coldMs.end()),
                 *std::max_element(coldMs.begin(), coldMs.end()) < 1000 ? "met" : "missed");
     std::printf("  again, the window already made (it reads the history anew): median %.0f ms\n", Median(againMs));
