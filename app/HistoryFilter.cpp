@@ -1,7 +1,5 @@
 #include "HistoryFilter.h"
 
-#include "HistoryModel.h"
-
 HistoryFilter::HistoryFilter(HistoryModel *sites, QObject *parent)
     : QSortFilterProxyModel(parent)
     , sites_(sites)
@@ -17,11 +15,11 @@ void HistoryFilter::setText(const QString &text)
     invalidate();
 }
 
-void HistoryFilter::setLostOnly(bool lostOnly)
+void HistoryFilter::setShow(std::optional<HistoryModel::Kind> kind)
 {
-    if (lostOnly == lostOnly_)
+    if (kind == show_)
         return;
-    lostOnly_ = lostOnly;
+    show_ = kind;
     invalidate();
 }
 
@@ -30,9 +28,9 @@ void HistoryFilter::setLostOnly(bool lostOnly)
 // over a long list: tens of thousands of notices, each costing the view a pass over its rows.
 bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
-    const HistoryStore::SiteRow &site = sites_->site(sourceRow);
-    if (lostOnly_ && !site.lost)
+    if (show_ && sites_->kind(sourceRow) != *show_)
         return false;
+    const HistoryStore::SiteRow &site = sites_->site(sourceRow);
     return text_.isEmpty() || site.name.contains(text_, Qt::CaseInsensitive) || site.url.contains(text_, Qt::CaseInsensitive)
             || site.term.contains(text_, Qt::CaseInsensitive);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "HistoryModel.h"
+
 #include <QSortFilterProxyModel>
 #include <QString>
 
-class HistoryModel;
+#include <optional>
 
-// The History window's view of its model: the rows whose name, page address or search term
-// hold the filter text (in any case), only the lost ones when asked, in the order chosen.
+// The Partners window's view of its model: the rows whose name, page address or search term
+// hold the filter text (in any case), of one kind when asked, in the order chosen.
 class HistoryFilter : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -15,7 +17,8 @@ public:
     explicit HistoryFilter(HistoryModel *sites, QObject *parent = nullptr);
 
     void setText(const QString &text);
-    void setLostOnly(bool lostOnly);
+    // None: every kind.
+    void setShow(std::optional<HistoryModel::Kind> kind);
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
@@ -24,5 +27,5 @@ protected:
 private:
     HistoryModel *sites_;
     QString text_;
-    bool lostOnly_ = false;
+    std::optional<HistoryModel::Kind> show_;
 };

@@ -54,7 +54,7 @@ constexpr std::array<MenuItem, 9> menu{{
     {"mnuFile", "&File", "mnuImport", "&Import Sites...", nullptr},
     {"mnuFile", "&File", "mnuExportSites", "E&xport Sites...", nullptr},
     {"mnuFile", "&File", "mnuExportResults", "Export &Results...", nullptr},
-    {"mnuFile", "&File", "mnuHistory", "&History...", nullptr},
+    {"mnuFile", "&File", "mnuPartners", "&Partners...", nullptr},
     {"mnuAbout", "&Help", "mnuContents", "&Contents", "F1"},
     {"mnuAbout", "&Help", "mnuAboutLink", "&About", nullptr},
 }};

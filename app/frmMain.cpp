@@ -233,7 +233,7 @@ void frmMain::createMenus()
     mnuImport = findChild<QAction *>(QStringLiteral("mnuImport"));
     mnuExportSites = findChild<QAction *>(QStringLiteral("mnuExportSites"));
     mnuExportResults = findChild<QAction *>(QStringLiteral("mnuExportResults"));
-    mnuHistory = findChild<QAction *>(QStringLiteral("mnuHistory"));
+    mnuPartners = findChild<QAction *>(QStringLiteral("mnuPartners"));
 }
 
 void frmMain::createTimers()
@@ -263,7 +263,7 @@ void frmMain::connectHandlers()
     connect(mnuImport, &QAction::triggered, this, &frmMain::mnuImport_Click);
     connect(mnuExportSites, &QAction::triggered, this, &frmMain::mnuExportSites_Click);
     connect(mnuExportResults, &QAction::triggered, this, &frmMain::mnuExportResults_Click);
-    connect(mnuHistory, &QAction::triggered, this, &frmMain::mnuHistory_Click);
+    connect(mnuPartners, &QAction::triggered, this, &frmMain::mnuPartners_Click);
 
     connect(lstNames, &QListWidget::currentRowChanged, this, &frmMain::lstNames_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);

@@ -14,8 +14,8 @@ struct Page;
 }
 
 class PageFetcher;
+class PartnersWindow;
 class SourceBox;
-class HistoryWindow;
 class QAction;
 class QGroupBox;
 class QHelpEvent;
@@ -53,7 +53,7 @@ public:
     void mnuImport_Click();
     void mnuExportSites_Click();
     void mnuExportResults_Click();
-    void mnuHistory_Click();
+    void mnuPartners_Click();
 
     // The site list and its editor.
     void FillLists();
@@ -138,7 +138,7 @@ private:
     QTimer *tmrScan = nullptr, *tmrSearch = nullptr, *tmrScan2 = nullptr, *tmrSearch2 = nullptr;
     QAction *mnuAdd = nullptr, *mnuScan = nullptr, *mnuExit = nullptr, *mnuContents = nullptr,
             *mnuAboutLink = nullptr, *mnuImport = nullptr, *mnuExportSites = nullptr, *mnuExportResults = nullptr,
-            *mnuHistory = nullptr;
+            *mnuPartners = nullptr;
     // A result line's fields as Export Results writes them.
     static constexpr int ExportRole = Qt::UserRole + 1;
     enum ExportField { ExportName, ExportUrl, ExportTerm, ExportResult, ExportHollow, ExportStatus, ExportFinalUrl, ExportChange };
@@ -158,5 +158,5 @@ private:
     QSet<int> scanned_;
     WindowHistory history_;
     // Made when first asked for; whoever closes it for good may delete it.
-    QPointer<HistoryWindow> historyWindow_;
+    QPointer<PartnersWindow> partnersWindow_;
 };

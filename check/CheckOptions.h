@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CheckRun.h"
 #include "GetSource.h"
+#include "HistoryRecorder.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,11 +13,10 @@
 namespace CheckOptions {
 
 inline constexpr char ProgramName[] = "tallyweave-check";
-inline constexpr int DefaultJobs = 16;
+inline constexpr int DefaultJobs = CheckRun::DefaultJobs;
 // More would only queue inside libcurl and cost descriptors.
 inline constexpr int MaxJobs = 256;
-// Transfers to one host at once, so partners are not hammered.
-inline constexpr int PerHost = 2;
+inline constexpr int PerHost = CheckRun::PerHost;
 inline constexpr int MaxRetries = 20;
 inline constexpr long MostRedirects = 100;
 // A day: longer waits are a mistake in the unit, not a wish.
@@ -23,9 +24,9 @@ inline constexpr double MostSeconds = 86'400;
 // `--sites -`: the list comes on standard input.
 inline constexpr char StandardInput[] = "-";
 
-inline constexpr int DefaultConfirmAfter = 30;
+inline constexpr int DefaultConfirmAfter = HistoryRecorder::DefaultConfirmAfter;
 inline constexpr int MaxConfirmAfter = 3600;
-inline constexpr int DefaultDownAfter = 3;
+inline constexpr int DefaultDownAfter = HistoryStore::DefaultDownAfter;
 inline constexpr int MaxDownAfter = 1000;
 
 enum class Format { Text, Json, Csv };

@@ -146,47 +146,11 @@ QString ClosingLine(qsizetype verified, qsizetype sites)
             + QStringLiteral(" out of ") + QString::number(sites) + QStringLiteral(" verified");
 }
 
-QString Reason(const SiteResult &result)
-{
-    using GetSource::Failure;
-    if (result.status == SiteVerdict::Status::PageNotFound) {
-        switch (result.failure) {
-        case Failure::NameNotResolved:
-            return QStringLiteral("name not resolved");
-        case Failure::ConnectionRefused:
-            return QStringLiteral("connection refused");
-        case Failure::ConnectionReset:
-            return QStringLiteral("connection reset");
-        case Failure::TimedOut:
-            return QStringLiteral("timed out");
-        case Failure::TooManyRedirects:
-            return QStringLiteral("too many redirects");
-        case Failure::BadResponse:
-            return result.error.isEmpty() ? QStringLiteral("malformed response") : result.error;
-        case Failure::TooLarge:
-        case Failure::Refused:
-        case Failure::Other:
-        case Failure::None:
-            break;
-        }
-        if (result.httpStatus >= 400)
-            return QStringLiteral("HTTP %1").arg(result.httpStatus);
-        return result.error.isEmpty() ? QStringLiteral("failed") : result.error;
-    }
-    if (result.httpStatus >= 400)
-        return QStringLiteral("HTTP %1").arg(result.httpStatus);
-    if (result.truncated)
-        return QStringLiteral("too large; the first %1 MiB searched").arg(GetSource::Limits{}.maxBytes >> 20);
-    if (result.failure == Failure::TimedOut)
-        return QStringLiteral("timed out; the part read searched");
-    return {};
-}
-
 QString TextLine(const QString &name, const SiteResult &result, bool withReason)
 {
     QString line = ResultLine::Make(VisibleText::Of(name), SiteVerdict::StatusText(result.status));
     if (withReason)
-        if (const QString reason = Reason(result); !reason.isEmpty())
+        if (const QString reason = SiteVerdict::Reason(result); !reason.isEmpty())
             line += QStringLiteral("  [") + VisibleText::Of(reason) + QLatin1Char(']');
     return line;
 }

@@ -50,11 +50,6 @@ QString ClosingLine(qsizetype verified, qsizetype sites);
 // or goes away (new fields alone leave it).
 inline constexpr int JsonSchema = 1;
 
-// Why a site's page failed, for the text lines: a status code of 400 or more, a time-out, a
-// name not resolved, a refused or broken connection, a malformed response, a page too large.
-// Empty when nothing went wrong.
-QString Reason(const SiteVerdict::SiteResult &result);
-
 // The text line of a site: the window's line, then unless empty the reason in brackets.
 // Untrusted parts are made visible (VisibleText).
 QString TextLine(const QString &name, const SiteVerdict::SiteResult &result, bool withReason);

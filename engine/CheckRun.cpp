@@ -49,7 +49,27 @@ private:
     CURLM *multi_;
 };
 
+bool stopped(const Settings &settings)
+{
+    return settings.stop && settings.stop->load();
+}
+
+// How long a wait may last before a stop is noticed.
+constexpr std::chrono::milliseconds StopLatency{50};
+
 } // namespace
+
+bool Pause(const Settings &settings, std::chrono::milliseconds pause)
+{
+    const auto until = Clock::now() + pause;
+    while (!stopped(settings)) {
+        const auto left = until - Clock::now();
+        if (left <= Clock::duration::zero())
+            return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, settings.stop ? StopLatency : left));
+    }
+    return false;
+}
 
 Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
                   const Progress &progress)
@@ -218,7 +238,7 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
     };
     // Until the next event at the latest, or until the first waiting site is due.
     auto pollMs = [&] {
-        qint64 ms = 1000;
+        qint64 ms = settings.stop ? qint64(StopLatency.count()) : 1000;
         const auto now = Clock::now();
         for (const Waiting &w : waiting)
             ms = std::min<qint64>(ms, std::chrono::ceil<std::chrono::milliseconds>(w.due - now).count());
@@ -243,6 +263,14 @@ Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, cons
 
     startMore();
     while (busy()) {
+        if (stopped(settings)) {
+            for (auto &entry : running)
+                curl_multi_remove_handle(multi.get(), entry.first);
+            running.clear();
+            for (auto &[position, result] : waitingForDelivery)
+                deliver(position, result);
+            break;
+        }
         if (!running.empty()) {
             int stillRunning = 0;
             const CURLMcode performed = curl_multi_perform(multi.get(), &stillRunning);

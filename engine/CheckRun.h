@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 
 // Checks many sites at once with libcurl's multi interface on the calling thread; the pages'
@@ -17,9 +19,13 @@ using Deliver = std::function<void(qsizetype position, const SiteVerdict::SiteRe
 // How many of the sites have been judged so far.
 using Progress = std::function<void(qsizetype judged, qsizetype total)>;
 
+inline constexpr int DefaultJobs = 16;
+// Transfers to one host at once, so partners are not hammered.
+inline constexpr int PerHost = 2;
+
 struct Settings {
-    int jobs = 16;   // downloads at once
-    int perHost = 2; // downloads at once to one host
+    int jobs = DefaultJobs;  // downloads at once
+    int perHost = PerHost;   // downloads at once to one host
     GetSource::Limits limits = GetSource::DefaultLimits();
     // How far past the first site not yet delivered a download may start. Bounds what is
     // held for delivery when an early site is slow.
@@ -42,6 +48,9 @@ struct Settings {
     // for room rather than fail. A page larger than 4 MiB is parsed within the room left when
     // it arrives, and its analysis gives up rather than exceed it.
     qint64 memoryBudget = 256LL * 1024 * 1024;
+    // Set from any thread to end the run at once: the downloads under way are dropped, and
+    // the sites judged so far are still delivered, in order, skipping those not judged.
+    const std::atomic<bool> *stop = nullptr;
 };
 
 struct Totals {
@@ -51,6 +60,9 @@ struct Totals {
     // How often a download was refused room and paused.
     qint64 waitsForRoom = 0;
 };
+
+// Waits `pause`; false when the run's stop was set meanwhile (at once, not at the end).
+bool Pause(const Settings &settings, std::chrono::milliseconds pause);
 
 Totals CheckSites(const QList<SiteRecord> &sites, const Settings &settings, const Deliver &deliver,
                   const Progress &progress = {});

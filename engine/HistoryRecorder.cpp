@@ -1,7 +1,6 @@
 #include "HistoryRecorder.h"
 
 #include <chrono>
-#include <thread>
 
 using namespace History;
 
@@ -25,7 +24,7 @@ HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &set
     if (!opened.usable)
         return;
     store_.setDownAfter(settings.downAfter);
-    run_ = store_.beginRun(QStringLiteral("tallyweave-check"));
+    run_ = store_.beginRun(settings.source);
     checkRecording();
 }
 
@@ -118,7 +117,9 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
         QList<SiteRecord> again;
         for (qsizetype position : toConfirm_)
             again.append(sites[position]);
-        std::this_thread::sleep_until(pauseEnds);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pauseEnds - std::chrono::steady_clock::now());
+        if (!CheckRun::Pause(checkSettings, std::max(left, std::chrono::milliseconds::zero())))
+            again.clear();
         CheckRun::CheckSites(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
             const qsizetype position = toConfirm_[index];
             SiteVerdict::SiteResult &first = waiting_[position];
@@ -136,8 +137,11 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
         });
     }
     toConfirm_.clear();
-    for (auto &[position, result] : waiting_)
+    for (auto &[position, result] : waiting_) {
+        if (checkSettings.stop && checkSettings.stop->load() && !result.change)
+            result.change = SiteChange{{}, {}, 0, {}, QStringLiteral("not recorded: the check was stopped before a second check could confirm it")};
         report(position, result);
+    }
     waiting_.clear();
     if (isRecording())
         store_.endRun(run_, checked_);

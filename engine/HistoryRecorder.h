@@ -22,9 +22,12 @@ public:
     using Report = std::function<void(qsizetype position, const SiteVerdict::SiteResult &result)>;
     using Warn = std::function<void(const QString &message)>;
 
+    static constexpr int DefaultConfirmAfter = 30;
+
     struct Settings {
         int downAfter = HistoryStore::DefaultDownAfter;
-        int confirmAfterSeconds = 30; // 0: no second look
+        int confirmAfterSeconds = DefaultConfirmAfter; // 0: no second look
+        QString source = QStringLiteral("tallyweave-check"); // the program the runs are told to be from
     };
 
     // Opens the history at `historyFile` (none when empty: nothing is recorded); a problem is
@@ -36,7 +39,12 @@ public:
     // Each verdict, in file order.
     void deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result, const Report &report);
     // Checks the held sites again after the pause, records them, and hands over what is left.
+    // When the check's stop is set, the held sites are handed over unrecorded: a finding not
+    // confirmed is not history.
     void finish(const QList<SiteRecord> &sites, const CheckRun::Settings &checkSettings, const Report &report);
+
+    // Sites held for the second look.
+    qsizetype toConfirm() const { return qsizetype(toConfirm_.size()); }
 
     // The names of the sites this run found lost, in file order.
     QStringList lost() const;

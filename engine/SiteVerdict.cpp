@@ -54,6 +54,42 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
         result.verified = false;
 }
 
+QString Reason(const SiteResult &result)
+{
+    using GetSource::Failure;
+    if (result.status == Status::PageNotFound) {
+        switch (result.failure) {
+        case Failure::NameNotResolved:
+            return QStringLiteral("name not resolved");
+        case Failure::ConnectionRefused:
+            return QStringLiteral("connection refused");
+        case Failure::ConnectionReset:
+            return QStringLiteral("connection reset");
+        case Failure::TimedOut:
+            return QStringLiteral("timed out");
+        case Failure::TooManyRedirects:
+            return QStringLiteral("too many redirects");
+        case Failure::BadResponse:
+            return result.error.isEmpty() ? QStringLiteral("malformed response") : result.error;
+        case Failure::TooLarge:
+        case Failure::Refused:
+        case Failure::Other:
+        case Failure::None:
+            break;
+        }
+        if (result.httpStatus >= 400)
+            return QStringLiteral("HTTP %1").arg(result.httpStatus);
+        return result.error.isEmpty() ? QStringLiteral("failed") : result.error;
+    }
+    if (result.httpStatus >= 400)
+        return QStringLiteral("HTTP %1").arg(result.httpStatus);
+    if (result.truncated)
+        return QStringLiteral("too large; the first %1 MiB searched").arg(GetSource::Limits{}.maxBytes >> 20);
+    if (result.failure == Failure::TimedOut)
+        return QStringLiteral("timed out; the part read searched");
+    return {};
+}
+
 QString StatusText(Status status)
 {
     switch (status) {

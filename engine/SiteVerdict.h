@@ -49,6 +49,11 @@ bool Analysable(const SiteResult &result);
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
              bool strict, const PageAnalysis::Limits &limits = {});
 
+// Why a site's page failed, for both front ends: a status code of 400 or more, a time-out, a
+// name not resolved, a refused or broken connection, a page too large. Empty when nothing
+// went wrong.
+QString Reason(const SiteResult &result);
+
 // The window's status text; empty for Status::Empty, for which the window writes no line.
 QString StatusText(Status status);
 // The word that json and csv output use.

@@ -566,8 +566,8 @@ namespace {
 // not OK now and has such a change behind it lost its link and has not got it back.
 constexpr char SiteColumns[]
         = "SELECT id, url, term, name, state, since, last_checked, checks, state_changes,"
-          " state NOT IN (0, 1) AND EXISTS(SELECT 1 FROM changes WHERE changes.site = sites.id AND changes.change IN (2, 3))"
-          " FROM sites";
+          " state NOT IN (0, 1) AND EXISTS(SELECT 1 FROM changes WHERE changes.site = sites.id AND changes.change IN (2, 3)),"
+          " down_streak FROM sites";
 static_assert(int(Change::Lost) == 2 && int(Change::Down) == 3 && int(State::Ok) == 0 && int(State::HollowOk) == 1);
 
 HistoryStore::SiteRow siteRow(const SqliteStatement &query)
@@ -583,6 +583,7 @@ HistoryStore::SiteRow siteRow(const SqliteStatement &query)
     row.checks = query.integer(7);
     row.changes = query.integer(8);
     row.lost = query.integer(9) != 0;
+    row.downStreak = int(query.integer(10));
     return row;
 }
 

@@ -100,6 +100,7 @@ public:
         // The link was OK once and is not now: the site's last fall from OK was a change the
         // history judged lost or down, and it has not come back since.
         bool lost = false;
+        int downStreak = 0; // checks in a row the page failed since it was last OK
     };
     // Every site the history knows, in the order they were first checked.
     std::vector<SiteRow> sites();

@@ -104,7 +104,7 @@ TEST(HelpPageFile, ExplainsEveryResultLineAndTheRest)
     for (const char *words : {"  --> OK", "  --> Search Term Not Found", "  --> Page Not Found",
                               "  --> Skipped", "Sites.dqx", "Finished . . .", "Skip",
                               "Start Scan", "Add Sites", "Back to Scan", "Double-click", "Enter",
-                              "File > History...", "Lost only", "Filter", "Export..."})
+                              "File > Partners...", "Check All", "Check Selected", "Stop", "Show", "Filter", "Export..."})
         EXPECT_TRUE(text.contains(QString::fromLatin1(words))) << words;
     EXPECT_EQ(document.metaInformation(QTextDocument::DocumentTitle), QStringLiteral("Tallyweave Help"));
 }

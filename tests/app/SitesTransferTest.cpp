@@ -89,7 +89,7 @@ TEST_F(SitesTransfer, TheNewItemsFollowTheFileMenusOwnWithAccessKeysOfTheirOwn)
         if (!action->isSeparator())
             captions << action->text();
     ASSERT_EQ(captions, (QStringList{"&Add Sites", "&Start Scan", "&Exit", "&Import Sites...", "E&xport Sites...", "Export &Results...",
-                                     "&History..."}));
+                                     "&Partners..."}));
     QSet<QChar> keys;
     for (const QString &caption : captions)
         keys.insert(caption[caption.indexOf(u'&') + 1].toLower());

@@ -320,7 +320,7 @@ class Reason : public testing::TestWithParam<ReasonCase> { };
 
 TEST_P(Reason, NamesWhatWentWrong)
 {
-    EXPECT_EQ(CheckReport::Reason(GetParam().result).toStdString(), GetParam().reason);
+    EXPECT_EQ(SiteVerdict::Reason(GetParam().result).toStdString(), GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
