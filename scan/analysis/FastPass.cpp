@@ -186,8 +186,10 @@ bool FastPass::Read(PageFacts &facts)
     facts.attributeName = [this](std::uint32_t attribute) {
         return Name(attributeNames_[attribute]);
     };
-    if (std::memchr(data_, 0, size_))
+    if (std::memchr(data_, 0, size_)) {
+        why_ = "NUL";
         return false;
+    }
     facts.pieces.reserve(size_ / 64);
     names_.reserve(size_ / 64);
     attributeNames_.reserve(size_ / 128);
@@ -209,6 +211,24 @@ bool FastPass::Read(PageFacts &facts)
                                        })
         == facts.pieces.cend();
     return true;
+}
+
+std::string FastPass::Declined() const
+{
+    if (std::string_view(why_) == "NUL")
+        return why_;
+    if (token_ >= size_ || data_[token_] != '<')
+        return "text";
+    std::size_t at = token_ + 1;
+    std::string construct = "<";
+    if (at < size_ && data_[at] == '/')
+        construct += data_[at++];
+    if (at < size_ && (data_[at] == '!' || data_[at] == '?'))
+        return construct + data_[at];
+    while (at < size_ && (IsAlpha(data_[at]) || (data_[at] >= '0' && data_[at] <= '9'))
+           && construct.size() < MaxNameLength)
+        construct += Lower(data_[at++]);
+    return construct + ">" + why_;
 }
 
 QString FastPass::Name(std::string_view name) const
@@ -776,8 +796,10 @@ bool FastPass::RawText(std::size_t nameBegin, std::size_t nameEnd, bool script)
         at = std::size_t(static_cast<const char *>(open) - data_);
         // In a script, "<!--" starts the escaped states, where another <script> changes where
         // the script ends.
-        if (script && size_ - at >= 4 && std::memcmp(data_ + at, "<!--", 4) == 0)
+        if (script && size_ - at >= 4 && std::memcmp(data_ + at, "<!--", 4) == 0) {
+            why_ = " <!--";
             return false;
+        }
         const std::size_t after = at + 2 + name.size();
         if (after < size_ && data_[at + 1] == '/'
             && SameLetters(std::string_view(data_ + at + 2, name.size()), name)

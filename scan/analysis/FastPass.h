@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,11 @@ public:
 
     // False when the page has markup that is not modelled; facts then hold a part.
     bool Read(PageFacts &facts);
+
+    // After Read declined: the construct it stopped at, as "<name>" for a start tag (or a
+    // reason there, "<script> <!--"), "</name>" for an end tag, "<!" for a comment or doctype,
+    // "text", or "NUL".
+    std::string Declined() const;
 
 private:
     enum class Mode : std::uint8_t { Initial, BeforeHtml, BeforeHead, InHead, AfterHead, InBody };
@@ -74,6 +80,7 @@ private:
     Mode mode_ = Mode::Initial;
     std::size_t pos_ = 0;
     std::size_t token_ = 0; // where the token being handled starts
+    const char *why_ = "";  // what, at token_, made it decline, when more than the token
     std::size_t tagEnd_ = 0;
     bool pending_ = false;  // text waits for the next token to end its node
     std::size_t textBegin_ = 0;
