@@ -1,7 +1,7 @@
 // The cost of the page analysis on pages shaped like real ones, against the plain search that
 // the verdict needs anyway. Throughput is in bytes of the page as UTF-8 (as served).
 //   bench_page_analysis [benchmark flags]
-//   bench_page_analysis --pages LIST [--rounds R]
+//   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
 // The second form reads the pages named in LIST (one path a line; "-" for standard input, as
 // bench/corpus/real-pages.sh prints them), places a link with the term before each one's
 // </body>, and prints the fast reader's share of the pages and of their bytes, what it declined
@@ -287,8 +287,6 @@ int ReportPages(const char *list, int rounds)
         }
         return all.bytes / MiB / std::max(best, 1e-9);
     };
-    const double either = measure(PageAnalysis::Pass::Either);
-    const double tree = measure(PageAnalysis::Pass::Tree);
 
     std::printf("%d pages, %.1f MiB as UTF-8, a link to %s placed before each </body>\n", all.pages,
                 all.bytes / MiB, qPrintable(PagesTerm));
@@ -301,8 +299,9 @@ int ReportPages(const char *list, int rounds)
     for (const auto &[construct, tally] : byConstruct)
         std::printf("  %-24s %6d %6.1f%% %6.1f%%  %s\n", construct.c_str(), tally.pages, 100.0 * tally.pages / all.pages,
                     100.0 * tally.bytes / all.bytes, qPrintable(tally.example));
-    std::printf("analysis, processor time, best of %d: fast reader and parser %.1f MiB/s, parser alone %.1f MiB/s\n",
-                rounds, either, tree);
+    if (rounds > 0)
+        std::printf("analysis, processor time, best of %d: fast reader and parser %.1f MiB/s, parser alone %.1f MiB/s\n",
+                    rounds, measure(PageAnalysis::Pass::Either), measure(PageAnalysis::Pass::Tree));
     return 0;
 }
 
@@ -315,7 +314,7 @@ int main(int argc, char **argv)
             int rounds = 3;
             for (int k = 1; k + 1 < argc; ++k)
                 if (std::strcmp(argv[k], "--rounds") == 0)
-                    rounds = std::max(1, std::atoi(argv[k + 1]));
+                    rounds = std::max(0, std::atoi(argv[k + 1]));
             return ReportPages(argv[i + 1], rounds);
         }
     }

@@ -36,6 +36,22 @@ enum Kind : std::uint8_t {
     List,
     DefinitionList,
     Division, // <div>, <address>: passed over when a list item looks for an open one
+    Button,
+    Form,
+    Select,
+    Option,       // <option>, <optgroup>: closed by the tree builder as the other two are
+    OptionGroup,
+    Textarea,
+    Preformatted, // <pre>, <listing>: a newline right after the start tag is dropped
+    RawElement,   // <iframe>: text up to its end tag
+    Scoped,       // <object>, <applet>, <marquee>: a boundary of the scopes end tags look in
+    Table,
+    TableSection, // <tbody>, <thead>, <tfoot>
+    TableRow,
+    TableCell,    // <td>, <th>
+    Caption,
+    ColumnGroup,
+    Column,
 };
 
 // Deeper pages are left to the parser, which walks the whole stack for many tags.
@@ -82,13 +98,28 @@ bool ClosesP(std::uint8_t kind)
 {
     return kind == Block || kind == Paragraph || kind == List || kind == DefinitionList
         || kind == Division || kind == Heading || kind == Rule || kind == ListItem
-        || kind == DefinitionItem;
+        || kind == DefinitionItem || kind == Form || kind == Preformatted;
 }
 
 // Elements that the tree builder closes by itself when an end tag closes their parent.
 bool ImpliedEnd(std::uint8_t kind)
 {
-    return kind == Paragraph || kind == ListItem || kind == DefinitionItem;
+    return kind == Paragraph || kind == ListItem || kind == DefinitionItem || kind == Option
+        || kind == OptionGroup;
+}
+
+// Elements that stop the search of an end tag for an open element of its name: past one of
+// them the end tag is dropped.
+bool Special(std::uint8_t kind)
+{
+    return kind != Ordinary && kind != Formatting && kind != Anchor && kind != Option
+        && kind != OptionGroup;
+}
+
+bool TablePart(std::uint8_t kind)
+{
+    return kind == TableSection || kind == TableRow || kind == TableCell || kind == Caption
+        || kind == ColumnGroup || kind == Column;
 }
 
 // The tags with rules of their own, in a small open-addressed table: looked up for every tag.
@@ -115,8 +146,24 @@ public:
         add({"meta", "link", "base"}, HeadVoid);
         add({"span", "abbr", "cite", "dfn", "kbd", "mark", "q", "samp", "sub", "sup", "time",
              "var", "bdi", "bdo", "data", "ins", "del", "label", "video", "audio", "canvas",
-             "meter", "progress", "legend", "acronym"},
+             "meter", "progress", "legend", "acronym", "map", "datalist", "output", "ruby"},
             Ordinary);
+        add({"button"}, Button);
+        add({"form"}, Form);
+        add({"select"}, Select);
+        add({"option"}, Option);
+        add({"optgroup"}, OptionGroup);
+        add({"textarea"}, Textarea);
+        add({"pre", "listing"}, Preformatted);
+        add({"iframe"}, RawElement);
+        add({"object", "applet", "marquee"}, Scoped);
+        add({"table"}, Table);
+        add({"tbody", "thead", "tfoot"}, TableSection);
+        add({"tr"}, TableRow);
+        add({"td", "th"}, TableCell);
+        add({"caption"}, Caption);
+        add({"colgroup"}, ColumnGroup);
+        add({"col"}, Column);
         add({"script"}, Script);
         add({"style"}, Style);
         add({"title"}, Title);
@@ -361,9 +408,25 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
 
 bool FastPass::Text(std::size_t begin, std::size_t end)
 {
-    if (mode_ == Mode::InBody) {
+    switch (mode_) {
+    case Mode::InBody:
+    case Mode::InCaption:
+    case Mode::InCell:
+    case Mode::InSelect:
         Begin(begin);
         return true;
+    case Mode::InTable:
+    case Mode::InTableBody:
+    case Mode::InRow:
+    case Mode::InColumnGroup:
+        // Blanks stay where they are; other text is moved out of the table.
+        for (std::size_t at = begin; at < end; ++at)
+            if (!IsSpace(data_[at]))
+                return false;
+        Begin(begin);
+        return true;
+    default:
+        break;
     }
     // Before the body, blanks are dropped or kept apart from the rest, and a character
     // reference could stand for one.
@@ -399,8 +462,7 @@ void FastPass::CloseHead()
         Pop();
         mode_ = Mode::AfterHead;
         break;
-    case Mode::AfterHead:
-    case Mode::InBody:
+    default:
         break;
     }
 }
@@ -670,8 +732,172 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
             continue;
         case Mode::InBody:
             return InBodyStart(nameBegin, nameEnd, kind);
+        case Mode::InCaption:
+            if (TablePart(kind) || kind == Table)
+                return false;
+            return InBodyStart(nameBegin, nameEnd, kind);
+        case Mode::InCell:
+            if (TablePart(kind)) {
+                if (!CloseCell())
+                    return false;
+                continue;
+            }
+            return InBodyStart(nameBegin, nameEnd, kind);
+        case Mode::InTable:
+            return InTableStart(nameBegin, nameEnd, kind);
+        case Mode::InTableBody:
+            if (kind == TableRow || kind == TableCell || kind == Caption || kind == ColumnGroup
+                || kind == Column || kind == TableSection) {
+                if (stack_.back().kind != TableSection)
+                    return false;
+                if (kind == TableRow) {
+                    mode_ = Mode::InRow;
+                    return Insert(kind, name, true);
+                }
+                if (kind == TableCell) {
+                    InsertImplied(TableRow, "tr");
+                    mode_ = Mode::InRow;
+                } else {
+                    Pop();
+                    mode_ = Mode::InTable;
+                }
+                continue;
+            }
+            return InTableStart(nameBegin, nameEnd, kind);
+        case Mode::InRow:
+            if (kind == TableCell) {
+                if (stack_.back().kind != TableRow)
+                    return false;
+                mode_ = Mode::InCell;
+                return Insert(kind, name, true);
+            }
+            if (TablePart(kind)) {
+                if (stack_.back().kind != TableRow)
+                    return false;
+                Pop();
+                mode_ = Mode::InTableBody;
+                continue;
+            }
+            return InTableStart(nameBegin, nameEnd, kind);
+        case Mode::InColumnGroup:
+            if (kind == Column) {
+                if (!Insert(kind, name, true))
+                    return false;
+                Pop();
+                return true;
+            }
+            if (stack_.back().kind != ColumnGroup)
+                return false;
+            Pop();
+            mode_ = Mode::InTable;
+            continue;
+        case Mode::InSelect:
+            if (kind == Option || kind == OptionGroup) {
+                if (stack_.back().kind == Option)
+                    Pop();
+                if (kind == OptionGroup && stack_.back().kind == OptionGroup)
+                    Pop();
+                return Insert(kind, name, true);
+            }
+            if (kind == Script) {
+                if (!Insert(kind, name, true))
+                    return false;
+                return RawText(nameBegin, nameEnd, true);
+            }
+            return false;
         }
     }
+}
+
+// Start tags right inside a table, a table section or a row: the table's parts, scripts and
+// styles; anything else would be moved out of the table.
+bool FastPass::InTableStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
+{
+    const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
+    if (kind == Script || kind == Style) {
+        if (!Insert(kind, name, true))
+            return false;
+        return RawText(nameBegin, nameEnd, kind == Script);
+    }
+    if (stack_.back().kind != Table || stack_.size() >= MaxDepth)
+        return false;
+    switch (kind) {
+    case Caption:
+        mode_ = Mode::InCaption;
+        return Insert(kind, name, true);
+    case ColumnGroup:
+        mode_ = Mode::InColumnGroup;
+        return Insert(kind, name, true);
+    case TableSection:
+        mode_ = Mode::InTableBody;
+        return Insert(kind, name, true);
+    case Column:
+        InsertImplied(ColumnGroup, "colgroup");
+        mode_ = Mode::InColumnGroup;
+        return StartTag(nameBegin, nameEnd, kind);
+    case TableRow:
+    case TableCell:
+        InsertImplied(TableSection, "tbody");
+        mode_ = Mode::InTableBody;
+        return StartTag(nameBegin, nameEnd, kind);
+    default:
+        return false;
+    }
+}
+
+// Ends the open cell, as another cell, a row or the end of the table does.
+bool FastPass::CloseCell()
+{
+    while (ImpliedEnd(stack_.back().kind))
+        Pop();
+    if (stack_.back().kind != TableCell)
+        return false;
+    Pop();
+    mode_ = Mode::InRow;
+    return true;
+}
+
+// The mode that the open elements call for, once a table or a select has closed.
+void FastPass::ResetMode()
+{
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+        switch (stack_[i].kind) {
+        case TableCell: mode_ = Mode::InCell; return;
+        case TableRow: mode_ = Mode::InRow; return;
+        case TableSection: mode_ = Mode::InTableBody; return;
+        case Caption: mode_ = Mode::InCaption; return;
+        case ColumnGroup: mode_ = Mode::InColumnGroup; return;
+        case Table: mode_ = Mode::InTable; return;
+        case Select: mode_ = Mode::InSelect; return;
+        case Body: mode_ = Mode::InBody; return;
+        default: break;
+        }
+    }
+    mode_ = Mode::InBody;
+}
+
+bool FastPass::InTableScope(std::size_t nameBegin, std::size_t nameEnd) const
+{
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+        if (SameName(stack_[i], nameBegin, nameEnd))
+            return true;
+        if (stack_[i].kind == Table)
+            return false;
+    }
+    return false;
+}
+
+// The parser drops a newline right after the start tag of <pre>, <listing> and <textarea>.
+void FastPass::SkipFirstNewline()
+{
+    if (pos_ < size_ && data_[pos_] == '\r')
+        ++pos_;
+    else if (pos_ < size_ && data_[pos_] == '\n')
+        ++pos_;
+    else
+        return;
+    if (data_[pos_ - 1] == '\r' && pos_ < size_ && data_[pos_] == '\n')
+        ++pos_;
 }
 
 bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
@@ -713,9 +939,46 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
     case Script:
     case Style:
     case Title:
+    case RawElement:
         if (!Insert(kind, name, true))
             return false;
         return RawText(nameBegin, nameEnd, kind == Script);
+    case Textarea:
+        if (!Insert(kind, name, true))
+            return false;
+        SkipFirstNewline();
+        return RawText(nameBegin, nameEnd, false);
+    case Button:
+        if (OnStack(Button))
+            return false;
+        break;
+    case Form:
+        // A form inside a form is dropped, with ways of the parser's own.
+        if (form_)
+            return false;
+        form_ = true;
+        break;
+    case Select:
+        mode_ = Mode::InSelect;
+        break;
+    case Option:
+    case OptionGroup:
+        if (stack_.back().kind == Option)
+            Pop();
+        break;
+    case Table:
+        // Whether it closes an open <p> depends on the document's quirks mode.
+        if (OnStack(Paragraph))
+            return false;
+        mode_ = Mode::InTable;
+        break;
+    case Caption:
+    case ColumnGroup:
+    case Column:
+    case TableSection:
+    case TableRow:
+    case TableCell:
+        return false;
     default:
         break;
     }
@@ -727,23 +990,139 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
         return false;
     if (kind == Void || kind == Rule)
         Pop();
+    if (kind == Preformatted)
+        SkipFirstNewline();
     return true;
 }
 
 bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
 {
-    // Before the body only the end tags of the sections are modelled; each implies the
-    // sections not yet opened.
-    if (mode_ != Mode::InBody) {
-        if ((kind != Head && kind != Body && kind != Html)
-            || (kind == Head && mode_ == Mode::AfterHead))
+    for (;;) {
+        switch (mode_) {
+        case Mode::Initial:
+        case Mode::BeforeHtml:
+        case Mode::BeforeHead:
+        case Mode::InHead:
+        case Mode::AfterHead:
+            // Before the body the tree builder drops every end tag but those of the sections
+            // (and </br>); each of these implies the sections not yet opened.
+            if (kind == Void && SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br"))
+                return false;
+            if (kind != Head && kind != Body && kind != Html)
+                return true;
+            if (kind == Head && mode_ == Mode::AfterHead)
+                return true;
+            CloseHead();
+            if (kind == Head)
+                return true;
+            InsertImplied(Body, "body");
+            mode_ = Mode::InBody;
+            continue;
+        case Mode::InBody:
+            return InBodyEnd(nameBegin, nameEnd, kind);
+        case Mode::InCaption:
+            if (kind == Caption) {
+                while (ImpliedEnd(stack_.back().kind))
+                    Pop();
+                if (stack_.back().kind != Caption)
+                    return false;
+                Pop();
+                mode_ = Mode::InTable;
+                return true;
+            }
+            if (TablePart(kind) || kind == Table)
+                return false;
+            return InBodyEnd(nameBegin, nameEnd, kind);
+        case Mode::InCell:
+            if (kind == TableCell) {
+                while (ImpliedEnd(stack_.back().kind))
+                    Pop();
+                if (!SameName(stack_.back(), nameBegin, nameEnd))
+                    return false;
+                Pop();
+                mode_ = Mode::InRow;
+                return true;
+            }
+            if (kind == Table || kind == TableSection || kind == TableRow) {
+                if (!InTableScope(nameBegin, nameEnd) || !CloseCell())
+                    return false;
+                continue;
+            }
+            if (TablePart(kind))
+                return false;
+            return InBodyEnd(nameBegin, nameEnd, kind);
+        case Mode::InRow:
+            if (stack_.back().kind != TableRow)
+                return false;
+            if (kind == TableRow) {
+                Pop();
+                mode_ = Mode::InTableBody;
+                return true;
+            }
+            if (kind == Table || (kind == TableSection && InTableScope(nameBegin, nameEnd))) {
+                Pop();
+                mode_ = Mode::InTableBody;
+                continue;
+            }
             return false;
-        CloseHead();
-        if (kind == Head)
+        case Mode::InTableBody:
+            if (stack_.back().kind != TableSection)
+                return false;
+            if (kind == TableSection && SameName(stack_.back(), nameBegin, nameEnd)) {
+                Pop();
+                mode_ = Mode::InTable;
+                return true;
+            }
+            if (kind == Table) {
+                Pop();
+                mode_ = Mode::InTable;
+                continue;
+            }
+            return false;
+        case Mode::InTable:
+            if (kind != Table || stack_.back().kind != Table)
+                return false;
+            Pop();
+            ResetMode();
             return true;
-        InsertImplied(Body, "body");
-        mode_ = Mode::InBody;
+        case Mode::InColumnGroup:
+            if (stack_.back().kind != ColumnGroup || kind == Column)
+                return false;
+            Pop();
+            mode_ = Mode::InTable;
+            if (kind == ColumnGroup)
+                return true;
+            continue;
+        case Mode::InSelect:
+            switch (kind) {
+            case Option:
+                if (stack_.back().kind == Option)
+                    Pop();
+                return true;
+            case OptionGroup:
+                if (stack_.back().kind == Option && stack_.size() >= 2
+                    && stack_[stack_.size() - 2].kind == OptionGroup)
+                    Pop();
+                if (stack_.back().kind == OptionGroup)
+                    Pop();
+                return true;
+            case Select:
+                while (stack_.back().kind == Option || stack_.back().kind == OptionGroup)
+                    Pop();
+                if (stack_.back().kind != Select)
+                    return false;
+                Pop();
+                ResetMode();
+                return true;
+            default:
+                return false;
+            }
+        }
     }
+}
+
+bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
+{
     switch (kind) {
     case Body:
     case Html:
@@ -760,6 +1139,12 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
         InsertImplied(Paragraph, "p");
         Pop();
         return true;
+    case Form:
+        // Closes the one form open, wherever it is; none open, it is dropped.
+        if (!form_)
+            return true;
+        form_ = false;
+        [[fallthrough]];
     case Block:
     case Division:
     case List:
@@ -767,14 +1152,51 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
     case Heading:
     case ListItem:
     case DefinitionItem:
+    case Button:
+    case Preformatted:
+    case Scoped:
         while (ImpliedEnd(stack_.back().kind) && !SameName(stack_.back(), nameBegin, nameEnd))
             Pop();
         break;
-    case Ordinary:
     case Formatting:
-    case Anchor:
-    case Noscript:
+    case Anchor: {
+        // Open, it is closed by the adoption agency, which only the open one at the end of
+        // the stack leaves as simple; not open, it is dropped.
+        bool open = false;
+        for (const Open &element : stack_)
+            open = open || SameName(element, nameBegin, nameEnd);
+        if (!open)
+            return true;
         break;
+    }
+    case Ordinary:
+    case Noscript:
+    case Option:
+    case OptionGroup:
+        // The tree builder looks for an open element of the name up to the first one with
+        // rules of its own, and drops the end tag if there is none.
+        for (std::size_t i = stack_.size(); i-- > 0;) {
+            if (SameName(stack_[i], nameBegin, nameEnd))
+                break;
+            if (Special(stack_[i].kind))
+                return true;
+        }
+        while ((stack_.back().kind == Option || stack_.back().kind == OptionGroup)
+               && !SameName(stack_.back(), nameBegin, nameEnd))
+            Pop();
+        break;
+    case Void:
+        // </br> stands for <br>.
+        return !SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br");
+    case HeadVoid:
+    case Rule:
+    case Script:
+    case Style:
+    case Title:
+    case RawElement:
+    case Textarea:
+        // Never open here, so dropped.
+        return true;
     default:
         return false;
     }

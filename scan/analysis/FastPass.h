@@ -13,11 +13,11 @@ namespace PageAnalysis {
 // A reader of the plain, well-nested HTML that most pages are, at the speed of a scan over the
 // bytes: it tokenizes as an HTML5 parser does and follows the tree builder's rules for the
 // elements and insertion modes such pages use, placing text, comments and attribute values
-// exactly where the parser's tree places them. Whatever would make the tree builder move
-// nodes, reopen elements or switch to rules not modelled here (tables, forms, foreign
-// content, misnested formatting, character references where their decoded value matters, a
-// NUL byte, markup cut off by the end of the page, ...) makes it decline, and the page is left
-// to the parser.
+// exactly where the parser's tree places them, well-formed tables, forms and selects among
+// them. Whatever would make the tree builder move nodes, reopen elements or switch to rules
+// not modelled here (text or tags it would move out of a table, foreign content, misnested
+// formatting, character references where their decoded value matters, a NUL byte, markup cut
+// off by the end of the page, ...) makes it decline, and the page is left to the parser.
 class FastPass
 {
 public:
@@ -32,7 +32,10 @@ public:
     std::string Declined() const;
 
 private:
-    enum class Mode : std::uint8_t { Initial, BeforeHtml, BeforeHead, InHead, AfterHead, InBody };
+    enum class Mode : std::uint8_t {
+        Initial, BeforeHtml, BeforeHead, InHead, AfterHead, InBody,
+        InTable, InTableBody, InRow, InCell, InCaption, InColumnGroup, InSelect
+    };
 
     struct Attribute {
         std::size_t name;
@@ -55,6 +58,12 @@ private:
     void CloseHead();
     bool OpenSection(std::uint8_t kind, std::string_view name, Mode next);
     bool InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool InTableStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool CloseCell();
+    void ResetMode();
+    bool InTableScope(std::size_t nameBegin, std::size_t nameEnd) const;
+    void SkipFirstNewline();
     bool Text(std::size_t begin, std::size_t end);
     bool TagRest(std::size_t from);
     bool Comment(std::size_t at);
@@ -83,6 +92,7 @@ private:
     const char *why_ = "";  // what, at token_, made it decline, when more than the token
     std::size_t tagEnd_ = 0;
     bool pending_ = false;  // text waits for the next token to end its node
+    bool form_ = false;     // a form is open: the tree builder's form element pointer
     std::size_t textBegin_ = 0;
     std::vector<Open> stack_;
     std::vector<Attribute> attributes_;

@@ -95,6 +95,33 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"RawTextLookalikes", QStringLiteral("<title>a</titlex>mysite.example</title><script>if (a</scripts) x = '</SCRIPT'</script ><style>a</style/>")}),
     CaseName);
 
+// Forms, tables and the other elements with rules of their own that real pages hold.
+INSTANTIATE_TEST_SUITE_P(
+    Real, AnswersTest,
+    testing::Values(
+        PageCase{"Form", QStringLiteral("<p>x<form action=/s><p>mysite.example</form>after")},
+        PageCase{"FormEndWithoutForm", QStringLiteral("<div>a</form>mysite.example</div>")},
+        PageCase{"CommentForm", QStringLiteral("<form method=post><label for=c>Comment</label><textarea id=c name=c>\nmysite.example</textarea>"
+                                               "<input type=text name=url value=\"https://mysite.example\"><button type=submit>Post</button></form>")},
+        PageCase{"Button", QStringLiteral("<p><button class=b><span>mysite.example</span></button></p>")},
+        PageCase{"Select", QStringLiteral("<select name=s><option value=1>a<option>mysite.example<optgroup label=g><option>c</optgroup></select>z")},
+        PageCase{"SelectEndTags", QStringLiteral("<select><option>a</option><optgroup><option>b</option></optgroup><option>mysite.example</select>")},
+        PageCase{"OptionsOutsideASelect", QStringLiteral("<datalist id=d><option value=mysite.example><option>b</datalist>")},
+        PageCase{"PreFirstNewline", QStringLiteral("<pre>\nmysite.example\n</pre><listing>\r\nx</listing><pre>\n\ny</pre><pre>z</pre>")},
+        PageCase{"TextareaFirstNewline", QStringLiteral("<textarea>\nmysite.example</textarea><textarea>\r\n&amp;x</textarea>")},
+        PageCase{"Iframe", QStringLiteral("<p><iframe src=\"https://video.example/embed/1\" allowfullscreen><a href=x>mysite.example</a></iframe></p>")},
+        PageCase{"ObjectAndMap", QStringLiteral("<object data=x.swf><param name=movie value=mysite.example></object><map name=m><area href=//mysite.example></map>")},
+        PageCase{"StrayEndTags", QStringLiteral("<head></meta></title><title>t</title></head></head><p>a</span></img></script>b</p><div></b>mysite.example</div>")},
+        PageCase{"Table", QStringLiteral("<table class=t>\n<tr><td>a</td><td><a href=//mysite.example>x</a></td></tr>\n</table>after")},
+        PageCase{"TableWithEverything", QStringLiteral("<table><caption>c</caption><colgroup><col><col span=2></colgroup><thead><tr><th>h<th>i</thead>"
+                                                       "<tbody><tr><td>a<td>mysite.example<tr><td>b</tbody><tfoot><tr><td>f</tfoot></table>")},
+        PageCase{"TableImpliedParts", QStringLiteral("<table><col width=1><tr><td>a</table><table><td>mysite.example</td></tr></table>")},
+        PageCase{"TableClosedInACell", QStringLiteral("<table><tr><td>a</tr><tr><td>b</tbody></table><p>mysite.example")},
+        PageCase{"NestedTables", QStringLiteral("<table><tr><td><table><tr><td>mysite.example</td></tr></table>x</td></tr></table>")},
+        PageCase{"TableScriptAndBlanks", QStringLiteral("<table> \n <script>var a;</script> <tr> <td> <p>mysite.example </td> </tr> </table>")},
+        PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
+    CaseName);
+
 class DeclinesTest : public testing::TestWithParam<PageCase>
 {
 };
@@ -121,8 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"Frameset", QStringLiteral("<frameset><frame src=//mysite.example></frameset>")},
         PageCase{"Table", QStringLiteral("<table><tr>mysite.example<td>x</table>")},
         PageCase{"TableCell", QStringLiteral("<td>mysite.example</td>")},
-        PageCase{"Select", QStringLiteral("<select><option>mysite.example</select>")},
-        PageCase{"Form", QStringLiteral("<form><p>mysite.example</form>")},
         PageCase{"Image", QStringLiteral("<image src=//mysite.example>")},
         PageCase{"SecondHtmlTag", QStringLiteral("<p>x</p><html data-x=mysite.example>")},
         PageCase{"SecondBodyTag", QStringLiteral("<body><p>x</p><body class=mysite.example>")},
@@ -135,14 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"FormattingClosedByABlock", QStringLiteral("<div><b>x</div>mysite.example")},
         PageCase{"LinkInALink", QStringLiteral("<a href=/a>x<a href=//mysite.example>y</a></a>")},
         PageCase{"ThreeAlikeFormatting", QStringLiteral("<b><b><b>mysite.example</b></b></b>")},
-        PageCase{"UnmatchedEndTag", QStringLiteral("<p>x</span>mysite.example</p>")},
         PageCase{"TagCutOff", QStringLiteral("<p>x</p><a href=\"//mysite.example\"")},
         PageCase{"CommentCutOff", QStringLiteral("<p>x</p><!-- mysite.example")},
         PageCase{"ScriptCutOff", QStringLiteral("<script>mysite.example")},
-        PageCase{"Pre", QStringLiteral("<pre>\nmysite.example</pre>")},
-        PageCase{"Textarea", QStringLiteral("<textarea>\nmysite.example</textarea>")},
-        PageCase{"Iframe", QStringLiteral("<iframe>mysite.example</iframe>")},
-        PageCase{"Button", QStringLiteral("<button>mysite.example</button>")},
         PageCase{"ControlCharacterInName", QStringLiteral("<x-a\x0b data=mysite.example>")},
         PageCase{"ControlCharacterInAttributeName", QStringLiteral("<p>a<img s\x10rc=mysite.example alt=b>c</p>")},
         PageCase{"RepeatedAttributeWithoutValue", QStringLiteral("<a href=\"q\" href content=mysite.example>x</a>")},
@@ -150,6 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"NotAsciiAttributeName", QStringLiteral("<p dätä=mysite.example>")},
         PageCase{"EmptyEndTag", QStringLiteral("<p>a</>mysite.example")},
         PageCase{"HeadElementAfterTheHead", QStringLiteral("<head></head><meta name=robots content=noindex><p>mysite.example")},
+        PageCase{"FormInAForm", QStringLiteral("<form id=a><form id=mysite.example>x</form>y</form>z")},
+        PageCase{"TextInATable", QStringLiteral("<table><tr><td>a</td>mysite.example</tr></table>")},
+        PageCase{"FormInATable", QStringLiteral("<table><form><tr><td>mysite.example</td></tr></form></table>")},
+        PageCase{"TableInAParagraph", QStringLiteral("<p>a<table><tr><td>mysite.example</table>")},
+        PageCase{"OtherTagInASelect", QStringLiteral("<select><option>a<b>mysite.example</b></select>")},
         PageCase{"DeepNesting", QStringLiteral("<div>").repeated(300) + QStringLiteral("mysite.example")}),
     CaseName);
 
