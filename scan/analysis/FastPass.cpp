@@ -52,6 +52,10 @@ enum Kind : std::uint8_t {
     Caption,
     ColumnGroup,
     Column,
+    ForeignRoot,  // <svg>, <math>
+    Foreign,      // an element inside them
+    ForeignHiding, // their <script> and <style>, whose text the analysis hides all the same
+    IntegrationPoint, // where the tree builder reads tags by HTML's rules again: not modelled
 };
 
 // Deeper pages are left to the parser, which walks the whole stack for many tags.
@@ -116,6 +120,44 @@ bool Special(std::uint8_t kind)
         && kind != OptionGroup;
 }
 
+bool IsForeign(std::uint8_t kind)
+{
+    return kind == Foreign || kind == ForeignHiding || kind == IntegrationPoint;
+}
+
+// Tags that end foreign content, which the tree builder then reopens as HTML.
+bool BreaksOut(std::string_view lower)
+{
+    static constexpr std::string_view Names[] = {
+        "b", "big", "blockquote", "body", "br", "center", "code", "dd", "div", "dl", "dt", "em",
+        "embed", "h1", "h2", "h3", "h4", "h5", "h6", "head", "hr", "i", "img", "li", "listing",
+        "menu", "meta", "nobr", "ol", "p", "pre", "ruby", "s", "small", "span", "strong",
+        "strike", "sub", "sup", "table", "tt", "u", "ul", "var", "font"};
+    return std::find(std::begin(Names), std::end(Names), lower) != std::end(Names);
+}
+
+// The parser writes these SVG and MathML attribute names in mixed case.
+QString AdjustedAttribute(const QString &lower, bool math)
+{
+    if (math)
+        return lower == u"definitionurl" ? QStringLiteral("definitionURL") : lower;
+    static const QStringList Names = QStringLiteral(
+        "attributeName attributeType baseFrequency baseProfile calcMode clipPathUnits "
+        "diffuseConstant edgeMode filterUnits glyphRef gradientTransform gradientUnits "
+        "kernelMatrix kernelUnitLength keyPoints keySplines keyTimes lengthAdjust "
+        "limitingConeAngle markerHeight markerUnits markerWidth maskContentUnits maskUnits "
+        "numOctaves pathLength patternContentUnits patternTransform patternUnits pointsAtX "
+        "pointsAtY pointsAtZ preserveAlpha preserveAspectRatio primitiveUnits refX refY "
+        "repeatCount repeatDur requiredExtensions requiredFeatures specularConstant "
+        "specularExponent spreadMethod startOffset stdDeviation stitchTiles surfaceScale "
+        "systemLanguage tableValues targetX targetY textLength viewBox viewTarget "
+        "xChannelSelector yChannelSelector zoomAndPan").split(u' ');
+    for (const QString &name : Names)
+        if (name.compare(lower, Qt::CaseInsensitive) == 0)
+            return name;
+    return lower;
+}
+
 bool TablePart(std::uint8_t kind)
 {
     return kind == TableSection || kind == TableRow || kind == TableCell || kind == Caption
@@ -164,6 +206,7 @@ public:
         add({"caption"}, Caption);
         add({"colgroup"}, ColumnGroup);
         add({"col"}, Column);
+        add({"svg", "math"}, ForeignRoot);
         add({"script"}, Script);
         add({"style"}, Style);
         add({"title"}, Title);
@@ -231,7 +274,12 @@ bool FastPass::Read(PageFacts &facts)
     facts_ = &facts;
     facts.holderName = [this](std::uint32_t holder) { return Name(names_[holder]); };
     facts.attributeName = [this](std::uint32_t attribute) {
-        return Name(attributeNames_[attribute]);
+        const auto foreign = std::lower_bound(foreignAttributes_.cbegin(), foreignAttributes_.cend(),
+                                              std::make_pair(attribute, false));
+        const QString name = Name(attributeNames_[attribute]);
+        return foreign != foreignAttributes_.cend() && foreign->first == attribute
+            ? AdjustedAttribute(name, foreign->second)
+            : name;
     };
     if (std::memchr(data_, 0, size_)) {
         why_ = "NUL";
@@ -361,6 +409,7 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
     names_.push_back(name);
     const std::uint32_t hidden = stack_.empty() ? Piece::NoName : stack_.back().hidden;
     int link = stack_.empty() ? -1 : stack_.back().link;
+    const bool math = (kind == ForeignRoot || IsForeign(kind)) && math_;
     if (attributes) {
         const bool isHidden = hidden != Piece::NoName;
         const Attribute *href = nullptr;
@@ -396,13 +445,16 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
             facts_->pieces.push_back(
                 {attribute.value, attribute.valueEnd, context, &attribute == href ? link : -1,
                  isHidden ? hidden : self, std::uint32_t(attributeNames_.size())});
+            if (kind == ForeignRoot || IsForeign(kind))
+                foreignAttributes_.emplace_back(std::uint32_t(attributeNames_.size()), math);
             attributeNames_.emplace_back(data_ + attribute.name, attribute.nameEnd - attribute.name);
         }
     }
     if (kind == Noscript)
         facts_->AddNoscript(tagEnd_, self);
-    const bool hides = kind == Script || kind == Style || kind == Noscript;
-    stack_.push_back({kind, self, hidden == Piece::NoName && hides ? self : hidden, link});
+    const bool hides = kind == Script || kind == Style || kind == Noscript || kind == ForeignHiding;
+    stack_.push_back({kind == ForeignRoot ? std::uint8_t(Foreign) : kind, self,
+                      hidden == Piece::NoName && hides ? self : hidden, link, math});
     return true;
 }
 
@@ -495,8 +547,11 @@ bool FastPass::Markup()
         const std::size_t length = nameEnd - nameBegin;
         const std::uint8_t kind =
             length <= MaxNameLength ? KindOf(std::string_view(lower, length)) : std::uint8_t(Ordinary);
-        if (kind == Unmodelled || !TagRest(nameEnd))
+        const bool foreign = !stack_.empty() && IsForeign(stack_.back().kind);
+        if ((kind == Unmodelled && !foreign) || !TagRest(nameEnd))
             return false;
+        if (foreign)
+            return end ? ForeignEnd(nameBegin, nameEnd) : ForeignStart(nameBegin, nameEnd, length);
         return end ? EndTag(nameBegin, nameEnd, kind) : StartTag(nameBegin, nameEnd, kind);
     }
     if (c == '!' && at + 3 < size_ && data_[at + 2] == '-' && data_[at + 3] == '-')
@@ -580,6 +635,7 @@ bool FastPass::Comment(std::size_t at)
 bool FastPass::TagRest(std::size_t from)
 {
     attributes_.clear();
+    selfClosing_ = false;
     std::size_t i = from;
     for (;;) {
         while (i < size_ && IsSpace(data_[i]))
@@ -590,6 +646,7 @@ bool FastPass::TagRest(std::size_t from)
             break;
         if (data_[i] == '/') {
             ++i;
+            selfClosing_ = i < size_ && data_[i] == '>';
             continue;
         }
         Attribute attribute{};
@@ -809,6 +866,47 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
     }
 }
 
+// An element of SVG or MathML; a self-closing one is closed at once.
+bool FastPass::InsertForeign(std::uint8_t kind, std::string_view name)
+{
+    math_ = kind == ForeignRoot ? SameLetters(name, "math") : stack_.back().math;
+    const bool closed = selfClosing_;
+    if (!Insert(kind, name, true))
+        return false;
+    if (closed)
+        Pop();
+    return true;
+}
+
+bool FastPass::ForeignStart(std::size_t nameBegin, std::size_t nameEnd, std::size_t length)
+{
+    const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
+    if (stack_.back().kind == IntegrationPoint || length > MaxNameLength || stack_.size() >= MaxDepth)
+        return false;
+    char lower[MaxNameLength];
+    for (std::size_t i = 0; i < length; ++i)
+        lower[i] = Lower(name[i]);
+    const std::string_view lowered(lower, length);
+    if (BreaksOut(lowered))
+        return false;
+    std::uint8_t kind = Foreign;
+    if (lowered == "script" || lowered == "style")
+        kind = ForeignHiding;
+    else if (stack_.back().math ? lowered == "mi" || lowered == "mo" || lowered == "mn" || lowered == "ms"
+                                      || lowered == "mtext" || lowered == "annotation-xml"
+                                : lowered == "foreignobject" || lowered == "desc" || lowered == "title")
+        kind = IntegrationPoint;
+    return InsertForeign(kind, name);
+}
+
+bool FastPass::ForeignEnd(std::size_t nameBegin, std::size_t nameEnd)
+{
+    if (!SameName(stack_.back(), nameBegin, nameEnd))
+        return false;
+    Pop();
+    return true;
+}
+
 // Start tags right inside a table, a table section or a row: the table's parts, scripts and
 // styles; anything else would be moved out of the table.
 bool FastPass::InTableStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
@@ -979,6 +1077,8 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
     case TableRow:
     case TableCell:
         return false;
+    case ForeignRoot:
+        return InsertForeign(kind, name);
     default:
         break;
     }

@@ -50,6 +50,7 @@ private:
         std::uint32_t holder;
         std::uint32_t hidden;
         int link;
+        bool math; // of MathML, or else of SVG, when foreign
     };
 
     bool Markup();
@@ -64,6 +65,9 @@ private:
     void ResetMode();
     bool InTableScope(std::size_t nameBegin, std::size_t nameEnd) const;
     void SkipFirstNewline();
+    bool InsertForeign(std::uint8_t kind, std::string_view name);
+    bool ForeignStart(std::size_t nameBegin, std::size_t nameEnd, std::size_t length);
+    bool ForeignEnd(std::size_t nameBegin, std::size_t nameEnd);
     bool Text(std::size_t begin, std::size_t end);
     bool TagRest(std::size_t from);
     bool Comment(std::size_t at);
@@ -93,11 +97,14 @@ private:
     std::size_t tagEnd_ = 0;
     bool pending_ = false;  // text waits for the next token to end its node
     bool form_ = false;     // a form is open: the tree builder's form element pointer
+    bool selfClosing_ = false; // the tag just read ends in "/>"
+    bool math_ = false;     // the foreign element being inserted is MathML
     std::size_t textBegin_ = 0;
     std::vector<Open> stack_;
     std::vector<Attribute> attributes_;
     std::vector<std::string_view> names_;          // of the elements, as written
     std::vector<std::string_view> attributeNames_; // as written
+    std::vector<std::pair<std::uint32_t, bool>> foreignAttributes_; // of SVG (false) or MathML
 };
 
 } // namespace PageAnalysis

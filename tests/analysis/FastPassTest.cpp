@@ -119,6 +119,12 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"TableClosedInACell", QStringLiteral("<table><tr><td>a</tr><tr><td>b</tbody></table><p>mysite.example")},
         PageCase{"NestedTables", QStringLiteral("<table><tr><td><table><tr><td>mysite.example</td></tr></table>x</td></tr></table>")},
         PageCase{"TableScriptAndBlanks", QStringLiteral("<table> \n <script>var a;</script> <tr> <td> <p>mysite.example </td> </tr> </table>")},
+        PageCase{"SvgIcons", QStringLiteral("<p><a href=/share><svg viewBox=\"0 0 24 24\" class=icon aria-hidden=true><title>Share</title><use xlink:href=\"#fb\"/>"
+                                            "<path d=\"M0 0h24v24H0z\"/><g fill=none><circle r=1 /></g></svg> mysite.example</a></p>")},
+        PageCase{"SvgLinksAndStyles", QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\"><style>.a{fill:red}</style>"
+                                                     "<a xlink:href=\"//mysite.example\"><text x=1>mysite.example</text></a><linearGradient gradientUnits=u spreadMethod=pad><stop/></linearGradient>"
+                                                     "<image href=i.png /><script>var mysite;</script></svg>")},
+        PageCase{"Math", QStringLiteral("<p><math><mi>x</mi><mrow definitionURL=mysite.example><mo>+</mo></mrow></math>")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
@@ -142,8 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"CommentInScript", QStringLiteral("<script><!-- <script>mysite.example</script> --></script>")},
         PageCase{"Plaintext", QStringLiteral("<plaintext>mysite.example")},
         PageCase{"Cdata", QStringLiteral("<p><![CDATA[mysite.example]]></p>")},
-        PageCase{"Svg", QStringLiteral("<svg><a xlink:href=//mysite.example>x</a></svg>")},
-        PageCase{"Math", QStringLiteral("<math><mi>mysite.example</mi></math>")},
         PageCase{"Template", QStringLiteral("<template><a href=//mysite.example>x</a></template>")},
         PageCase{"Frameset", QStringLiteral("<frameset><frame src=//mysite.example></frameset>")},
         PageCase{"Table", QStringLiteral("<table><tr>mysite.example<td>x</table>")},
@@ -170,6 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"NotAsciiAttributeName", QStringLiteral("<p dätä=mysite.example>")},
         PageCase{"EmptyEndTag", QStringLiteral("<p>a</>mysite.example")},
         PageCase{"HeadElementAfterTheHead", QStringLiteral("<head></head><meta name=robots content=noindex><p>mysite.example")},
+        PageCase{"SvgHtmlInAForeignObject", QStringLiteral("<svg><foreignObject><p>mysite.example</p></foreignObject></svg>")},
+        PageCase{"SvgBrokenOutOfByAParagraph", QStringLiteral("<svg><g><p>mysite.example</p></g></svg>")},
+        PageCase{"SvgCdata", QStringLiteral("<svg><text><![CDATA[mysite.example]]></text></svg>")},
+        PageCase{"SvgInATableRow", QStringLiteral("<table><tr><svg><a href=//mysite.example>x</a></svg></table>")},
         PageCase{"FormInAForm", QStringLiteral("<form id=a><form id=mysite.example>x</form>y</form>z")},
         PageCase{"TextInATable", QStringLiteral("<table><tr><td>a</td>mysite.example</tr></table>")},
         PageCase{"FormInATable", QStringLiteral("<table><form><tr><td>mysite.example</td></tr></form></table>")},
