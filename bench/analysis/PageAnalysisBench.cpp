@@ -2,6 +2,10 @@
 // the verdict needs anyway. Throughput is in bytes of the page as UTF-8 (as served).
 //   bench_page_analysis [benchmark flags]
 //   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
+//   bench_page_analysis --write-templates DIR N
+// The third form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
+// as UTF-8 files named SHAPE-SEED.html, each with a link to the term; such a folder can be
+// listed for the second form or served by bench/scan/run.sh --pages.
 // The second form reads the pages named in LIST (one path a line; "-" for standard input, as
 // bench/corpus/real-pages.sh prints them), places a link with the term before each one's
 // </body>, and prints the fast reader's share of the pages and of their bytes, what it declined
@@ -13,6 +17,7 @@
 #include "FastPass.h"
 #include "PageAnalysis.h"
 #include "PageFacts.h"
+#include "PartnerPages.h"
 #include "SourceBytes.h"
 
 #include <benchmark/benchmark.h>
@@ -307,9 +312,26 @@ int ReportPages(const char *list, int rounds)
 
 } // namespace
 
+int WriteTemplates(const char *dir, int count)
+{
+    for (const PartnerPages::Shape shape : PartnerPages::Shapes()) {
+        for (int seed = 0; seed < count; ++seed) {
+            QFile file(QStringLiteral("%1/%2-%3.html").arg(QString::fromLocal8Bit(dir), QLatin1String(PartnerPages::Name(shape))).arg(seed, 4, 10, QChar(u'0')));
+            const QByteArray page = PartnerPages::Make(shape, unsigned(seed), PagesTerm).toUtf8();
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(page) != page.size()) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--write-templates") == 0 && i + 2 < argc)
+            return WriteTemplates(argv[i + 1], std::max(1, std::atoi(argv[i + 2])));
         if (std::strcmp(argv[i], "--pages") == 0 && i + 1 < argc) {
             int rounds = 3;
             for (int k = 1; k + 1 < argc; ++k)

@@ -1240,11 +1240,18 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
         Pop();
         return true;
     case Form:
-        // Closes the one form open, wherever it is; none open, it is dropped.
+        // Closes the one form open, wherever it is; none open, it is dropped. The parser takes
+        // the form off the stack without ending the text that waits, which then goes to the
+        // form's parent, up to whatever ends it there.
         if (!form_)
             return true;
         form_ = false;
-        [[fallthrough]];
+        while (ImpliedEnd(stack_.back().kind))
+            Pop();
+        if (stack_.back().kind != Form)
+            return false;
+        stack_.pop_back();
+        return true;
     case Block:
     case Division:
     case List:

@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     Real, AnswersTest,
     testing::Values(
         PageCase{"Form", QStringLiteral("<p>x<form action=/s><p>mysite.example</form>after")},
+        PageCase{"FormEndLeavesItsTextToTheParent", QStringLiteral("<section><form id=c>\n<p>a</p>\nmysite.example</form>\n</section>")},
         PageCase{"FormEndWithoutForm", QStringLiteral("<div>a</form>mysite.example</div>")},
         PageCase{"CommentForm", QStringLiteral("<form method=post><label for=c>Comment</label><textarea id=c name=c>\nmysite.example</textarea>"
                                                "<input type=text name=url value=\"https://mysite.example\"><button type=submit>Post</button></form>")},
