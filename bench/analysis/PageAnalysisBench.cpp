@@ -267,8 +267,8 @@ int ReportPages(const char *list, int rounds)
         PageAnalysis::PageFacts facts;
         PageAnalysis::FastPass reader(page.constData(), std::size_t(page.size()));
         std::string why;
-        if (page.size() > (qsizetype(4) << 20))
-            why = "over 4 MiB";
+        if (page.size() > (qsizetype(16) << 20))
+            why = "over 16 MiB";
         else if (!reader.Read(facts))
             why = reader.Declined();
         Tally &tally = why.empty() ? fast : declined[why];

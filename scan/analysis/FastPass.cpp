@@ -477,6 +477,20 @@ bool FastPass::Text(std::size_t begin, std::size_t end)
                 return false;
         Begin(begin);
         return true;
+    case Mode::InHeadNoscript: {
+        // Blanks stay in the <noscript>; other text ends it.
+        std::size_t at = begin;
+        while (at < end && IsSpace(data_[at]))
+            ++at;
+        if (at > begin)
+            Begin(begin);
+        if (at == end)
+            return true;
+        token_ = at;
+        Pop();
+        mode_ = Mode::InHead;
+        return Text(at, end);
+    }
     default:
         break;
     }
@@ -762,8 +776,12 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
             mode_ = Mode::InHead;
             continue;
         case Mode::InHead:
-            if (kind == Html || kind == Head || kind == Noscript)
+            if (kind == Html || kind == Head)
                 return false;
+            if (kind == Noscript) {
+                mode_ = Mode::InHeadNoscript;
+                return Insert(kind, name, true);
+            }
             if (kind == HeadVoid) {
                 if (!Insert(kind, name, true))
                     return false;
@@ -777,6 +795,25 @@ bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t
             }
             Pop();
             mode_ = Mode::AfterHead;
+            continue;
+        case Mode::InHeadNoscript:
+            // The parser reads as a browser without scripts: links, metas and styles stay in
+            // the <noscript>, anything else ends it.
+            if (kind == Html || kind == Head || kind == Noscript)
+                return false;
+            if (kind == HeadVoid && !SameLetters(name, "base")) {
+                if (!Insert(kind, name, true))
+                    return false;
+                Pop();
+                return true;
+            }
+            if (kind == Style) {
+                if (!Insert(kind, name, true))
+                    return false;
+                return RawText(nameBegin, nameEnd, false);
+            }
+            Pop();
+            mode_ = Mode::InHead;
             continue;
         case Mode::AfterHead:
             if (kind == Html || kind == Head || kind == HeadVoid || kind == Script
@@ -1005,9 +1042,11 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
         return false;
     switch (kind) {
     case Html:
-    case Head:
     case Body:
-        return false;
+        // A second one gives its attributes to the first; without any it is dropped.
+        return attributes_.empty();
+    case Head:
+        return true;
     case ListItem:
         if (!CloseItem(ListItem, List))
             return false;
@@ -1102,6 +1141,17 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
         case Mode::Initial:
         case Mode::BeforeHtml:
         case Mode::BeforeHead:
+        case Mode::InHeadNoscript:
+            if (kind == Noscript) {
+                Pop();
+                mode_ = Mode::InHead;
+                return true;
+            }
+            if (!(kind == Void && SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br")))
+                return true;
+            Pop();
+            mode_ = Mode::InHead;
+            continue;
         case Mode::InHead:
         case Mode::AfterHead:
             // Before the body the tree builder drops every end tag but those of the sections
@@ -1295,6 +1345,7 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
     case Void:
         // </br> stands for <br>.
         return !SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br");
+    case Head:
     case HeadVoid:
     case Rule:
     case Script:

@@ -33,7 +33,7 @@ public:
 
 private:
     enum class Mode : std::uint8_t {
-        Initial, BeforeHtml, BeforeHead, InHead, AfterHead, InBody,
+        Initial, BeforeHtml, BeforeHead, InHead, InHeadNoscript, AfterHead, InBody,
         InTable, InTableBody, InRow, InCell, InCaption, InColumnGroup, InSelect
     };
 

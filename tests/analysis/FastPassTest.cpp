@@ -126,6 +126,12 @@ INSTANTIATE_TEST_SUITE_P(
                                                      "<a xlink:href=\"//mysite.example\"><text x=1>mysite.example</text></a><linearGradient gradientUnits=u spreadMethod=pad><stop/></linearGradient>"
                                                      "<image href=i.png /><script>var mysite;</script></svg>")},
         PageCase{"Math", QStringLiteral("<p><math><mi>x</mi><mrow definitionURL=mysite.example><mo>+</mo></mrow></math>")},
+        PageCase{"NoscriptInTheHead", QStringLiteral("<head><noscript><link href=//mysite.example></noscript></head>")},
+        PageCase{"NoscriptInTheHeadWithStyleAndMeta", QStringLiteral("<head> <noscript> <style>.a{}</style><meta name=x content=mysite.example> <!-- c --> </noscript><title>t</title></head><p>x")},
+        PageCase{"NoscriptInTheHeadWithAPixel", QStringLiteral("<head><noscript><img height=1 src=\"https://pixel.example/tr?id=mysite.example\"></noscript></head><body><p>x")},
+        PageCase{"NoscriptInTheHeadWithText", QStringLiteral("<head><noscript> Enable mysite.example </noscript><link rel=x></head><p>y")},
+        PageCase{"SecondBodyTagWithoutAttributes", QStringLiteral("<body class=a><p>x</p><BODY>mysite.example<html>")},
+        PageCase{"HeadTagsInTheBody", QStringLiteral("<p>a<head><title>t</title></head>mysite.example</p>")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
@@ -156,7 +162,6 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"Image", QStringLiteral("<image src=//mysite.example>")},
         PageCase{"SecondHtmlTag", QStringLiteral("<p>x</p><html data-x=mysite.example>")},
         PageCase{"SecondBodyTag", QStringLiteral("<body><p>x</p><body class=mysite.example>")},
-        PageCase{"NoscriptInTheHead", QStringLiteral("<head><noscript><link href=//mysite.example></noscript></head>")},
         PageCase{"DuplicateAttribute", QStringLiteral("<a href=/x href=//mysite.example>x</a>")},
         PageCase{"ReferenceInRel", QStringLiteral("<a rel=\"no&#102;ollow\" href=//mysite.example>x</a>")},
         PageCase{"ReferenceInMetaContent", QStringLiteral("<meta name=robots content=\"no&#105;ndex\"><p>mysite.example")},
