@@ -706,9 +706,13 @@ bool FastPass::TagRest(std::size_t from)
             attribute.valueEnd = attribute.nameEnd;
             attribute.raw = attribute.rawEnd = attribute.nameEnd;
         }
-        // The parser drops a repeated attribute, and its name can stick to the next one's.
-        if (Find(std::string_view(data_ + attribute.name, attribute.nameEnd - attribute.name)))
-            return false;
+        // The parser drops a repeated attribute; one without a value leaves its name to stick
+        // to the next one's.
+        if (Find(std::string_view(data_ + attribute.name, attribute.nameEnd - attribute.name))) {
+            if (attribute.value == attribute.name)
+                return false;
+            continue;
+        }
         attributes_.push_back(attribute);
     }
     tagEnd_ = i + 1;
