@@ -282,7 +282,7 @@ bool FastPass::Read(PageFacts &facts)
             : name;
     };
     if (std::memchr(data_, 0, size_)) {
-        why_ = "NUL";
+        nul_ = true;
         return false;
     }
     facts.pieces.reserve(size_ / 64);
@@ -310,8 +310,8 @@ bool FastPass::Read(PageFacts &facts)
 
 std::string FastPass::Declined() const
 {
-    if (std::string_view(why_) == "NUL")
-        return why_;
+    if (nul_)
+        return "NUL";
     if (token_ >= size_ || data_[token_] != '<')
         return "text";
     std::size_t at = token_ + 1;
@@ -323,7 +323,7 @@ std::string FastPass::Declined() const
     while (at < size_ && (IsAlpha(data_[at]) || (data_[at] >= '0' && data_[at] <= '9'))
            && construct.size() < MaxNameLength)
         construct += Lower(data_[at++]);
-    return construct + ">" + why_;
+    return construct + ">";
 }
 
 QString FastPass::Name(std::string_view name) const
@@ -1368,39 +1368,95 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
     return true;
 }
 
+bool FastPass::EndsAt(std::size_t at, std::string_view name) const
+{
+    const std::size_t after = at + 2 + name.size();
+    return after < size_ && data_[at + 1] == '/'
+        && SameLetters(std::string_view(data_ + at + 2, name.size()), name)
+        && (IsSpace(data_[after]) || data_[after] == '/' || data_[after] == '>');
+}
+
+// Where the end tag of a script starts, or size_. After "<!--" the tokenizer reads the script
+// in its escaped states, where "<script" makes the next "</script" one more piece of text.
+std::size_t FastPass::ScriptEnd(std::size_t from) const
+{
+    enum State { Data, Escaped, EscapedDash, EscapedDashDash, Double, DoubleDash, DoubleDashDash };
+    State state = Data;
+    const auto named = [&](std::size_t at) { // "script" and a delimiter at at
+        return size_ - at > 6 && SameLetters(std::string_view(data_ + at, 6), "script")
+            && (IsSpace(data_[at + 6]) || data_[at + 6] == '/' || data_[at + 6] == '>');
+    };
+    for (std::size_t i = from; i < size_;) {
+        if (state == Data) {
+            const void *open = std::memchr(data_ + i, '<', size_ - i);
+            if (!open)
+                return size_;
+            i = std::size_t(static_cast<const char *>(open) - data_);
+            if (EndsAt(i, "script"))
+                return i;
+            if (size_ - i >= 4 && std::memcmp(data_ + i, "<!--", 4) == 0) {
+                state = EscapedDashDash;
+                i += 4;
+            } else {
+                ++i;
+            }
+            continue;
+        }
+        const char c = data_[i];
+        const bool doubled = state >= Double;
+        if (c == '-') {
+            state = state == Escaped ? EscapedDash : state == Double ? DoubleDash
+                : doubled ? DoubleDashDash : EscapedDashDash;
+            ++i;
+        } else if (c == '>') {
+            state = state == EscapedDashDash || state == DoubleDashDash ? Data : doubled ? Double : Escaped;
+            ++i;
+        } else if (c == '<' && !doubled) {
+            if (EndsAt(i, "script"))
+                return i;
+            state = named(i + 1) ? Double : Escaped;
+            i += state == Double ? 7 : 1;
+        } else if (c == '<') {
+            state = i + 1 < size_ && data_[i + 1] == '/' && named(i + 2) ? Escaped : Double;
+            i += state == Escaped ? 8 : 1;
+        } else {
+            state = doubled ? Double : Escaped;
+            ++i;
+        }
+    }
+    return size_;
+}
+
 // The text of a script, style or title up to its end tag.
 bool FastPass::RawText(std::size_t nameBegin, std::size_t nameEnd, bool script)
 {
     const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
     const std::size_t content = pos_;
-    for (std::size_t at = content; at < size_;) {
-        const void *open = std::memchr(data_ + at, '<', size_ - at);
-        if (!open)
-            return false;
-        at = std::size_t(static_cast<const char *>(open) - data_);
-        // In a script, "<!--" starts the escaped states, where another <script> changes where
-        // the script ends.
-        if (script && size_ - at >= 4 && std::memcmp(data_ + at, "<!--", 4) == 0) {
-            why_ = " <!--";
-            return false;
-        }
-        const std::size_t after = at + 2 + name.size();
-        if (after < size_ && data_[at + 1] == '/'
-            && SameLetters(std::string_view(data_ + at + 2, name.size()), name)
-            && (IsSpace(data_[after]) || data_[after] == '/' || data_[after] == '>')) {
-            if (data_[after] == '\r')
+    std::size_t at = content;
+    if (script) {
+        at = ScriptEnd(content);
+    } else {
+        for (; at < size_; ++at) {
+            const void *open = std::memchr(data_ + at, '<', size_ - at);
+            if (!open)
                 return false;
-            if (at > content)
-                Begin(content);
-            token_ = at;
-            if (!TagRest(after))
-                return false;
-            Pop();
-            return true;
+            at = std::size_t(static_cast<const char *>(open) - data_);
+            if (EndsAt(at, name))
+                break;
         }
-        ++at;
     }
-    return false;
+    if (at >= size_)
+        return false;
+    const std::size_t after = at + 2 + name.size();
+    if (data_[after] == '\r')
+        return false;
+    if (at > content)
+        Begin(content);
+    token_ = at;
+    if (!TagRest(after))
+        return false;
+    Pop();
+    return true;
 }
 
 } // namespace PageAnalysis

@@ -26,9 +26,8 @@ public:
     // False when the page has markup that is not modelled; facts then hold a part.
     bool Read(PageFacts &facts);
 
-    // After Read declined: the construct it stopped at, as "<name>" for a start tag (or a
-    // reason there, "<script> <!--"), "</name>" for an end tag, "<!" for a comment or doctype,
-    // "text", or "NUL".
+    // After Read declined: the construct it stopped at, as "<name>" for a start tag, "</name>"
+    // for an end tag, "<!" for a comment or doctype, "text", or "NUL".
     std::string Declined() const;
 
 private:
@@ -72,6 +71,8 @@ private:
     bool TagRest(std::size_t from);
     bool Comment(std::size_t at);
     bool RawText(std::size_t nameBegin, std::size_t nameEnd, bool script);
+    bool EndsAt(std::size_t at, std::string_view name) const;
+    std::size_t ScriptEnd(std::size_t from) const;
     bool CloseP();
     bool CloseItem(std::uint8_t item, std::uint8_t list);
 
@@ -93,7 +94,7 @@ private:
     Mode mode_ = Mode::Initial;
     std::size_t pos_ = 0;
     std::size_t token_ = 0; // where the token being handled starts
-    const char *why_ = "";  // what, at token_, made it decline, when more than the token
+    bool nul_ = false;      // it declined for a NUL byte
     std::size_t tagEnd_ = 0;
     bool pending_ = false;  // text waits for the next token to end its node
     bool form_ = false;     // a form is open: the tree builder's form element pointer
