@@ -460,6 +460,8 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
 
 bool FastPass::Text(std::size_t begin, std::size_t end)
 {
+    if (!reopen_.empty())
+        return false;
     switch (mode_) {
     case Mode::InBody:
     case Mode::InCaption:
@@ -759,6 +761,8 @@ bool FastPass::OpenSection(std::uint8_t kind, std::string_view name, Mode next)
 
 bool FastPass::StartTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
 {
+    if (!reopen_.empty())
+        return false;
     const std::string_view name(data_ + nameBegin, nameEnd - nameBegin);
     for (;;) {
         switch (mode_) {
@@ -1140,6 +1144,8 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
 
 bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind)
 {
+    if (!reopen_.empty() && kind != Formatting && kind != Anchor)
+        return false;
     for (;;) {
         switch (mode_) {
         case Mode::Initial:
@@ -1321,13 +1327,36 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
         break;
     case Formatting:
     case Anchor: {
-        // Open, it is closed by the adoption agency, which only the open one at the end of
-        // the stack leaves as simple; not open, it is dropped.
-        bool open = false;
-        for (const Open &element : stack_)
-            open = open || SameName(element, nameBegin, nameEnd);
-        if (!open)
+        // Open, it is closed by the adoption agency; not open, it is dropped, and taken off
+        // the list of elements to reopen when it is there.
+        std::size_t open = stack_.size();
+        for (std::size_t i = 0; i < stack_.size(); ++i)
+            if (SameName(stack_[i], nameBegin, nameEnd))
+                open = i;
+        const auto reopen = std::find_if(reopen_.begin(), reopen_.end(), [&](std::string_view other) {
+            return SameLetters(other, std::string_view(data_ + nameBegin, nameEnd - nameBegin));
+        });
+        if (reopen != reopen_.end()) {
+            if (open < stack_.size())
+                return false;
+            reopen_.erase(reopen);
             return true;
+        }
+        if (!reopen_.empty())
+            return false;
+        if (open == stack_.size())
+            return true;
+        // With no element of special rules above it, the agency closes everything above it;
+        // the formatting elements among them stay listed, to be reopened by the next text or
+        // start tag unless their own end tags come first.
+        for (std::size_t i = open + 1; i < stack_.size(); ++i)
+            if (Special(stack_[i].kind))
+                return false;
+        while (stack_.size() > open + 1) {
+            if (stack_.back().kind == Formatting || stack_.back().kind == Anchor)
+                reopen_.push_back(names_[stack_.back().holder]);
+            Pop();
+        }
         break;
     }
     case Ordinary:

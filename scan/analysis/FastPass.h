@@ -106,6 +106,7 @@ private:
     std::vector<std::string_view> names_;          // of the elements, as written
     std::vector<std::string_view> attributeNames_; // as written
     std::vector<std::pair<std::uint32_t, bool>> foreignAttributes_; // of SVG (false) or MathML
+    std::vector<std::string_view> reopen_; // formatting elements closed early, still listed
 };
 
 } // namespace PageAnalysis

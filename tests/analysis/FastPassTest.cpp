@@ -139,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"ScriptWrittenInAScript", QStringLiteral("<script><!--\ndocument.write('<SCRIPT src=\"x.js\"></scr' + 'ipt>'); document.write(\"<script>a<\\/script>\")\n// --></script>mysite.example")},
         PageCase{"ScriptEndsInsideItsComment", QStringLiteral("<script><!-- a <b> </script><p>mysite.example<script><!--><scriptx></script>y")},
         PageCase{"DoubleEscapeEndsAtItsEndTag", QStringLiteral("<script><!--<script>x</script>y--><</script>mysite.example<script><!--<script>-->--></script>z")},
+        PageCase{"FormattingClosedInTheWrongOrder", QStringLiteral("<p align=center><small><i>Last modified <a href=/x>today</a> UTC </small></i></p><p>mysite.example")},
+        PageCase{"LinkClosedWithItsParent", QStringLiteral("<p><b><a href=//mysite.example>x</b></a>y")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
@@ -171,6 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"ReferenceInRel", QStringLiteral("<a rel=\"no&#102;ollow\" href=//mysite.example>x</a>")},
         PageCase{"ReferenceInMetaContent", QStringLiteral("<meta name=robots content=\"no&#105;ndex\"><p>mysite.example")},
         PageCase{"UnquotedReference", QStringLiteral("<a href=&amp;mysite.example>x</a>")},
+        PageCase{"MisnestedFormattingReopened", QStringLiteral("<p><b><i>x</b>mysite.example</i></p>")},
+        PageCase{"MisnestedFormattingOverABlock", QStringLiteral("<b><div>x</b>mysite.example</div>")},
         PageCase{"MisnestedFormatting", QStringLiteral("<b><i>x</b>mysite.example</i>")},
         PageCase{"FormattingClosedByABlock", QStringLiteral("<div><b>x</div>mysite.example")},
         PageCase{"LinkInALink", QStringLiteral("<a href=/a>x<a href=//mysite.example>y</a></a>")},
