@@ -2,8 +2,10 @@
 // the verdict needs anyway. Throughput is in bytes of the page as UTF-8 (as served).
 //   bench_page_analysis [benchmark flags]
 //   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
+//   bench_page_analysis --compare FILE
 //   bench_page_analysis --write-templates DIR N
-// The third form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
+// The third form prints what each reader finds on one page (read as the fetcher decodes it),
+// place by place, marking the first place where they differ. The fourth form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
 // as UTF-8 files named SHAPE-SEED.html, each with a link to the term; such a folder can be
 // listed for the second form or served by bench/scan/run.sh --pages.
 // The second form reads the pages named in LIST (one path a line; "-" for standard input, as
@@ -312,6 +314,41 @@ int ReportPages(const char *list, int rounds)
 
 } // namespace
 
+int Compare(const char *path)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 1;
+    }
+    const QByteArray page = PageAnalysis::ToUtf8(CodePage::Decode(file.readAll()));
+    const auto fast = PageAnalysis::ReadBy(PageAnalysis::Pass::Fast, page);
+    const auto tree = PageAnalysis::ReadBy(PageAnalysis::Pass::Tree, page);
+    const auto print = [&](const char *who, const PageAnalysis::Place &place, bool differs) {
+        QByteArray text = page.mid(qsizetype(place.begin), qsizetype(std::min<std::size_t>(place.end - place.begin, 60)));
+        text.replace('\n', "\\n");
+        std::printf("%s%s [%zu,%zu) %s <%s> %s |%s|\n", differs ? "> " : "  ", who, place.begin, place.end,
+                    qPrintable(PageAnalysis::ContextName(place.context)), qPrintable(place.element),
+                    qPrintable(place.attribute), text.constData());
+    };
+    if (!fast || !tree) {
+        std::printf("fast reader: %s; parser: %s\n", fast ? "answers" : "declines", tree ? "answers" : "gives up");
+        return 0;
+    }
+    bool differed = false;
+    for (std::size_t i = 0; i < std::max(fast->places.size(), tree->places.size()); ++i) {
+        const bool both = i < fast->places.size() && i < tree->places.size();
+        const bool differs = !both || !(fast->places[i] == tree->places[i]);
+        if (i < fast->places.size())
+            print("fast", fast->places[i], differs && !differed);
+        if (i < tree->places.size() && differs)
+            print("tree", tree->places[i], !differed);
+        differed = differed || differs;
+    }
+    std::printf("%s\n", differed || !(*fast == *tree) ? "the readers differ" : "the readers agree");
+    return 0;
+}
+
 int WriteTemplates(const char *dir, int count)
 {
     for (const PartnerPages::Shape shape : PartnerPages::Shapes()) {
@@ -330,6 +367,8 @@ int WriteTemplates(const char *dir, int count)
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compare") == 0 && i + 1 < argc)
+            return Compare(argv[i + 1]);
         if (std::strcmp(argv[i], "--write-templates") == 0 && i + 2 < argc)
             return WriteTemplates(argv[i + 1], std::max(1, std::atoi(argv[i + 2])));
         if (std::strcmp(argv[i], "--pages") == 0 && i + 1 < argc) {

@@ -1148,9 +1148,6 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
         return false;
     for (;;) {
         switch (mode_) {
-        case Mode::Initial:
-        case Mode::BeforeHtml:
-        case Mode::BeforeHead:
         case Mode::InHeadNoscript:
             if (kind == Noscript) {
                 Pop();
@@ -1162,6 +1159,9 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
             Pop();
             mode_ = Mode::InHead;
             continue;
+        case Mode::Initial:
+        case Mode::BeforeHtml:
+        case Mode::BeforeHead:
         case Mode::InHead:
         case Mode::AfterHead:
             // Before the body the tree builder drops every end tag but those of the sections

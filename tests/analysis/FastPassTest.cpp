@@ -141,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"DoubleEscapeEndsAtItsEndTag", QStringLiteral("<script><!--<script>x</script>y--><</script>mysite.example<script><!--<script>-->--></script>z")},
         PageCase{"FormattingClosedInTheWrongOrder", QStringLiteral("<p align=center><small><i>Last modified <a href=/x>today</a> UTC </small></i></p><p>mysite.example")},
         PageCase{"LinkClosedWithItsParent", QStringLiteral("<p><b><a href=//mysite.example>x</b></a>y")},
+        PageCase{"HeadEndTagFirst", QStringLiteral("<?xml version=\"1.0\"?>\n</head>\n<body>\n<p>mysite.example")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
