@@ -291,8 +291,11 @@ bool FastPass::Read(PageFacts &facts)
     while (pos_ < size_) {
         const void *open = std::memchr(data_ + pos_, '<', size_ - pos_);
         const std::size_t text = open ? std::size_t(static_cast<const char *>(open) - data_) : size_;
-        if (text > pos_ && !Text(pos_, text))
-            return false;
+        if (text > pos_) {
+            token_ = pos_;
+            if (!Text(pos_, text))
+                return false;
+        }
         pos_ = text;
         if (pos_ < size_ && !Markup())
             return false;

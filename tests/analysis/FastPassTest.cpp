@@ -1,4 +1,6 @@
 #include "AnalysisPass.h"
+#include "FastPass.h"
+#include "PageFacts.h"
 #include "ReadersAgree.h"
 #include "SourceBytes.h"
 
@@ -270,5 +272,41 @@ TEST(FastPass, ExplicitLimitsGoToTheParser)
     EXPECT_FALSE(PageAnalysis::AnalyseBy(Pass::Fast, page, Site, {}, limits));
     EXPECT_TRUE(PageAnalysis::Analyse(page, Site, {}, limits).gaveUp);
 }
+
+
+// The construct the reader stopped at, as the benchmarks count declined pages by it.
+struct DeclineCase {
+    const char *name;
+    QByteArray page;
+    const char *construct;
+};
+
+void PrintTo(const DeclineCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class DeclinedTest : public testing::TestWithParam<DeclineCase>
+{
+};
+
+TEST_P(DeclinedTest, NamesTheConstruct)
+{
+    const DeclineCase &c = GetParam();
+    PageAnalysis::PageFacts facts;
+    PageAnalysis::FastPass reader(c.page.constData(), std::size_t(c.page.size()));
+    ASSERT_FALSE(reader.Read(facts));
+    EXPECT_EQ(reader.Declined(), c.construct);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, DeclinedTest,
+    testing::Values(DeclineCase{"StartTag", "<p>a<FRAMESET rows=2>", "<frameset>"},
+                    DeclineCase{"EndTagWithDigits", "<div><h3><a name=x/>y</h3>", "</h3>"},
+                    DeclineCase{"BreakOutOfSvg", "<svg><g><P>x", "<p>"},
+                    DeclineCase{"Nul", QByteArray("<p>a\0b</p>", 10), "NUL"},
+                    DeclineCase{"CommentCutOff", "<p>a<!-- b", "<!"},
+                    DeclineCase{"TextInATable", "<table>x</table>", "text"}),
+    [](const testing::TestParamInfo<DeclineCase> &info) { return std::string(info.param.name); });
 
 } // namespace
