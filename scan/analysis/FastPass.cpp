@@ -259,6 +259,16 @@ private:
     std::array<Slot, Slots> slots_{};
 };
 
+bool UnknownTag(std::string_view name)
+{
+    if (name.size() > MaxNameLength)
+        return true;
+    char lower[MaxNameLength];
+    for (std::size_t i = 0; i < name.size(); ++i)
+        lower[i] = Lower(name[i]);
+    return gumbo_tagn_enum(lower, unsigned(name.size())) == GUMBO_TAG_UNKNOWN;
+}
+
 std::uint8_t KindOf(std::string_view lowerName)
 {
     static const KindTable table;
@@ -1365,19 +1375,30 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
     case Ordinary:
     case Noscript:
     case Option:
-    case OptionGroup:
+    case OptionGroup: {
         // The tree builder looks for an open element of the name up to the first one with
-        // rules of its own, and drops the end tag if there is none.
+        // rules of its own, and drops the end tag if there is none. It takes an element of a
+        // name it does not know for one of any other such name. What is above the element
+        // found is closed with it, formatting elements to be reopened.
+        const bool unknown = UnknownTag(std::string_view(data_ + nameBegin, nameEnd - nameBegin));
+        std::size_t match = 0;
         for (std::size_t i = stack_.size(); i-- > 0;) {
-            if (SameName(stack_[i], nameBegin, nameEnd))
+            if (unknown ? stack_[i].kind == Ordinary && UnknownTag(names_[stack_[i].holder])
+                        : SameName(stack_[i], nameBegin, nameEnd)) {
+                match = i;
                 break;
+            }
             if (Special(stack_[i].kind))
                 return true;
         }
-        while ((stack_.back().kind == Option || stack_.back().kind == OptionGroup)
-               && !SameName(stack_.back(), nameBegin, nameEnd))
+        while (stack_.size() > match + 1) {
+            if (stack_.back().kind == Formatting || stack_.back().kind == Anchor)
+                reopen_.push_back(names_[stack_.back().holder]);
             Pop();
-        break;
+        }
+        Pop();
+        return true;
+    }
     case Void:
         // </br> stands for <br>.
         return !SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br");

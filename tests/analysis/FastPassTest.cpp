@@ -144,6 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"FormattingClosedInTheWrongOrder", QStringLiteral("<p align=center><small><i>Last modified <a href=/x>today</a> UTC </small></i></p><p>mysite.example")},
         PageCase{"LinkClosedWithItsParent", QStringLiteral("<p><b><a href=//mysite.example>x</b></a>y")},
         PageCase{"HeadEndTagFirst", QStringLiteral("<?xml version=\"1.0\"?>\n</head>\n<body>\n<p>mysite.example")},
+        PageCase{"UnknownEndTagClosesAnyUnknownElement", QStringLiteral("<x-a>a</x-b>mysite.example<p><x-c>c<span>s</x-d>mysite.example</p><x-e><span>e</x-e>f")},
+        PageCase{"UnknownEndTagAfterAHeadElement", QStringLiteral("<html>\n<head>\n<teLit>lintian</ti___>\n<body>\nmysite.example")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
