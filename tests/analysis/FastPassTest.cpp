@@ -146,6 +146,16 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"HeadEndTagFirst", QStringLiteral("<?xml version=\"1.0\"?>\n</head>\n<body>\n<p>mysite.example")},
         PageCase{"UnknownEndTagClosesAnyUnknownElement", QStringLiteral("<x-a>a</x-b>mysite.example<p><x-c>c<span>s</x-d>mysite.example</p><x-e><span>e</x-e>f")},
         PageCase{"UnknownEndTagAfterAHeadElement", QStringLiteral("<html>\n<head>\n<teLit>lintian</ti___>\n<body>\nmysite.example")},
+        PageCase{"SelfClosingSvg", QStringLiteral("<p>a<svg class=\"x\"/>mysite.example<svg><path/></svg>b</p>")},
+        PageCase{"SvgInACell", QStringLiteral("<table><tr><td><svg viewBox=\"0 0 1 1\"><use href=\"#mysite.example\"/></svg></td></tr></table>")},
+        PageCase{"SelectInACell", QStringLiteral("<table><tr><td><select><option>a<option>mysite.example</select></td><td>b</td></tr></table>")},
+        PageCase{"CaptionWithBlocks", QStringLiteral("<table><caption><p>mysite.example</caption><tr><td>x</table>")},
+        PageCase{"RowEndsWithTheTable", QStringLiteral("<table><tbody><tr><td>a</td></tr></tbody></table><table><thead><tr><th>h</thead><tbody><tr><td>mysite.example</table>")},
+        PageCase{"ColumnsThenRows", QStringLiteral("<table><colgroup span=2><tr><td>mysite.example</td></tr></table>")},
+        PageCase{"TextareaWithMarkup", QStringLiteral("<textarea><p>mysite.example</p></textarea><p>after")},
+        PageCase{"PreAfterAParagraph", QStringLiteral("<p>a<pre>\n\nmysite.example</pre>")},
+        PageCase{"IframeFallback", QStringLiteral("<iframe src=x><p>mysite.example</iframe><p>b")},
+        PageCase{"ButtonWithABlock", QStringLiteral("<button><div>mysite.example</div></button>")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
