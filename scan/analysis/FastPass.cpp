@@ -1380,6 +1380,10 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
         // rules of its own, and drops the end tag if there is none. It takes an element of a
         // name it does not know for one of any other such name. What is above the element
         // found is closed with it, formatting elements to be reopened.
+        if (SameName(stack_.back(), nameBegin, nameEnd)) {
+            Pop();
+            return true;
+        }
         const bool unknown = UnknownTag(std::string_view(data_ + nameBegin, nameEnd - nameBegin));
         std::size_t match = 0;
         for (std::size_t i = stack_.size(); i-- > 0;) {
