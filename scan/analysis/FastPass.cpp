@@ -959,7 +959,8 @@ bool FastPass::ForeignStart(std::size_t nameBegin, std::size_t nameEnd, std::siz
 
 bool FastPass::ForeignEnd(std::size_t nameBegin, std::size_t nameEnd)
 {
-    if (!SameName(stack_.back(), nameBegin, nameEnd))
+    // The parser passes over an end tag with attributes or a slash here.
+    if (!attributes_.empty() || selfClosing_ || !SameName(stack_.back(), nameBegin, nameEnd))
         return false;
     Pop();
     return true;
