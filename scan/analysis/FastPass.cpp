@@ -1386,15 +1386,20 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
             return true;
         }
         const bool unknown = UnknownTag(std::string_view(data_ + nameBegin, nameEnd - nameBegin));
+        const auto matches = [&](const Open &open) {
+            return unknown ? open.kind == Ordinary && UnknownTag(names_[open.holder])
+                           : SameName(open, nameBegin, nameEnd);
+        };
         std::size_t match = 0;
         for (std::size_t i = stack_.size(); i-- > 0;) {
-            if (unknown ? stack_[i].kind == Ordinary && UnknownTag(names_[stack_[i].holder])
-                        : SameName(stack_[i], nameBegin, nameEnd)) {
+            if (matches(stack_[i])) {
                 match = i;
                 break;
             }
+            // The parser's list of elements with rules of their own is not quite this one
+            // (it lacks <main>), so an element it could still find below is left to it.
             if (Special(stack_[i].kind))
-                return true;
+                return std::none_of(stack_.cbegin(), stack_.cbegin() + std::ptrdiff_t(i), matches);
         }
         while (stack_.size() > match + 1) {
             if (stack_.back().kind == Formatting || stack_.back().kind == Anchor)
