@@ -962,6 +962,9 @@ bool FastPass::ForeignEnd(std::size_t nameBegin, std::size_t nameEnd)
     // The parser passes over an end tag with attributes or a slash here.
     if (!attributes_.empty() || selfClosing_ || !SameName(stack_.back(), nameBegin, nameEnd))
         return false;
+    // Nor does it always end a script or style there at an end tag spread over more.
+    if (stack_.back().kind == ForeignHiding && data_[nameEnd] != '>')
+        return false;
     Pop();
     return true;
 }

@@ -210,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"SvgInATableRow", QStringLiteral("<table><tr><svg><a href=//mysite.example>x</a></svg></table>")},
         PageCase{"MathEndTagWithAnAttribute", QStringLiteral("<math><mi>x</mi/svg>mysite.example</math>z")},
         PageCase{"UnknownEndTagPastMain", QStringLiteral("<x-me><main>mysite.example</ma=\"q\">\n<p>b</main></x-me>")},
+        PageCase{"SvgScriptEndTagOverTwoLines", QStringLiteral("<svg><script src=\"x.js\"></script\n> mysite.example</svg>")},
         PageCase{"FormInAForm", QStringLiteral("<form id=a><form id=mysite.example>x</form>y</form>z")},
         PageCase{"TextInATable", QStringLiteral("<table><tr><td>a</td>mysite.example</tr></table>")},
         PageCase{"FormInATable", QStringLiteral("<table><form><tr><td>mysite.example</td></tr></form></table>")},
