@@ -241,16 +241,67 @@ const std::array<char16_t, 256> &Windows1252()
     return table;
 }
 
-// Whether the undecoded page holds the character `unit`.
-bool Holds(QByteArrayView bytes, bool utf8, char16_t unit)
+// The bytes that begin, in the undecoded page, a non-ASCII character upper-casing to one of
+// the term's letters (dotless i to I, long s to S): the lead byte and the byte after it of its
+// UTF-8 form, or its one Windows-1252 byte (any next byte).
+struct Foreign {
+    unsigned char lead;
+    unsigned char next;
+    bool anyNext;
+};
+
+void AddForeign(QVarLengthArray<Foreign, 4> &foreign, char16_t unit, bool utf8)
 {
     if (utf8) {
         const QByteArray encoded = QString(QChar(unit)).toUtf8();
-        return bytes.indexOf(encoded) >= 0;
+        foreign.append({static_cast<unsigned char>(encoded[0]), static_cast<unsigned char>(encoded[1]), false});
+        return;
     }
     const auto &table = Windows1252();
     for (int b = 0x80; b < 256; ++b) {
-        if (table[b] == unit && bytes.indexOf(char(b)) >= 0)
+        if (table[b] == unit)
+            foreign.append({static_cast<unsigned char>(b), 0, true});
+    }
+}
+
+// Whether the first `length` bytes hold the start of one of the foreign characters. One pass
+// for all of them, however many letters of the term they fold to.
+bool HoldsForeign(QByteArrayView bytes, qsizetype length, const QVarLengthArray<Foreign, 4> &foreign)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto at = [&](qsizetype i) {
+        for (const Foreign &f : foreign) {
+            if (p[i] == f.lead && (f.anyNext || (i + 1 < bytes.size() && p[i + 1] == f.next)))
+                return true;
+        }
+        return false;
+    };
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Pairs of bytes at i and i + 1, so a block needs one byte of the page after it.
+    const auto hits = [&](qsizetype from) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from + 1));
+        __m128i hit = _mm_setzero_si128();
+        for (const Foreign &f : foreign) {
+            __m128i one = _mm_cmpeq_epi8(a, _mm_set1_epi8(char(f.lead)));
+            if (!f.anyNext)
+                one = _mm_and_si128(one, _mm_cmpeq_epi8(b, _mm_set1_epi8(char(f.next))));
+            hit = _mm_or_si128(hit, one);
+        }
+        return hit;
+    };
+    for (; i + 32 <= length && i + 33 <= bytes.size(); i += 32) {
+        if (_mm_movemask_epi8(_mm_or_si128(hits(i), hits(i + 16))))
+            break;
+    }
+    for (; i + 16 <= length && i + 17 <= bytes.size(); i += 16) {
+        if (_mm_movemask_epi8(hits(i)))
+            break;
+    }
+#endif
+    for (; i < length; ++i) {
+        if (at(i))
             return true;
     }
     return false;
@@ -366,6 +417,7 @@ std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringVie
         return std::nullopt;
     const CaseTable &cases = Cases();
     QVarLengthArray<char, 64> upper(term.size());
+    QVarLengthArray<Foreign, 4> foreign;
     bool checked[128] = {};
     for (qsizetype k = 0; k < term.size(); ++k) {
         const char16_t unit = term[k].unicode();
@@ -376,17 +428,26 @@ std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringVie
         if (checked[up])
             continue;
         checked[up] = true;
-        // In the decoded text a non-ASCII character can upper-case to this one (dotless i to I,
-        // long s to S); the bytes alone cannot tell where, so such a page goes the long way.
         for (quint32 s = cases.firstSource[up]; s < cases.firstSource[up + 1]; ++s) {
-            if (cases.sources[s] >= 0x80 && Holds(bytes, utf8, cases.sources[s]))
-                return std::nullopt;
+            if (cases.sources[s] >= 0x80)
+                AddForeign(foreign, cases.sources[s], utf8);
         }
     }
     if (upper.size() > bytes.size())
         return -1;
     const std::optional<qsizetype> at = FindFolded(bytes, QByteArrayView(upper.data(), upper.size()));
-    if (!at || *at < 0 || !utf8)
+    if (!at)
+        return at;
+    // In the decoded text a foreign character matches the letter it upper-cases to; the bytes
+    // alone cannot tell where such a match would lie, so a page holding one goes the long way.
+    // Only a match starting before the one found matters, and it takes at most three bytes a
+    // character.
+    if (!foreign.isEmpty()) {
+        const qsizetype reach = *at < 0 ? bytes.size() : std::min(bytes.size(), *at + 3 * upper.size());
+        if (HoldsForeign(bytes, reach, foreign))
+            return std::nullopt;
+    }
+    if (*at < 0 || !utf8)
         return at;
     return Utf16Units(bytes, *at);
 }

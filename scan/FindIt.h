@@ -21,9 +21,10 @@ qsizetype Find(QStringView page, QStringView term);
 
 // The same search on a page not yet decoded: `bytes` are UTF-8 (when utf8) or Windows-1252.
 // Gives what Find would give on the decoded text (offset in UTF-16 units, or -1), or nullopt
-// when only the decoded text can tell: a term that is empty or not ASCII, a page holding a
-// non-ASCII character that upper-cases to one of the term's, or a page built to make the
-// byte search slow.
+// when only the decoded text can tell: a term that is empty or not ASCII, a page holding, before
+// or at its first match, a non-ASCII character that upper-cases to one of the term's (dotless i,
+// long s), or a page built to make the byte search slow. Work grows linearly with the page, at
+// close to memory speed.
 std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringView term);
 
 enum class Outcome { NoPage, Found, NotFound };

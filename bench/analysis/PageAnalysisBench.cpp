@@ -1,16 +1,43 @@
 // The cost of the page analysis on pages shaped like real ones, against the plain search that
 // the verdict needs anyway. Throughput is in bytes of the page as UTF-8 (as served).
+//   bench_page_analysis [benchmark flags]
+//   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
+//   bench_page_analysis --compare FILE
+//   bench_page_analysis --write-templates DIR N
+// The third form prints what each reader finds on one page (read as the fetcher decodes it),
+// place by place, marking the first place where they differ. The fourth form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
+// as UTF-8 files named SHAPE-SEED.html, each with a link to the term; such a folder can be
+// listed for the second form or served by bench/scan/run.sh --pages.
+// The second form reads the pages named in LIST (one path a line; "-" for standard input, as
+// bench/corpus/real-pages.sh prints them), places a link with the term before each one's
+// </body>, and prints the fast reader's share of the pages and of their bytes, what it declined
+// by the construct it stopped at, and the analysis' throughput in processor time, by the fast
+// reader with the parser where it declines and by the parser alone.
 
 #include "AnalysisPass.h"
+#include "CodePage.h"
+#include "FastPass.h"
 #include "PageAnalysis.h"
+#include "PageFacts.h"
+#include "PartnerPages.h"
 #include "SourceBytes.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -176,6 +203,186 @@ BENCHMARK_CAPTURE(AnalyseScanPages, Either, PageAnalysis::Pass::Either)->Unit(be
 BENCHMARK_CAPTURE(AnalyseScanPages, Tree, PageAnalysis::Pass::Tree)->Unit(benchmark::kMillisecond);
 BENCHMARK(AnalyseNotFound)->Arg(100 * 1024)->Arg(2 * 1024 * 1024)->Unit(benchmark::kMillisecond);
 
+double ProcessSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+constexpr double MiB = 1024.0 * 1024.0;
+const QString PagesTerm = QStringLiteral("https://www.tallyweave-partner.example/links.html");
+
+// The page with a partner link to the term before its last </body>, or at its end.
+QString WithPartnerLink(const QByteArray &bytes)
+{
+    QString page = CodePage::Decode(bytes);
+    const QString link = QStringLiteral("<p><a href=\"%1\">Our partner</a></p>\n").arg(PagesTerm);
+    const qsizetype body = page.lastIndexOf(QStringLiteral("</body"), -1, Qt::CaseInsensitive);
+    page.insert(body < 0 ? page.size() : body, link);
+    return page;
+}
+
+int ReportPages(const char *list, int rounds)
+{
+    QFile listFile;
+    const bool fromStdin = std::strcmp(list, "-") == 0;
+    const bool opened = fromStdin ? listFile.open(stdin, QIODevice::ReadOnly)
+                                  : (listFile.setFileName(QString::fromLocal8Bit(list)), listFile.open(QIODevice::ReadOnly));
+    if (!opened) {
+        std::fprintf(stderr, "cannot read the list %s\n", list);
+        return 1;
+    }
+    std::vector<QString> pages;
+    std::vector<QByteArray> utf8;
+    QStringList paths;
+    QTextStream lines(&listFile);
+    for (QString path; lines.readLineInto(&path);) {
+        if (path.isEmpty())
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "skipped, cannot read: %s\n", qPrintable(path));
+            continue;
+        }
+        paths.append(path);
+        pages.push_back(WithPartnerLink(file.readAll()));
+        utf8.push_back(PageAnalysis::ToUtf8(pages.back()));
+    }
+    if (pages.empty()) {
+        std::fprintf(stderr, "no pages in %s\n", list);
+        return 1;
+    }
+
+    struct Tally {
+        int pages = 0;
+        double bytes = 0;
+        QString example;
+    };
+    Tally all;
+    Tally fast;
+    std::map<std::string, Tally> declined;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const QByteArray &page = utf8[i];
+        all.pages += 1;
+        all.bytes += double(page.size());
+        PageAnalysis::PageFacts facts;
+        PageAnalysis::FastPass reader(page.constData(), std::size_t(page.size()));
+        std::string why;
+        if (page.size() > (qsizetype(16) << 20))
+            why = "over 16 MiB";
+        else if (!reader.Read(facts))
+            why = reader.Declined();
+        Tally &tally = why.empty() ? fast : declined[why];
+        tally.pages += 1;
+        tally.bytes += double(page.size());
+        if (tally.example.isEmpty())
+            tally.example = paths[qsizetype(i)];
+    }
+
+    // Processor time of the best of the rounds, per reader.
+    const auto measure = [&](PageAnalysis::Pass pass) {
+        double best = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const double start = ProcessSeconds();
+            for (const QString &page : pages) {
+                const auto result = PageAnalysis::AnalyseBy(pass, page, PagesTerm);
+                benchmark::DoNotOptimize(result);
+            }
+            const double spent = ProcessSeconds() - start;
+            best = round == 0 ? spent : std::min(best, spent);
+        }
+        return all.bytes / MiB / std::max(best, 1e-9);
+    };
+
+    std::printf("%d pages, %.1f MiB as UTF-8, a link to %s placed before each </body>\n", all.pages,
+                all.bytes / MiB, qPrintable(PagesTerm));
+    std::printf("fast reader answers %d pages (%.1f%%) holding %.1f MiB (%.1f%% of the bytes)\n", fast.pages,
+                100.0 * fast.pages / all.pages, fast.bytes / MiB, 100.0 * fast.bytes / all.bytes);
+    std::vector<std::pair<std::string, Tally>> byConstruct(declined.begin(), declined.end());
+    std::sort(byConstruct.begin(), byConstruct.end(),
+              [](const auto &a, const auto &b) { return a.second.bytes > b.second.bytes; });
+    std::printf("declined, by the construct it stopped at (pages, share of pages, share of bytes, a page):\n");
+    for (const auto &[construct, tally] : byConstruct)
+        std::printf("  %-24s %6d %6.1f%% %6.1f%%  %s\n", construct.c_str(), tally.pages, 100.0 * tally.pages / all.pages,
+                    100.0 * tally.bytes / all.bytes, qPrintable(tally.example));
+    if (rounds > 0)
+        std::printf("analysis, processor time, best of %d: fast reader and parser %.1f MiB/s, parser alone %.1f MiB/s\n",
+                    rounds, measure(PageAnalysis::Pass::Either), measure(PageAnalysis::Pass::Tree));
+    return 0;
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int Compare(const char *path)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 1;
+    }
+    const QByteArray page = PageAnalysis::ToUtf8(CodePage::Decode(file.readAll()));
+    const auto fast = PageAnalysis::ReadBy(PageAnalysis::Pass::Fast, page);
+    const auto tree = PageAnalysis::ReadBy(PageAnalysis::Pass::Tree, page);
+    const auto print = [&](const char *who, const PageAnalysis::Place &place, bool differs) {
+        QByteArray text = page.mid(qsizetype(place.begin), qsizetype(std::min<std::size_t>(place.end - place.begin, 60)));
+        text.replace('\n', "\\n");
+        std::printf("%s%s [%zu,%zu) %s <%s> %s |%s|\n", differs ? "> " : "  ", who, place.begin, place.end,
+                    qPrintable(PageAnalysis::ContextName(place.context)), qPrintable(place.element),
+                    qPrintable(place.attribute), text.constData());
+    };
+    if (!fast || !tree) {
+        std::printf("fast reader: %s; parser: %s\n", fast ? "answers" : "declines", tree ? "answers" : "gives up");
+        return 0;
+    }
+    bool differed = false;
+    for (std::size_t i = 0; i < std::max(fast->places.size(), tree->places.size()); ++i) {
+        const bool both = i < fast->places.size() && i < tree->places.size();
+        const bool differs = !both || !(fast->places[i] == tree->places[i]);
+        if (i < fast->places.size())
+            print("fast", fast->places[i], differs && !differed);
+        if (i < tree->places.size() && differs)
+            print("tree", tree->places[i], !differed);
+        differed = differed || differs;
+    }
+    std::printf("%s\n", differed || !(*fast == *tree) ? "the readers differ" : "the readers agree");
+    return 0;
+}
+
+int WriteTemplates(const char *dir, int count)
+{
+    for (const PartnerPages::Shape shape : PartnerPages::Shapes()) {
+        for (int seed = 0; seed < count; ++seed) {
+            QFile file(QStringLiteral("%1/%2-%3.html").arg(QString::fromLocal8Bit(dir), QLatin1String(PartnerPages::Name(shape))).arg(seed, 4, 10, QChar(u'0')));
+            const QByteArray page = PartnerPages::Make(shape, unsigned(seed), PagesTerm).toUtf8();
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(page) != page.size()) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--compare") == 0 && i + 1 < argc)
+            return Compare(argv[i + 1]);
+        if (std::strcmp(argv[i], "--write-templates") == 0 && i + 2 < argc)
+            return WriteTemplates(argv[i + 1], std::max(1, std::atoi(argv[i + 2])));
+        if (std::strcmp(argv[i], "--pages") == 0 && i + 1 < argc) {
+            int rounds = 3;
+            for (int k = 1; k + 1 < argc; ++k)
+                if (std::strcmp(argv[k], "--rounds") == 0)
+                    rounds = std::max(0, std::atoi(argv[k + 1]));
+            return ReportPages(argv[i + 1], rounds);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

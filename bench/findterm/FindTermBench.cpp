@@ -15,11 +15,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
 constexpr qsizetype MiB = 1024 * 1024;
-const QByteArray Term = "http://www.tallyweave-partner.example/links.html";
+// As real terms do, it holds i and s, which the dotless i and the long s upper-case to.
+const QByteArray Term = "https://www.tallyweave-partner.example/links.html";
 
 // Deterministic HTML-like ASCII: markup, links to many sites, and prose.
 QByteArray HtmlPage(qsizetype size)
@@ -143,6 +145,38 @@ void Run(benchmark::State &state, qsizetype size, bool termAtEnd, Search search)
     state.SetBytesProcessed(state.iterations() * size);
 }
 
+// The same pages undecoded, as the plain check searches them when they came whole; the Polish
+// one holds two-byte characters whose lead bytes are those of the dotless i and the long s.
+const QByteArray &Bytes(bool termAtEnd, bool polish)
+{
+    static const QByteArray absent = HtmlPage(64 * MiB);
+    static const QByteArray atEnd = PageWithTermAtEnd(64 * MiB);
+    static const QByteArray polishAbsent = [] {
+        QByteArray page = HtmlPage(64 * MiB);
+        const QByteArray word = "za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87 ";
+        for (qsizetype at = 1000; at + word.size() < page.size(); at += 97)
+            page.replace(at, word.size(), word);
+        return page;
+    }();
+    return polish ? polishAbsent : termAtEnd ? atEnd : absent;
+}
+
+void RunBytes(benchmark::State &state, bool termAtEnd, bool polish)
+{
+    const QByteArray &page = Bytes(termAtEnd, polish);
+    const QString term = QString::fromLatin1(Term);
+    const qsizetype expected = termAtEnd ? page.size() - term.size() : -1;
+    for (auto _ : state) {
+        const std::optional<qsizetype> at = FindIt::FindInBytes(page, true, term);
+        benchmark::DoNotOptimize(at);
+        if (at != expected) {
+            state.SkipWithError("wrong position");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * page.size());
+}
+
 void FindAbsent64(benchmark::State &state)
 {
     Run(state, 64 * MiB, false, [](const QString &p, const QString &t) { return FindIt::Find(p, t); });
@@ -174,6 +208,9 @@ bool WriteFile(const char *path, const QByteArray &bytes)
 
 BENCHMARK(FindAbsent64)->Name("FindIt/absent/64MiB")->Unit(benchmark::kMillisecond);
 BENCHMARK(FindAtEnd64)->Name("FindIt/at_end/64MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunBytes, absent, false, false)->Name("FindInBytes/absent/64MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunBytes, at_end, true, false)->Name("FindInBytes/at_end/64MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunBytes, polish, false, true)->Name("FindInBytes/absent_polish/64MiB")->Unit(benchmark::kMillisecond);
 BENCHMARK(FindAbsent1)->Name("FindIt/absent/1MiB")->Unit(benchmark::kMicrosecond);
 BENCHMARK(DefinitionAbsent1)->Name("Definition/absent/1MiB")->Unit(benchmark::kMillisecond);
 BENCHMARK(DefinitionInPlaceAbsent1)->Name("DefinitionInPlace/absent/1MiB")->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets FindIt::Find beside `grep -ciF` on the same 64 MiB page, and beside the search done
+# Sets FindIt::Find (on the decoded text) and FindIt::FindInBytes (on the bytes as they came)
+# beside `grep -ciF` on the same 64 MiB page, and beside the search done
 # position by position on 1 MiB. Builds nothing.
 #   run.sh [path/to/bench_findterm] [extra benchmark flags...]
 # Throughputs count one byte per character of the page and use CPU time (user + system), so
@@ -65,6 +66,9 @@ ratio() {
 find_absent=$(bench_mbs "FindIt/absent/64MiB")
 find_end=$(bench_mbs "FindIt/at_end/64MiB")
 find_small=$(bench_mbs "FindIt/absent/1MiB")
+bytes_absent=$(bench_mbs "FindInBytes/absent/64MiB")
+bytes_end=$(bench_mbs "FindInBytes/at_end/64MiB")
+bytes_polish=$(bench_mbs "FindInBytes/absent_polish/64MiB")
 definition=$(bench_mbs "Definition/absent/1MiB")
 in_place=$(bench_mbs "DefinitionInPlace/absent/1MiB")
 grep_absent=$(grep_mbs "$tmp/absent.html")
@@ -75,5 +79,8 @@ echo "term: $term   page: $size bytes   locale: ${LC_ALL:-${LC_CTYPE:-${LANG:-C}
 printf '%-34s %12s %12s %10s\n' "search" "FindIt MB/s" "other MB/s" "ratio"
 printf '%-34s %12s %12s %10s\n' "64 MiB, term absent vs grep" "$find_absent" "$grep_absent" "$(ratio "$find_absent" "$grep_absent")"
 printf '%-34s %12s %12s %10s\n' "64 MiB, term at end vs grep" "$find_end" "$grep_end" "$(ratio "$find_end" "$grep_end")"
+printf '%-34s %12s %12s %10s\n' "undecoded, term absent vs grep" "$bytes_absent" "$grep_absent" "$(ratio "$bytes_absent" "$grep_absent")"
+printf '%-34s %12s %12s %10s\n' "undecoded, term at end vs grep" "$bytes_end" "$grep_end" "$(ratio "$bytes_end" "$grep_end")"
+printf '%-34s %12s %12s %10s\n' "undecoded, Polish text, absent" "$bytes_polish" "" ""
 printf '%-34s %12s %12s %10s\n' "1 MiB vs definition" "$find_small" "$definition" "$(ratio "$find_small" "$definition")"
 printf '%-34s %12s %12s %10s\n' "1 MiB vs definition without copies" "$find_small" "$in_place" "$(ratio "$find_small" "$in_place")"

@@ -19,8 +19,17 @@
 # prints the median wall times of R rounds in one table with what the analysis adds, beside the
 # loopback figures above and the server's own CPU use.
 #
+# The term is an address that holds i and s, as real terms do (the dotless i and the long s
+# upper-case to them, which the byte search must rule out).
+#
+# With --pages DIR, the pages are the .html and .htm files under DIR (real pages, say the
+# documentation Debian's packages install: bench/corpus/real-pages.sh lists them, or pages
+# that bench_page_analysis --write-templates wrote) instead of generated ones, each served with
+# a link to the term placed before its last </body>; site i gets page i, cycling through them.
+# Every site should then be verified; --strict's count is shown, not checked.
+#
 #   run.sh [--check PATH] [--sites N] [--rounds R] [--large L] [--port P] [--latency]
-#          [--server PATH] [--keep]
+#          [--server PATH] [--keep] [--pages DIR]
 #
 #   --check PATH  the tallyweave-check to measure (default: the one of this build tree)
 #   --sites N     pages and sites, one page per site (default 10000, at least 2000)
@@ -30,6 +39,7 @@
 #   --latency     add the run on a network with latency
 #   --server PATH the latency run's server (default: bench_paced_server beside this script)
 #   --keep        keep the temporary folder (pages, sites file, configs, logs)
+#   --pages DIR   serve the pages under DIR (see above) in both runs
 #
 # Needs nginx (Debian nginx-light), curl and GNU time (Debian time).
 set -euo pipefail
@@ -46,7 +56,8 @@ jobs=16
 large=512
 large_jobs=256
 large_bytes=$((4 * 1024 * 1024))
-term="www.tallyweave-partner.example"
+term="https://www.tallyweave-partner.example/links.html"
+pages_dir=
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -58,7 +69,8 @@ while [ $# -gt 0 ]; do
         --large) large=$2; shift 2 ;;
         --latency) latency=yes; shift ;;
         --server) server=$2; shift 2 ;;
-        -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --pages) pages_dir=$2; shift 2 ;;
+        -h|--help) sed -n '2,45p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -68,6 +80,7 @@ fail() { echo "run.sh: $*" >&2; exit 2; }
 [ "$sites" -ge 2000 ] 2>/dev/null || fail "--sites must be a number of at least 2000"
 [ "$rounds" -ge 1 ] 2>/dev/null || fail "--rounds must be at least 1"
 [ "$large" -ge 0 ] 2>/dev/null || fail "--large must be a number"
+[ -z "$pages_dir" ] || [ -d "$pages_dir" ] || fail "--pages: no folder $pages_dir"
 [ "$latency" = no ] || [ -x "$server" ] || fail "no bench_paced_server at $server (build with -DTALLYWEAVE_BENCH=ON, or give --server PATH)"
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || fail "nginx is missing (apt-get install nginx-light)"
 command -v curl >/dev/null || fail "curl is missing (apt-get install curl)"
@@ -141,14 +154,14 @@ generate_pages() {
             if (kind == 7) {
                 printf "<p>No links this season.</p>\n" > f
             } else if (kind == 13) {
-                printf "<p><a href=\"https://%s/\" rel=\"nofollow\">A good %s</a></p>\n", term, w[i % nw + 1] > f
+                printf "<p><a href=\"%s\" rel=\"nofollow\">A good %s</a></p>\n", term, w[i % nw + 1] > f
                 found++; hollow++
             } else if (kind == 17) {
-                printf "<!-- <p><a href=\"https://%s/\">A good %s</a></p> -->\n", term, w[i % nw + 1] > f
+                printf "<!-- <p><a href=\"%s\">A good %s</a></p> -->\n", term, w[i % nw + 1] > f
                 found++; hollow++
             } else {
                 t = (kind == 11) ? toupper(term) : term
-                printf "<p><a href=\"https://%s/\">A good %s</a></p>\n", t, w[i % nw + 1] > f
+                printf "<p><a href=\"%s\">A good %s</a></p>\n", t, w[i % nw + 1] > f
                 found++
             }
             printf "</aside>\n<footer>&copy; 2024 partner %d</footer>\n</body>\n</html>\n", i > f
@@ -159,27 +172,53 @@ generate_pages() {
     }'
 }
 
-echo "Generating $sites HTML pages in $work/www ..."
+# copy_pages DIR TO: the pages under DIR as TO/00001.html ..., each with a link to the term
+# before its last </body> (or at its end); prints how many.
+copy_pages() {
+    find "$1" -xtype f \( -name '*.html' -o -name '*.htm' \) -size +0 -print0 | LC_ALL=C sort -z |
+        perl -0 -ne 'BEGIN { ($to, $term) = splice(@ARGV, 0, 2); $n = 0 }
+            chomp; local $/; open(my $in, "<", $_) or next; my $page = <$in>; close $in;
+            my $at = rindex(lc $page, "</body");
+            my $link = "<p><a href=\"$term\">A good partner</a></p>\n";
+            $page = $at < 0 ? $page . $link : substr($page, 0, $at) . $link . substr($page, $at);
+            open(my $out, ">", sprintf("%s/%05d.html", $to, ++$n)) or die "cannot write: $!";
+            print $out $page; close $out;
+            END { print "$n\n" }' "$2" "$term"
+}
+
 mkdir -p "$work/www/p" "$work/tmp"
-# Pages of 2 to 60 KiB.
-generate_pages "$sites" 2048 61440 "$work/www/p" "$work/expected" "$work/hollow"
+distinct=$sites
+if [ -n "$pages_dir" ]; then
+    echo "Copying the pages under $pages_dir to $work/www, each with a link to the term ..."
+    distinct=$(copy_pages "$pages_dir" "$work/www/p")
+    [ "$distinct" -gt 0 ] || fail "--pages: no .html or .htm file under $pages_dir"
+    echo "$sites" > "$work/expected"
+    echo "?" > "$work/hollow"
+else
+    echo "Generating $sites HTML pages in $work/www ..."
+    # Pages of 2 to 60 KiB.
+    generate_pages "$sites" 2048 61440 "$work/www/p" "$work/expected" "$work/hollow"
+fi
 bytes=$(du -sb "$work/www/p" | cut -f1)
+# What the sites fetch: page i of the distinct ones for site i, cycling.
+bytes=$(awk -v b="$bytes" -v d="$distinct" -v n="$sites" 'BEGIN { printf "%d", b / d * n }')
 
 # One large page, served under every /big/ address: the pages cost no disk.
 {
     printf '<!DOCTYPE html>\n<html><head><meta charset="utf-8"><title>Large</title></head><body>\n'
     { yes '<p>partner garden travel recipe review guide community forum article archive season</p>' || true; } |
         head -c "$large_bytes"
-    printf '\n<p><a href="https://%s/">A good partner</a></p></body></html>\n' "$term"
+    printf '\n<p><a href="%s">A good partner</a></p></body></html>\n' "$term"
 } > "$work/www/big.html"
 
-# write_lists N NET HOSTS SITES CURL: a sites file and curl's list of N pages, page i served
-# by host NET.((i - 1) % HOSTS + 1).
+# write_lists N NET HOSTS SITES CURL [DISTINCT]: a sites file and curl's list of N pages, page
+# i (of DISTINCT ones, cycling) served by host NET.((i - 1) % HOSTS + 1).
 write_lists() {
-    awk -v n="$1" -v net="$2" -v hosts="$3" -v sitesfile="$4" -v curlcfg="$5" -v port="$port" -v term="$term" 'BEGIN {
+    awk -v n="$1" -v net="$2" -v hosts="$3" -v sitesfile="$4" -v curlcfg="$5" -v distinct="${6:-$1}" \
+        -v port="$port" -v term="$term" 'BEGIN {
         printf "%d,1\r\n", n > sitesfile
         for (i = 1; i <= n; i++) {
-            url = sprintf("http://%s.%d:%d/p/%05d.html", net, (i - 1) % hosts + 1, port, i)
+            url = sprintf("http://%s.%d:%d/p/%05d.html", net, (i - 1) % hosts + 1, port, (i - 1) % distinct + 1)
             printf "\"Partner %05d\"\r\n\"%s\"\r\n\"%s\"\r\n", i, url, term > sitesfile
             printf "url = \"%s\"\noutput = \"/dev/null\"\n", url > curlcfg
         }
@@ -187,7 +226,7 @@ write_lists() {
 }
 
 echo "Writing the sites file and curl's list ..."
-write_lists "$sites" 127.0.0 8 "$work/Sites.dqx" "$work/curl.cfg"
+write_lists "$sites" 127.0.0 8 "$work/Sites.dqx" "$work/curl.cfg" "$distinct"
 
 # 128 hosts, so that the checker's two-per-host limit lets 256 large pages download at once.
 listen=
@@ -272,9 +311,10 @@ missing=$(grep -c $'\t  --> Page Not Found$' "$work/check.out" || true)
 cmp -s <(head -n -1 "$work/check.out") <(head -n -1 "$work/strict.out") ||
     fail "tallyweave-check --strict wrote other site lines than tallyweave-check"
 strict_count=$(tail -n 1 "$work/strict.out" | sed -n 's/^Finished \. \. \.\([0-9]*\) out of [0-9]* verified$/\1/p')
-[ "$strict_count" = "$((expected - hollow))" ] ||
+[ -n "$pages_dir" ] || [ "$strict_count" = "$((expected - hollow))" ] ||
     fail "tallyweave-check --strict verified ${strict_count:-?} sites (expected $((expected - hollow)))"
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 check_walls=()
 curl_walls=()
 strict_walls=()
@@ -307,21 +347,22 @@ nohist_wall=$(printf '%s\n' "${nohist_walls[@]}" | median)
 awk -v sites="$sites" -v bytes="$bytes" -v cw="$curl_wall" -v tw="$check_wall" -v cp="$curl_peak" -v tp="$check_peak" \
     -v sw="$strict_wall" -v sp="$strict_peak" -v sv="$strict_count" -v hollow="$hollow" \
     -v nw="$nohist_wall" -v np="$nohist_peak" \
-    -v ok="$ok" -v jobs="$jobs" -v rounds="$rounds" 'BEGIN {
+    -v ok="$ok" -v jobs="$jobs" -v rounds="$rounds" -v term="$term" -v load="$load_before" 'BEGIN {
     ratio = (cw > 0) ? tw / cw : 0
     added = (tw > 0) ? (sw - tw) / tw * 100 : 0
     printf "\nScan of %d pages (%.1f MiB of HTML) on 8 loopback hosts, %d transfers at once, median of %d rounds\n", \
         sites, bytes / 1048576, jobs, rounds
+    printf "  term %s; load average before: %s\n", term, load
     printf "  %-25s wall %7.2f s   peak memory %7.1f MiB\n", "curl --parallel", cw, cp / 1024
     printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified)\n", "tallyweave-check", tw, tp / 1024, ok
-    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified, %d hollow)\n", "tallyweave-check --strict", \
+    printf "  %-25s wall %7.2f s   peak memory %7.1f MiB   (%d verified, %s hollow)\n", "tallyweave-check --strict", \
         sw, sp / 1024, sv, hollow
     printf "  %-25s wall %7.2f s   peak memory %7.1f MiB\n", "  ... --no-history", nw, np / 1024
     recorded = (nw > 0) ? (tw - nw) / nw * 100 : 0
     printf "  history recording added: %+.1f%% wall (target at most 5%%: %s)\n", recorded, (recorded <= 5) ? "met" : "missed"
-    printf "  ratio tallyweave-check / curl: %.2f (target at most 1.25: %s)\n", ratio, (ratio <= 1.25) ? "met" : "missed"
+    printf "  ratio tallyweave-check / curl: %.2f (target at most 1.10: %s)\n", ratio, (ratio <= 1.10) ? "met" : "missed"
     printf "  peak memory of tallyweave-check: %.1f MiB (target under 64 MiB: %s)\n", tp / 1024, (tp < 65536) ? "met" : "missed"
-    printf "  analysis added by --strict: %+.0f%% wall (target at most 20%%: %s)\n", added, (added <= 20) ? "met" : "missed"
+    printf "  analysis added by --strict: %+.0f%% wall (target at most 50%%: %s)\n", added, (added <= 50) ? "met" : "missed"
     printf "  peak memory of tallyweave-check --strict: %.1f MiB (target under 64 MiB: %s)\n", sp / 1024, \
         (sp < 65536) ? "met" : "missed"
 }'
@@ -351,11 +392,22 @@ fi
 echo
 lat_sites=1000
 lat_hosts=100
-echo "Latency: generating $lat_sites HTML pages in $work/slow ..."
-mkdir -p "$work/slow/p"
-generate_pages "$lat_sites" 20480 204800 "$work/slow/p" "$work/slow.expected" "$work/slow.hollow"
-lat_bytes=$(du -sb "$work/slow/p" | cut -f1)
-write_lists "$lat_sites" 127.0.1 "$lat_hosts" "$work/Slow.dqx" "$work/slow-curl.cfg"
+mkdir -p "$work/slow"
+lat_distinct=$lat_sites
+if [ -n "$pages_dir" ]; then
+    echo "Latency: serving the same $distinct pages from $work/slow ..."
+    ln -s "$work/www/p" "$work/slow/p"
+    lat_distinct=$distinct
+    echo "$lat_sites" > "$work/slow.expected"
+    echo "?" > "$work/slow.hollow"
+    lat_bytes=$(awk -v b="$(du -sbL "$work/slow/p" | cut -f1)" -v d="$distinct" -v n="$lat_sites" 'BEGIN { printf "%d", b / d * n }')
+else
+    echo "Latency: generating $lat_sites HTML pages in $work/slow ..."
+    mkdir -p "$work/slow/p"
+    generate_pages "$lat_sites" 20480 204800 "$work/slow/p" "$work/slow.expected" "$work/slow.hollow"
+    lat_bytes=$(du -sb "$work/slow/p" | cut -f1)
+fi
+write_lists "$lat_sites" 127.0.1 "$lat_hosts" "$work/Slow.dqx" "$work/slow-curl.cfg" "$lat_distinct"
 # Each host's delay (ms) and rate (bytes per second), drawn once.
 awk -v hosts="$lat_hosts" 'BEGIN {
     srand(20261207)
@@ -397,7 +449,7 @@ slow_ok=$(grep -c $'\t  --> OK$' "$work/slow-without.out" || true)
 cmp -s <(head -n -1 "$work/slow-without.out") <(head -n -1 "$work/slow-with.out") ||
     fail "tallyweave-check --strict wrote other site lines than tallyweave-check on the slow pages"
 slow_strict=$(tail -n 1 "$work/slow-with.out" | sed -n 's/^Finished \. \. \.\([0-9]*\) out of [0-9]* verified$/\1/p')
-[ "$slow_strict" = "$((slow_expected - slow_hollow))" ] ||
+[ -n "$pages_dir" ] || [ "$slow_strict" = "$((slow_expected - slow_hollow))" ] ||
     fail "tallyweave-check --strict verified ${slow_strict:-?} slow pages (expected $((slow_expected - slow_hollow)))"
 
 lat_jobs=(16 32 64)
@@ -433,7 +485,7 @@ cpu_after=$(server_cpu)
 } | awk -v sites="$lat_sites" -v hosts="$lat_hosts" -v bytes="$lat_bytes" -v rounds="$rounds" \
     -v cw="$curl_wall" -v tw="$check_wall" -v sw="$strict_wall" -v loop="$sites" \
     -v cpu="$(awk -v a="$cpu_before" -v b="$cpu_after" 'BEGIN { print b - a }')" -v measured="$measured_wall" '{
-    printf "\nLatency: %d pages (%.1f MiB of HTML, 20 to 200 KiB each) on %d hosts, each answering after 20 to 200 ms\n", \
+    printf "\nLatency: %d pages (%.1f MiB of HTML) on %d hosts, each answering after 20 to 200 ms\n", \
         sites, bytes / 1048576, hosts
     printf "at 1 to 5 MB/s; tallyweave-check with --no-history; median of %d rounds\n", rounds
     printf "  %6s %9s %11s %9s %15s\n", "jobs", "curl s", "without s", "with s", "analysis adds"

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,11 +13,11 @@ namespace PageAnalysis {
 // A reader of the plain, well-nested HTML that most pages are, at the speed of a scan over the
 // bytes: it tokenizes as an HTML5 parser does and follows the tree builder's rules for the
 // elements and insertion modes such pages use, placing text, comments and attribute values
-// exactly where the parser's tree places them. Whatever would make the tree builder move
-// nodes, reopen elements or switch to rules not modelled here (tables, forms, foreign
-// content, misnested formatting, character references where their decoded value matters, a
-// NUL byte, markup cut off by the end of the page, ...) makes it decline, and the page is left
-// to the parser.
+// exactly where the parser's tree places them, well-formed tables, forms and selects among
+// them. Whatever would make the tree builder move nodes, reopen elements or switch to rules
+// not modelled here (text or tags it would move out of a table, foreign content, misnested
+// formatting, character references where their decoded value matters, a NUL byte, markup cut
+// off by the end of the page, ...) makes it decline, and the page is left to the parser.
 class FastPass
 {
 public:
@@ -25,8 +26,15 @@ public:
     // False when the page has markup that is not modelled; facts then hold a part.
     bool Read(PageFacts &facts);
 
+    // After Read declined: the construct it stopped at, as "<name>" for a start tag, "</name>"
+    // for an end tag, "<!" for a comment or doctype, "text", or "NUL".
+    std::string Declined() const;
+
 private:
-    enum class Mode : std::uint8_t { Initial, BeforeHtml, BeforeHead, InHead, AfterHead, InBody };
+    enum class Mode : std::uint8_t {
+        Initial, BeforeHtml, BeforeHead, InHead, InHeadNoscript, AfterHead, InBody,
+        InTable, InTableBody, InRow, InCell, InCaption, InColumnGroup, InSelect
+    };
 
     struct Attribute {
         std::size_t name;
@@ -41,6 +49,7 @@ private:
         std::uint32_t holder;
         std::uint32_t hidden;
         int link;
+        bool math; // of MathML, or else of SVG, when foreign
     };
 
     bool Markup();
@@ -49,10 +58,21 @@ private:
     void CloseHead();
     bool OpenSection(std::uint8_t kind, std::string_view name, Mode next);
     bool InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool InTableStart(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind);
+    bool CloseCell();
+    void ResetMode();
+    bool InTableScope(std::size_t nameBegin, std::size_t nameEnd) const;
+    void SkipFirstNewline();
+    bool InsertForeign(std::uint8_t kind, std::string_view name);
+    bool ForeignStart(std::size_t nameBegin, std::size_t nameEnd, std::size_t length);
+    bool ForeignEnd(std::size_t nameBegin, std::size_t nameEnd);
     bool Text(std::size_t begin, std::size_t end);
     bool TagRest(std::size_t from);
     bool Comment(std::size_t at);
     bool RawText(std::size_t nameBegin, std::size_t nameEnd, bool script);
+    bool EndsAt(std::size_t at, std::string_view name) const;
+    std::size_t ScriptEnd(std::size_t from) const;
     bool CloseP();
     bool CloseItem(std::uint8_t item, std::uint8_t list);
 
@@ -74,13 +94,19 @@ private:
     Mode mode_ = Mode::Initial;
     std::size_t pos_ = 0;
     std::size_t token_ = 0; // where the token being handled starts
+    bool nul_ = false;      // it declined for a NUL byte
     std::size_t tagEnd_ = 0;
     bool pending_ = false;  // text waits for the next token to end its node
+    bool form_ = false;     // a form is open: the tree builder's form element pointer
+    bool selfClosing_ = false; // the tag just read ends in "/>"
+    bool math_ = false;     // the foreign element being inserted is MathML
     std::size_t textBegin_ = 0;
     std::vector<Open> stack_;
     std::vector<Attribute> attributes_;
     std::vector<std::string_view> names_;          // of the elements, as written
     std::vector<std::string_view> attributeNames_; // as written
+    std::vector<std::pair<std::uint32_t, bool>> foreignAttributes_; // of SVG (false) or MathML
+    std::vector<std::string_view> reopen_; // formatting elements closed early, still listed
 };
 
 } // namespace PageAnalysis

@@ -355,9 +355,10 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
     }
 }
 
-// The fast reader is only asked within the default limits, and on pages far below the size at
-// which the parser could run out of them: its answer is then the one the parser would give.
-constexpr qsizetype FastPassBytes = qsizetype(4) << 20;
+// The fast reader is only asked within the default limits, and on pages of a size whose
+// limits leave the parser twice what plain markup needs (they grow with the page; at 16 MiB
+// 20 bytes of tree a byte and 4 MiB a second): its answer is then the one the parser would give.
+constexpr qsizetype FastPassBytes = qsizetype(16) << 20;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include <QChar>
 #include <QString>
 
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -328,7 +329,12 @@ INSTANTIATE_TEST_SUITE_P(
                         ByteCase{"EmptyTerm", "abc", "", false},
                         ByteCase{"DotlessIOnAPageWithI", "l\xc4\xb1nk", "LINK", false},
                         ByteCase{"LongSOnAPageWithS", "\xc5\xbfite", "site", false},
-                        ByteCase{"DotlessIWhereTheTermHasNoI", "l\xc4\xb1nk term", "term", true}),
+                        ByteCase{"DotlessIWhereTheTermHasNoI", "l\xc4\xb1nk term", "term", true},
+                        ByteCase{"DotlessIFarAfterTheMatch", "link ------------ l\xc4\xb1nk", "LINK", true},
+                        ByteCase{"LongSBeforeTheMatch", "\xc5\xbfite ---------------------------- site", "site", false},
+                        ByteCase{"DotlessIRightAfterTheMatch", "lin\xc4\xb1", "INK", false},
+                        ByteCase{"OtherTwoByteCharactersOfTheSameLeads", "\xc4\x85\xc5\x82 links", "LINKS", true},
+                        ByteCase{"KelvinSignIsNoK", "\xe2\x84\xaa" "ey key", "KEY", true}),
         [](const testing::TestParamInfo<ByteCase> &info) { return std::string(info.param.label); });
 
 TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
@@ -450,6 +456,47 @@ TEST(FindInBytesTest, EveryLetterFoldsAtEveryBlockBoundary)
         ASSERT_EQ(FindIt::FindInBytes(spoilt, true, c.term), -1) << spoilt.toStdString() << " / " << c.term.toStdString();
     }
 }
+
+// A dotless i, long s or Kelvin sign at every place around the 16- and 32-byte blocks of the
+// byte search, in a page without the term's ASCII form: the first two match the term only once
+// decoded, so the byte search must decline; the Kelvin sign upper-cases to itself, not to K.
+struct ForeignLetter {
+    const char *name;
+    QByteArray encoded;
+    const char *term;
+    bool matchesOnceDecoded;
+};
+
+class ForeignLetterTest : public testing::TestWithParam<ForeignLetter> { };
+
+TEST_P(ForeignLetterTest, AtEveryBlockEdge)
+{
+    const ForeignLetter &c = GetParam();
+    const QString term = QString::fromLatin1(c.term);
+    for (const qsizetype length : {16, 17, 18, 31, 32, 33, 34, 47, 48, 49, 64, 65, 66, 97}) {
+        for (qsizetype place = 0; place + c.encoded.size() <= length; ++place) {
+            QByteArray page(length, '-');
+            page.replace(place, c.encoded.size(), c.encoded);
+            const std::optional<qsizetype> at = FindIt::FindInBytes(page, true, term);
+            const qsizetype decoded = FindIt::Find(CodePage::Decode(page), term);
+            ASSERT_EQ(decoded >= 0, c.matchesOnceDecoded) << page.toHex().toStdString();
+            if (c.matchesOnceDecoded)
+                ASSERT_FALSE(at.has_value()) << page.toHex().toStdString();
+            else
+                ASSERT_EQ(at, decoded) << page.toHex().toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Letters, ForeignLetterTest,
+        testing::Values(ForeignLetter{"DotlessI", "\xc4\xb1", "I", true},
+                        ForeignLetter{"DotlessIInAWord", "l\xc4\xb1nk", "link", true},
+                        ForeignLetter{"LongS", "\xc5\xbf", "s", true},
+                        ForeignLetter{"LongSAtTheTermsEnd", "link\xc5\xbf", "LINKS", true},
+                        ForeignLetter{"KelvinSign", "\xe2\x84\xaa", "k", false},
+                        ForeignLetter{"LeadOfDotlessIBeforeAnotherByte", "\xc4\x85", "i", false}),
+        [](const testing::TestParamInfo<ForeignLetter> &info) { return std::string(info.param.name); });
 
 TEST(FindInBytesTest, OnlyTheCharactersItChecksForUpperCaseToAscii)
 {
