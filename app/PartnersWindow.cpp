@@ -475,22 +475,28 @@ void PartnersWindow::mnuCopyAddress_Click()
 
 void PartnersWindow::cmdExport_Click()
 {
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Partners"), QStringLiteral("Partners.csv"), CsvFile::Filter());
+    QString type;
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Partners"),
+                                               CsvFile::SuggestedPath(QStringLiteral("partners")), CsvFile::SaveFilter(), &type);
     if (path.isEmpty())
         return;
+    const CsvFile::Dialect dialect = CsvFile::DialectOf(type);
     QStringList header;
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         header << sites_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toLower();
-    QByteArray out = CsvFile::Line(header);
+    QByteArray out = CsvFile::Start(dialect) + CsvFile::Line(header, dialect);
     for (int row = 0; row < shown_->rowCount(); ++row) {
         const int site = shown_->mapToSource(shown_->index(row, 0)).row();
         QStringList fields;
         for (int column = 0; column < HistoryModel::ColumnCount; ++column)
             fields << sites_->exportText(site, column);
-        out += CsvFile::Line(fields);
+        out += CsvFile::Line(fields, dialect);
     }
-    if (const QString error = CsvFile::Write(path, out); !error.isEmpty())
+    if (const QString error = CsvFile::Write(path, out); !error.isEmpty()) {
         Feedback::Message(this, error);
+        return;
+    }
+    Feedback::Message(this, QStringLiteral("%1 partner(s) written to %2.").arg(shown_->rowCount()).arg(path));
 }
 
 void PartnersWindow::cmdCheckAll_Click()

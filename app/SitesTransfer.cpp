@@ -10,11 +10,8 @@
 #include "SitesFile.h"
 #include "VisibleText.h"
 
-#include <QDate>
-#include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <utility>
@@ -46,16 +43,6 @@ QStringList ImportRows(const SitesCsv::Import &import)
     for (const auto &row : rows)
         lines << row.second;
     return lines;
-}
-
-// Exports start in the user's documents, named for what they hold and the day, so that a
-// week of them sorts by date.
-QString Suggested(const QString &what)
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::homePath();
-    return QDir(folder).filePath(QStringLiteral("tallyweave-%1-%2.csv").arg(what, QDate::currentDate().toString(Qt::ISODate)));
 }
 } // namespace
 
@@ -102,7 +89,7 @@ void frmMain::mnuImport_Click()
 void frmMain::mnuExportSites_Click()
 {
     QString type;
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), Suggested(QStringLiteral("sites")),
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Sites"), CsvFile::SuggestedPath(QStringLiteral("sites")),
                                                CsvFile::SaveFilter(), &type);
     if (path.isEmpty())
         return;
@@ -117,7 +104,7 @@ void frmMain::mnuExportSites_Click()
 void frmMain::mnuExportResults_Click()
 {
     QString type;
-    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), Suggested(QStringLiteral("results")),
+    const QString path = FileChooser::SaveFile(this, QStringLiteral("Export Results"), CsvFile::SuggestedPath(QStringLiteral("results")),
                                                CsvFile::SaveFilter(), &type);
     if (path.isEmpty())
         return;

@@ -2,7 +2,10 @@
 
 #include "CsvWriter.h"
 
+#include <QDate>
+#include <QDir>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace CsvFile {
 
@@ -34,6 +37,14 @@ QByteArray Start(Dialect dialect)
 QByteArray Line(const QStringList &fields, Dialect dialect)
 {
     return CsvWriter::Row(fields, dialect == Dialect::Spreadsheet ? u';' : u',').toUtf8() + "\r\n";
+}
+
+QString SuggestedPath(const QString &what)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("tallyweave-%1-%2.csv").arg(what, QDate::currentDate().toString(Qt::ISODate)));
 }
 
 QString Write(const QString &path, const QByteArray &bytes)

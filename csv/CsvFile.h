@@ -23,6 +23,9 @@ Dialect DialectOf(const QString &selectedFilter);
 QByteArray Start(Dialect dialect);
 // One line, with its CRLF, in UTF-8; fields are guarded against formulas by CsvWriter.
 QByteArray Line(const QStringList &fields, Dialect dialect = Dialect::Comma);
+// Where an export of `what` ("sites", "results", …) is offered: the user's documents folder,
+// else home, named for what it holds and the day, so that a week of exports sorts by date.
+QString SuggestedPath(const QString &what);
 // Empty when written; else the message for the user.
 QString Write(const QString &path, const QByteArray &bytes);
 

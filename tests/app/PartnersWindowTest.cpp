@@ -5,10 +5,12 @@
 #include "HistoryModel.h"
 #include "HistoryStore.h"
 #include "ScanFixture.h"
+#include "TestFiles.h"
 #include "TimelineStrip.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QDate>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QHeaderView>
@@ -67,7 +69,11 @@ protected:
         Scan::SetUp();
         // The window keeps its place and columns: in the test's folder, never the user's.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path(QStringLiteral("settings")));
-        FileChooser::SetSink([this](QWidget *, FileChooser::Purpose, const QString &) { return chosen; });
+        FileChooser::SetSink([this](QWidget *, FileChooser::Purpose purpose, const QString &text) {
+            if (purpose == FileChooser::Purpose::Save)
+                suggested = text;
+            return purpose == FileChooser::Purpose::SaveType ? chosenType : chosen;
+        });
     }
 
     void TearDown() override
@@ -171,6 +177,8 @@ protected:
     static QString date(int n) { return QStringLiteral("%1 Jan 2026").arg(n); }
 
     QString chosen;
+    QString chosenType;
+    QString suggested;
 };
 
 TEST_F(PartnersWindowTest, FileMenuOpensOneModelessWindow)
@@ -477,6 +485,24 @@ TEST_F(PartnersWindowTest, ExportWritesTheRowsShownInTheirOrder)
                             {"Alpha", "http://alpha.example/links", "my.example", "Search Term Not Found", "", "",
                              "Search Term Not Found", "2026-01-20", "2026-01-20", "2", "1"},
                     }));
+}
+
+// Like the main window's exports: a dated name, the file type for spreadsheets, and a word on
+// where the rows went.
+TEST_F(PartnersWindowTest, ExportOffersADatedNameAndTheSpreadsheetTypeAndSaysWhereTheRowsWent)
+{
+    openHistory();
+    type("txtFilter", QStringLiteral("beta"));
+    chosenType = QStringLiteral("Semicolon-separated, UTF-8 with byte-order mark, for spreadsheets (*.csv)");
+    chosen = path(QStringLiteral("partners.csv"));
+    QTest::mouseClick(find<QPushButton>("cmdExport"), Qt::LeftButton);
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/tallyweave-partners-%1.csv")
+                                           .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))))
+            << suggested.toStdString();
+    const QByteArray written = TestSupport::ReadFile(chosen);
+    EXPECT_TRUE(written.startsWith("\xEF\xBB\xBFname;page address;search term;result;")) << written.left(60).toStdString();
+    EXPECT_TRUE(written.contains("\r\nBeta;http://beta.example/;my.example;OK;")) << written.toStdString();
+    EXPECT_EQ(feedback.messages, QStringList{QStringLiteral("1 partner(s) written to %1.").arg(chosen)});
 }
 
 TEST_F(PartnersWindowTest, UntrustedNamesAreShownAsTextAndExportedSafely)
