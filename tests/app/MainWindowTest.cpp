@@ -253,7 +253,25 @@ TEST_F(MainWindow, ClosingAtOnceWithoutAFileWritesAnEmptyList)
 // typed text is stored and saved.
 enum class Ending { Close, Exit, CtrlQ };
 
-class MainWindowEnding : public WindowTest, public testing::WithParamInterface<Ending> { };
+class MainWindowEnding : public WindowTest, public testing::WithParamInterface<Ending>
+{
+protected:
+    // Ends the program the way this case names.
+    void end()
+    {
+        switch (GetParam()) {
+        case Ending::Close:
+            window->close();
+            break;
+        case Ending::Exit:
+            find<QAction>("mnuExit")->trigger();
+            break;
+        case Ending::CtrlQ:
+            pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
+            break;
+        }
+    }
+};
 
 TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
 {
@@ -262,17 +280,7 @@ TEST_P(MainWindowEnding, StoresTheEditorFieldsAndSaves)
     click("cmdAdd");
     find<QLineEdit>("txtName")->clear();
     type("txtName", QStringLiteral("Typed, not saved"));
-    switch (GetParam()) {
-    case Ending::Close:
-        window->close();
-        break;
-    case Ending::Exit:
-        find<QAction>("mnuExit")->trigger();
-        break;
-    case Ending::CtrlQ:
-        pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
-        break;
-    }
+    end();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(sitesFile(), sites({{"Typed, not saved", "http://old.example/", "old"}}));
 }
@@ -293,17 +301,7 @@ TEST_P(MainWindowEnding, ClosesTheAboutWindowAndEndsTheProgram)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about.data()));
 
     QTimer::singleShot(0, window.get(), [this] {
-        switch (GetParam()) {
-        case Ending::Close:
-            window->close();
-            break;
-        case Ending::Exit:
-            find<QAction>("mnuExit")->trigger();
-            break;
-        case Ending::CtrlQ:
-            pressOnWindow(Qt::Key_Q, Qt::ControlModifier);
-            break;
-        }
+        end();
     });
     QTimer watchdog;
     watchdog.setSingleShot(true);

@@ -5,7 +5,6 @@
 #include "LocalServer.h"
 #include "WindowFixture.h"
 
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -74,18 +73,6 @@ protected:
             if (model->index(row, HistoryModel::Name).data().toString() == name)
                 return model->index(row, column).data().toString();
         return QStringLiteral("<no such row>");
-    }
-
-    bool waitFor(const std::function<bool()> &done, int ms = 15000) const
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
     }
 
     bool checking() const { return find<QPushButton>("cmdStop")->isEnabled(); }

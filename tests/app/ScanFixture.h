@@ -62,17 +62,11 @@ protected:
     // Runs the event loop until done() holds, noting every status caption on the way.
     bool waitFor(const std::function<bool()> &done, int ms = 15000)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return WindowTest::waitFor(done, ms, [this] {
             const QString caption = text("lblResults");
             if (captions.isEmpty() || captions.back() != caption)
                 captions << caption;
-        }
-        return true;
+        });
     }
 
     bool waitIdle(int ms = 15000) { return waitFor([this] { return !pending(); }, ms); }

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 // The real main window, started from a program folder of the test's own, with message boxes,
@@ -95,6 +97,21 @@ protected:
     void click(const char *name) const { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
 
     // A key pressed while the window is the active one, as a shortcut is.
+    // Runs the event loop until done() holds, calling afterEvents after each pass.
+    static bool waitFor(const std::function<bool()> &done, int ms = 15000, const std::function<void()> &afterEvents = {})
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (afterEvents)
+                afterEvents();
+        }
+        return true;
+    }
+
     void pressOnWindow(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const
     {
         window->activateWindow();
