@@ -303,11 +303,28 @@ Limits Effective(const Limits &asked, std::size_t bytes)
     return limits;
 }
 
+// The rel words that keep a link from counting, as in "nofollow sponsored".
+QString FlaggingWords(const QStringList &rel)
+{
+    QStringList words;
+    for (const QString &token : rel)
+        if (IsFlagging(token))
+            words.append(token);
+    return words.join(u' ');
+}
+
 void Finish(Analysis &result)
 {
-    result.hollow = result.found
-        && (result.context == Context::Comment || result.context == Context::ScriptStyleNoscript
-            || result.context == Context::FlaggedLinkHref || result.noindex || result.nofollow);
+    if (result.context == Context::Comment)
+        AddReason(result, Hollow::Comment);
+    else if (result.context == Context::ScriptStyleNoscript)
+        AddReason(result, Hollow::Script, result.element);
+    else if (result.context == Context::FlaggedLinkHref)
+        AddReason(result, Hollow::FlaggedLink, FlaggingWords(result.rel));
+    if (result.noindex)
+        AddReason(result, Hollow::Noindex);
+    if (result.nofollow)
+        AddReason(result, Hollow::Nofollow);
     if (!result.found)
         result.contextName.clear();
     else if (result.gaveUp)
@@ -454,7 +471,15 @@ void NoteStatus(Analysis &analysis, long status)
     if (status < 400)
         return;
     analysis.errorStatus = status;
-    analysis.hollow = analysis.hollow || analysis.found;
+    AddReason(analysis, Hollow::ErrorStatus, QString::number(status));
+}
+
+void AddReason(Analysis &analysis, Hollow why, const QString &detail)
+{
+    if (!analysis.found)
+        return;
+    AddHollow(analysis.reasons, why, detail);
+    analysis.hollow = true;
 }
 
 QString ContextName(Context context)

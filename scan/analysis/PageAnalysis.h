@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HollowReason.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -50,9 +52,12 @@ struct Analysis {
                                // "nofollow (X-Robots-Tag)", "noindex (X-Robots-Tag googlebot)"
     bool noindex = false;      // the page asks not to be indexed (meta or header)
     bool nofollow = false;     // the page asks that its links not be followed
-    bool hollow = false;       // found, but only in a comment, a script, style or noscript, a
-                               // flagged link's href, or on a noindex or nofollow page, or on
-                               // an error page (see NoteStatus)
+    bool hollow = false;       // found, but search engines will not count it: !reasons.empty()
+    HollowReasons reasons;     // why, strongest first (AddReason)
+    QString linkText;          // for a match in a link: its text, whitespace collapsed, an
+                               // image link's alt, at most 200 characters
+    QString linkHref;          // for a match in a link: its href resolved to an absolute address
+    QString canonical;         // the page's canonical address when it names one
     long errorStatus = 0;      // the HTTP status of a page that answered with an error, else 0
     bool gaveUp = false;       // the markup was too large or too deeply nested to parse within
                                // the limits; the context is then None and only the header
@@ -72,6 +77,9 @@ struct Limits {
 // An empty term is found at 0 of any non-empty source, in no particular place (context None).
 Analysis Analyse(QStringView source, QStringView term, const Headers &headers = {},
                  const Limits &limits = {});
+
+// Records why a found match is hollow; nothing for a match not found.
+void AddReason(Analysis &analysis, Hollow why, const QString &detail = {});
 
 // Search engines do not index a page that answers with an error status (400 or more): a match
 // on it is hollow, whatever its place.

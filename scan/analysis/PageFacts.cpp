@@ -5,12 +5,12 @@
 
 namespace PageAnalysis {
 
-namespace {
-
 bool IsFlagging(const QString &relToken)
 {
     return relToken == u"nofollow" || relToken == u"sponsored" || relToken == u"ugc";
 }
+
+namespace {
 
 // Where the content of a <noscript> that starts at from ends: at the first </noscript> tag, or
 // at the end of the page.

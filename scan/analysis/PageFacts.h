@@ -14,6 +14,9 @@
 
 namespace PageAnalysis {
 
+// Whether a link's rel token keeps it from counting: nofollow, sponsored or ugc.
+bool IsFlagging(const QString &relToken);
+
 // A stretch of the source (in UTF-8 bytes) with one meaning: a text node, a comment, or an
 // attribute value (its quotes included). Tags outside attribute values are not pieces: a
 // match there is in no particular place.
