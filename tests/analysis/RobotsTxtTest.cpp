@@ -88,6 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Disallow: /*.php$", "*"},
         JudgeCase{"DollarRefusesMore", "User-agent: *\nDisallow: /*.php$\n", "/links.php?x=1", Access::Allowed,
                   "", ""},
+        JudgeCase{"DollarPiecesMayNotOverlap", "User-agent: *\nDisallow: /ab*ba$\n", "/aba", Access::Allowed,
+                  "", ""},
         JudgeCase{"DollarWithoutStar", "User-agent: *\nDisallow: /$\n", "/", Access::Disallowed,
                   "Disallow: /$", "*"},
         JudgeCase{"DollarWithoutStarOnlyThatPage", "User-agent: *\nDisallow: /$\n", "/links", Access::Allowed,
@@ -273,6 +275,7 @@ TEST(RobotsTxt, ADisallowedMatchIsHollowWithTheRuleAndItsGroup)
     ASSERT_EQ(analysis.reasons.size(), 1u);
     EXPECT_EQ(analysis.reasons[0].why, PageAnalysis::Hollow::RobotsTxt);
     EXPECT_EQ(analysis.reasons[0].detail, QStringLiteral("Disallow: /links/ (for googlebot)"));
+    EXPECT_TRUE(PageAnalysis::Describe(analysis).split(u'\n').contains(u"robots.txt: Disallow: /links/ (for googlebot)"));
 }
 
 TEST(RobotsTxt, AnUnknownOrAllowedJudgementLeavesTheMatchAlone)
