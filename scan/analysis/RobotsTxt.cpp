@@ -107,22 +107,15 @@ QByteArrayView Trimmed(QByteArrayView text)
     return text;
 }
 
-bool IsOneOf(QByteArrayView key, std::initializer_list<const char *> names)
-{
-    return std::any_of(names.begin(), names.end(),
-                       [key](const char *name) { return key.compare(name, Qt::CaseInsensitive) == 0; });
-}
-
 enum class Key { UserAgent, Allow, Disallow, Other };
 
-// The names as written, with the misspellings Google's crawler accepts.
 Key KeyOf(QByteArrayView key)
 {
-    if (IsOneOf(key, {"user-agent", "useragent", "user agent"}))
+    if (key.compare("user-agent", Qt::CaseInsensitive) == 0)
         return Key::UserAgent;
-    if (IsOneOf(key, {"allow"}))
+    if (key.compare("allow", Qt::CaseInsensitive) == 0)
         return Key::Allow;
-    if (IsOneOf(key, {"disallow", "dissallow", "dissalow", "disalow", "diasllow", "disallaw"}))
+    if (key.compare("disallow", Qt::CaseInsensitive) == 0)
         return Key::Disallow;
     return Key::Other;
 }

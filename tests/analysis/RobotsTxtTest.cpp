@@ -128,8 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         JudgeCase{"SitemapDoesNotEndTheGroup",
                   "User-agent: *\nSitemap: https://s.example/map.xml\nDisallow: /links/\n", "/links/",
                   Access::Disallowed, "Disallow: /links/", "*"},
-        JudgeCase{"MisspeltDisallowAccepted", "User-agent: *\nDissallow: /links/\n", "/links/",
-                  Access::Disallowed, "Dissallow: /links/", "*"},
         JudgeCase{"RobotsTxtItselfIsAlwaysOpen", "User-agent: *\nDisallow: /\n", "/robots.txt",
                   Access::Allowed, "", ""},
         JudgeCase{"EmptyPathIsTheRoot", "User-agent: *\nDisallow: /$\n", "", Access::Disallowed,
