@@ -7,6 +7,8 @@ namespace {
 
 const QByteArray LinkPage = "<p><a href=\"https://my.example/\">us</a></p>";
 const QByteArray KeepOffLinks = "User-agent: *\nDisallow: /\n\nUser-agent: Googlebot\nDisallow: /links/\n";
+// A rule that would let googlebot in again comes only after the part that is read.
+const QByteArray Oversize = KeepOffLinks + QByteArray(600 * 1024, '#') + "\nUser-agent: googlebot\nAllow: /links/\n";
 
 // How the site answers for its robots.txt: a file, an error, or redirects to a file.
 struct RobotsCase {
@@ -76,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                 RobotsCase{"ServerErrorIsUnknownNotHollow", KeepOffLinks, 500, 0, "/links/p.html", false,
                            "robots.txt unknown: robots.txt answered 500"},
                 RobotsCase{"RedirectFollowed", KeepOffLinks, 200, 2, "/links/p.html", true,
+                           "robots.txt: Disallow: /links/ (for googlebot)"},
+                RobotsCase{"OversizeReadUpToTheLimit", Oversize, 200, 0, "/links/p.html", true,
                            "robots.txt: Disallow: /links/ (for googlebot)"},
                 RobotsCase{"FiveRedirectsFollowed", KeepOffLinks, 200, 5, "/links/p.html", true,
                            "robots.txt: Disallow: /links/ (for googlebot)"}),
