@@ -30,7 +30,7 @@ bool IsUnreserved(unsigned char c)
 
 bool IsReserved(unsigned char c)
 {
-    return c != 0 && QByteArrayView(":/?#[]@!$&'()*+,;=").contains(char(c));
+    return QByteArrayView(":/?#[]@!$&'()*+,;=").contains(char(c));
 }
 
 void AppendEncoded(QByteArray &out, unsigned char c)
@@ -126,7 +126,7 @@ enum class Agent { Googlebot, Everyone, Other };
 // "Googlebot-Image" is not).
 Agent AgentOf(QByteArrayView value)
 {
-    if (value.startsWith('*') && Trimmed(value.sliced(1)).isEmpty())
+    if (value == "*")
         return Agent::Everyone;
     qsizetype end = 0;
     while (end < value.size()) {
@@ -147,8 +147,12 @@ QString Shown(QByteArrayView line)
         if (c.category() == QChar::Other_Control)
             c = u' ';
     }
-    if (text.size() > MaxRuleChars)
-        text = text.left(MaxRuleChars - 1) + QChar(0x2026);
+    if (text.size() > MaxRuleChars) {
+        qsizetype cut = MaxRuleChars - 1;
+        if (text[cut - 1].isHighSurrogate())
+            --cut;
+        text = text.left(cut) + QChar(0x2026);
+    }
     return text;
 }
 
