@@ -11,6 +11,7 @@ class HistoryFilter;
 class HistoryModel;
 class PartnerCheck;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,7 @@ class QTableView;
 class QTimer;
 class QTreeWidget;
 class TimelineStrip;
+class UserTimer;
 class WindowHistory;
 
 // The Partners window: every partner with its last result, why, and its standing in the
@@ -52,6 +54,7 @@ public:
     void cmdStop_Click();
     void mnuCopyAddress_Click();
     void tmrProgress_Timer();
+    void chkDaily_Click(bool checked);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -80,6 +83,7 @@ private:
     // The site whose timeline is shown, -1 when none is selected.
     int selectedSite() const;
     void ShowNote();
+    void ShowDaily();
 
     WindowHistory &history_;
     QString sitesFile_;
@@ -92,6 +96,9 @@ private:
     QProgressBar *prgCheck = nullptr;
     QLabel *lblProgress = nullptr;
     QLabel *lblSummary = nullptr;
+    QCheckBox *chkDaily = nullptr;
+    QLabel *lblDaily = nullptr;
+    UserTimer *daily_ = nullptr;
     QLineEdit *txtFilter = nullptr;
     QComboBox *cboShow = nullptr;
     QPushButton *cmdExport = nullptr;
