@@ -150,7 +150,7 @@ HistoryModel::Kind HistoryModel::kind(int row) const
     return Kind::Down;
 }
 
-void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at)
+void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at, const QString &note)
 {
     Partner &partner = partners_[std::size_t(row)];
     Latest latest;
@@ -161,8 +161,7 @@ void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, q
         latest.linkText = result.analysis->linkText;
     latest.hollow = result.analysis && result.analysis->hollow;
     latest.recorded = result.change && !result.change->status.isEmpty();
-    if (result.change)
-        latest.note = result.change->note;
+    latest.note = result.change ? result.change->note : note;
     partner.latest = std::move(latest);
     if (partner.latest->recorded) {
         // The same judgement the history has just made, so the row need not be read again.

@@ -61,8 +61,9 @@ public:
     Kind kind(int row) const;
 
     // A check of the partner at `row` has ended at `at` (seconds since the epoch): its
-    // result, and its standing in the history when the check was recorded.
-    void noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at);
+    // result, and its standing in the history when the check was recorded. `note` says why a
+    // result is not recorded yet.
+    void noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at, const QString &note = {});
 
     bool lessThan(int left, int right, int column) const;
 

@@ -45,7 +45,7 @@ namespace {
 // Samples of each column's widest usual text.
 const char *const ColumnSamples[HistoryModel::ColumnCount]
         = {"Partner name of length", "https://www.partner.example/links.html", "my-site.example",
-           "Search Term Not Found", "connection refused", "HTTP", "Our partners' link",
+           "Search Term Not Found", "connection refused", "HTTP", "A partner's link",
            "Search Term Not Found", "28 Sep 2026", "Last checked", "Checks", "Changes"};
 
 // The show filter's choices, in the order offered.
@@ -89,12 +89,14 @@ QString duration(qint64 ms)
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
 }
 
-// "today 07:03", "8 Dec 2026 07:12".
+// "today 07:03", "tomorrow 07:12", "8 Dec 2026 07:12".
 QString moment(const QDateTime &at)
 {
     const QString time = QLocale::c().toString(at.time(), QStringLiteral("HH:mm"));
     if (at.date() == QDate::currentDate())
         return QStringLiteral("today ") + time;
+    if (at.date() == QDate::currentDate().addDays(1))
+        return QStringLiteral("tomorrow ") + time;
     return History::DayCaption(at.toSecsSinceEpoch()) + u' ' + time;
 }
 } // namespace
@@ -282,7 +284,7 @@ void PartnersWindow::layOut()
     setTabOrder(cboShow, cmdExport);
     setTabOrder(cmdExport, tblSites);
     // Room for every column where the screen allows it, never more than the screen.
-    resize(QSize(1280, 720).boundedTo(screen()->availableGeometry().size()));
+    resize(QSize(1440, 760).boundedTo(screen()->availableGeometry().size()));
 }
 
 void PartnersWindow::connectHandlers()
@@ -292,6 +294,7 @@ void PartnersWindow::connectHandlers()
     connect(cmdStop, &QPushButton::clicked, this, &PartnersWindow::cmdStop_Click);
     connect(tmrProgress, &QTimer::timeout, this, &PartnersWindow::tmrProgress_Timer);
     connect(check_, &PartnerCheck::checked, this, &PartnersWindow::SiteChecked);
+    connect(check_, &PartnerCheck::waiting, this, &PartnersWindow::SiteWaiting);
     connect(check_, &PartnerCheck::progressed, this, &PartnersWindow::CheckProgressed);
     connect(check_, &PartnerCheck::confirming, this, &PartnersWindow::Confirming);
     connect(check_, &PartnerCheck::finished, this, &PartnersWindow::CheckFinished);
@@ -630,6 +633,19 @@ void PartnersWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResu
         return;
     checkedPositions_ << position;
     sites_->noteChecked(row, result, QDateTime::currentSecsSinceEpoch());
+    if (row == selectedSite())
+        tblSites_Select();
+}
+
+void PartnersWindow::SiteWaiting(qsizetype position, const SiteVerdict::SiteResult &result, bool secondLook)
+{
+    const SiteRecord &site = checking_[position];
+    const int row = sites_->rowOf(site.Url, site.SearchTerm);
+    if (row < 0)
+        return;
+    sites_->noteChecked(row, result, QDateTime::currentSecsSinceEpoch(),
+                        secondLook ? QStringLiteral("Not yet confirmed: looked at once more at the end of the check")
+                                   : QStringLiteral("Recorded after the second look at the end of the check"));
     if (row == selectedSite())
         tblSites_Select();
 }

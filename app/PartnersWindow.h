@@ -73,6 +73,7 @@ private:
 
     void StartCheck(const QList<SiteRecord> &sites);
     void SiteChecked(qsizetype position, const SiteVerdict::SiteResult &result);
+    void SiteWaiting(qsizetype position, const SiteVerdict::SiteResult &result, bool secondLook);
     void CheckProgressed(qsizetype judged, qsizetype total);
     void Confirming(qsizetype sites, int seconds);
     void CheckFinished(bool stopped);
