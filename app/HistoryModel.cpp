@@ -121,21 +121,8 @@ int HistoryModel::rowOf(const QString &url, const QString &term) const
 HistoryModel::Kind HistoryModel::kind(int row) const
 {
     const Partner &partner = partners_[std::size_t(row)];
-    const bool byHistory = known(partner.site) && (!partner.latest || partner.latest->recorded);
-    if (byHistory) {
-        const HistoryStore::SiteRow &site = partner.site;
-        switch (site.state) {
-        case History::State::Ok:
-            return Kind::Ok;
-        case History::State::HollowOk:
-            return Kind::Hollow;
-        case History::State::NotFound:
-            return site.lost ? Kind::Lost : Kind::NotFound;
-        case History::State::PageFailed:
-            // A page that fails is down until it has failed long enough to count as lost.
-            return site.lost && site.downStreak >= downAfter_ ? Kind::Lost : Kind::Down;
-        }
-    }
+    if (known(partner.site) && (!partner.latest || partner.latest->recorded))
+        return standing(partner.site);
     if (!partner.latest)
         return Kind::Unchecked;
     switch (partner.latest->status) {
@@ -148,6 +135,22 @@ HistoryModel::Kind HistoryModel::kind(int row) const
         break;
     }
     return Kind::Down;
+}
+
+HistoryModel::Kind HistoryModel::standing(const HistoryStore::SiteRow &site) const
+{
+    switch (site.state) {
+    case History::State::Ok:
+        return Kind::Ok;
+    case History::State::HollowOk:
+        return Kind::Hollow;
+    case History::State::NotFound:
+        return site.lost ? Kind::Lost : Kind::NotFound;
+    case History::State::PageFailed:
+        break;
+    }
+    // A page that fails is down until it has failed long enough to count as lost.
+    return site.lost && site.downStreak >= downAfter_ ? Kind::Lost : Kind::Down;
 }
 
 void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at, const QString &note)
@@ -289,13 +292,14 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return shownText(index.row(), index.column());
-    if (role == Qt::DecorationRole && index.column() == State) {
-        const QIcon &icon = mark(kind(index.row()));
-        return icon.isNull() ? QVariant() : QVariant(icon);
-    }
-    if (role == Qt::ToolTipRole && index.column() == State) {
-        const Kind which = kind(index.row());
-        return which == Kind::Unchecked ? QVariant() : QVariant(KindCaption(which));
+    if ((role == Qt::DecorationRole || role == Qt::ToolTipRole) && index.column() == State) {
+        // The mark goes with the state's words: the history's, not a finding it has yet to take.
+        const HistoryStore::SiteRow &site = partners_[std::size_t(index.row())].site;
+        if (!known(site))
+            return {};
+        if (role == Qt::ToolTipRole)
+            return KindCaption(standing(site));
+        return mark(standing(site));
     }
     if (role == Qt::ToolTipRole && (index.column() == Result || index.column() == Why || index.column() == LinkText)) {
         const Partner &partner = partners_[std::size_t(index.row())];

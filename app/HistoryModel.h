@@ -92,6 +92,8 @@ private:
     // The result column's value: the last check's, else the history's last state.
     std::optional<SiteVerdict::Status> result(const Partner &partner) const;
 
+    // Where the history places a partner it knows.
+    Kind standing(const HistoryStore::SiteRow &site) const;
     const QIcon &mark(Kind kind) const;
 
     std::vector<Partner> partners_;
