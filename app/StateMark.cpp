@@ -70,7 +70,8 @@ QColor ColourOn(HistoryModel::Kind kind, std::initializer_list<QColor> backgroun
     return Readable(HueOf(kind), backgrounds);
 }
 
-QPixmap Disc(HistoryModel::Kind kind, const QColor &colour, int size)
+// `edge` valid: the mark of a selected row, ringed in the highlight's text colour.
+QPixmap Disc(HistoryModel::Kind kind, const QColor &colour, int size, const QColor &edge = {})
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -87,6 +88,11 @@ QPixmap Disc(HistoryModel::Kind kind, const QColor &colour, int size)
         painter.setPen(Qt::NoPen);
         painter.setBrush(colour);
         painter.drawEllipse(disc);
+    }
+    if (edge.isValid()) {
+        painter.setPen(QPen(edge, size / 12.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(disc.adjusted(-size / 12.0, -size / 12.0, size / 12.0, size / 12.0));
     }
     return pixmap;
 }
@@ -110,11 +116,13 @@ QIcon StateMark::Icon(HistoryModel::Kind kind, const QPalette &palette)
     const QColor colour = Colour(kind, palette);
     if (!colour.isValid())
         return {};
-    const QColor selected = ColourOn(kind, {palette.color(QPalette::Active, QPalette::Highlight)});
+    // On a selected row the colour stays, so that the kind still shows; the ring sets it off
+    // from the highlight.
+    const QColor edge = palette.color(QPalette::Active, QPalette::HighlightedText);
     QIcon icon;
     for (int size : {16, 32}) {
         icon.addPixmap(Disc(kind, colour, size), QIcon::Normal);
-        icon.addPixmap(Disc(kind, selected, size), QIcon::Selected);
+        icon.addPixmap(Disc(kind, colour, size, edge), QIcon::Selected);
     }
     return icon;
 }

@@ -15,8 +15,8 @@ public:
     // The kind's colour, readable on the palette's base and alternate base; invalid for a
     // partner never checked.
     static QColor Colour(HistoryModel::Kind kind, const QPalette &palette);
-    // The mark, with a version for selected rows that stands out from the highlight; null for
-    // a partner never checked.
+    // The mark, with a version for selected rows ringed in the highlight's text colour; null
+    // for a partner never checked.
     static QIcon Icon(HistoryModel::Kind kind, const QPalette &palette);
     // How far apart two colours are to the eye: 1 (the same) to 21 (black on white).
     static double Contrast(const QColor &a, const QColor &b);

@@ -209,6 +209,7 @@ struct PaletteCase {
     QColor base;
     QColor alternate;
     QColor highlight;
+    QColor highlightedText;
 };
 
 void PrintTo(const PaletteCase &c, std::ostream *out)
@@ -222,6 +223,7 @@ QPalette PaletteOf(const PaletteCase &c)
     palette.setColor(QPalette::Base, c.base);
     palette.setColor(QPalette::AlternateBase, c.alternate);
     palette.setColor(QPalette::Highlight, c.highlight);
+    palette.setColor(QPalette::HighlightedText, c.highlightedText);
     return palette;
 }
 
@@ -233,10 +235,10 @@ QColor Centre(const QIcon &icon, QIcon::Mode mode = QIcon::Normal)
 }
 
 const PaletteCase Palettes[] = {
-        {"White", Qt::white, QColor(0xf7, 0xf7, 0xf7), QColor(0x30, 0x8c, 0xc6)},
-        {"Grey", QColor(0xd4, 0xd4, 0xd4), QColor(0xc8, 0xc8, 0xc8), QColor(0x1e, 0x5a, 0xa0)},
-        {"Dark", QColor(0x2a, 0x2a, 0x2a), QColor(0x33, 0x33, 0x33), QColor(0x2a, 0x82, 0xda)},
-        {"Black", Qt::black, QColor(0x14, 0x14, 0x14), QColor(0x56, 0x56, 0x56)},
+        {"White", Qt::white, QColor(0xf7, 0xf7, 0xf7), QColor(0x30, 0x8c, 0xc6), Qt::white},
+        {"Grey", QColor(0xd4, 0xd4, 0xd4), QColor(0xc8, 0xc8, 0xc8), QColor(0x1e, 0x5a, 0xa0), Qt::white},
+        {"Dark", QColor(0x2a, 0x2a, 0x2a), QColor(0x33, 0x33, 0x33), QColor(0x2a, 0x82, 0xda), Qt::white},
+        {"Black", Qt::black, QColor(0x14, 0x14, 0x14), QColor(0xc8, 0xc8, 0xc8), Qt::black},
 };
 
 class StateMarks : public testing::TestWithParam<PaletteCase> { };
@@ -267,7 +269,14 @@ TEST_P(StateMarks, EachKindIsReadableInItsOwnColour)
             continue;
         }
         EXPECT_EQ(Centre(icon).rgb(), colour.rgb()) << int(kind);
-        EXPECT_GE(StateMark::Contrast(Centre(icon, QIcon::Selected), c.highlight), 3.0) << int(kind);
+        // On a selected row: the same colour, ringed in a colour that stands out from the highlight.
+        EXPECT_EQ(Centre(icon, QIcon::Selected).rgb(), colour.rgb()) << int(kind);
+        const QImage selected = icon.pixmap(QSize(16, 16), 1.0, QIcon::Selected).toImage();
+        bool ringed = false;
+        for (int y = 0; y < selected.height(); ++y)
+            for (int x = 0; x < selected.width(); ++x)
+                ringed = ringed || (selected.pixelColor(x, y).alpha() == 255 && StateMark::Contrast(selected.pixelColor(x, y), c.highlight) >= 3.0);
+        EXPECT_TRUE(ringed) << int(kind);
         EXPECT_FALSE(seen.contains(colour.rgb())) << int(kind);
         seen << colour.rgb();
     }
