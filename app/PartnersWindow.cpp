@@ -72,6 +72,9 @@ constexpr char DailyTimer[] = "tallyweave-check.timer";
 constexpr char CronLine[]
         = "0 7 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$(id -u)/bus tallyweave-check --quiet --changes --notify";
 constexpr char ColumnsKey[] = "partners/columns";
+// The columns the saved layout was made for: a layout from before a column came or went would
+// give each width and the sort to the wrong column.
+constexpr char ColumnCountKey[] = "partners/columnCount";
 
 QString count(qint64 n)
 {
@@ -328,7 +331,8 @@ void PartnersWindow::restoreLayout()
     const QSettings stored = settings();
     placed_ = restoreGeometry(stored.value(QLatin1StringView(GeometryKey)).toByteArray());
     QHeaderView *columns = tblSites->horizontalHeader();
-    if (columns->restoreState(stored.value(QLatin1StringView(ColumnsKey)).toByteArray()))
+    if (stored.value(QLatin1StringView(ColumnCountKey)).toInt() == HistoryModel::ColumnCount
+        && columns->restoreState(stored.value(QLatin1StringView(ColumnsKey)).toByteArray()))
         tblSites->sortByColumn(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
 }
 
@@ -339,6 +343,7 @@ void PartnersWindow::saveLayout() const
     QSettings stored = settings();
     stored.setValue(QLatin1StringView(GeometryKey), saveGeometry());
     stored.setValue(QLatin1StringView(ColumnsKey), tblSites->horizontalHeader()->saveState());
+    stored.setValue(QLatin1StringView(ColumnCountKey), int(HistoryModel::ColumnCount));
 }
 
 void PartnersWindow::PlaceBeside(const QWidget *main)

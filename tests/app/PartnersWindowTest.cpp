@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -467,6 +468,26 @@ TEST_F(PartnersWindowTest, SortColumnsAndPlaceComeBackAfterARestart)
     EXPECT_EQ(table()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(table()->horizontalHeader()->sectionSize(HistoryModel::Term), 231);
     EXPECT_EQ(partners->geometry().size(), placed.size());
+}
+
+// A layout saved when the table had a column fewer: its widths and its sort would land on the
+// wrong columns, so the window starts from its own.
+TEST_F(PartnersWindowTest, AColumnLayoutFromFewerColumnsIsNotApplied)
+{
+    {
+        QStandardItemModel older(1, HistoryModel::ColumnCount - 1);
+        QTableView view;
+        view.setModel(&older);
+        view.setSortingEnabled(true);
+        view.horizontalHeader()->resizeSection(HistoryModel::LinkText, 321);
+        view.sortByColumn(HistoryModel::Checks, Qt::DescendingOrder);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tallyweave"), QStringLiteral("tallyweave"))
+                .setValue(QStringLiteral("partners/columns"), view.horizontalHeader()->saveState());
+    }
+    openHistory();
+    EXPECT_EQ(table()->horizontalHeader()->sortIndicatorSection(), HistoryModel::Name);
+    EXPECT_NE(table()->horizontalHeader()->sectionSize(HistoryModel::LinkText), 321);
+    EXPECT_EQ(names(), (QStringList{"Alpha", "Beta", "Delta shop", "Gamma"}));
 }
 
 TEST_F(PartnersWindowTest, ExportWritesTheRowsShownInTheirOrder)
