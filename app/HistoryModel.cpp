@@ -4,19 +4,29 @@
 #include "HistoryCaptions.h"
 #include "HistoryRecorder.h"
 #include "PageAnalysis.h"
+#include "StateMark.h"
 #include "VisibleText.h"
 
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QLocale>
 
 namespace {
-const char *const Headers[HistoryModel::ColumnCount] = {"Name",  "Page address", "Search term", "Result",
-                                                         "Why",   "HTTP",         "State",       "Since",
-                                                         "Last checked", "Checks", "Changes"};
+const char *const Headers[HistoryModel::ColumnCount] = {"Name", "Page address", "Search term", "Result", "Why",
+                                                         "HTTP", "Link text",    "State",       "Since",  "Last checked",
+                                                         "Checks", "Changes"};
 
 bool isNumber(int column)
 {
-    return column == HistoryModel::Result || column >= HistoryModel::HttpStatus;
+    return column == HistoryModel::Result || column == HistoryModel::HttpStatus || column >= HistoryModel::State;
+}
+
+// The link text as this window's last check found it. The one place it is read from, so that
+// a value the history keeps can stand in for a partner not checked here.
+const QString &linkText(const HistoryModel::Partner &partner)
+{
+    static const QString none;
+    return partner.latest ? partner.latest->linkText : none;
 }
 
 const QString &text(const HistoryModel::Partner &partner, int column)
@@ -31,6 +41,8 @@ const QString &text(const HistoryModel::Partner &partner, int column)
         return partner.site.term;
     case HistoryModel::Why:
         return partner.latest ? partner.latest->why : none;
+    case HistoryModel::LinkText:
+        return linkText(partner);
     }
     return none;
 }
@@ -109,21 +121,8 @@ int HistoryModel::rowOf(const QString &url, const QString &term) const
 HistoryModel::Kind HistoryModel::kind(int row) const
 {
     const Partner &partner = partners_[std::size_t(row)];
-    const bool byHistory = known(partner.site) && (!partner.latest || partner.latest->recorded);
-    if (byHistory) {
-        const HistoryStore::SiteRow &site = partner.site;
-        switch (site.state) {
-        case History::State::Ok:
-            return Kind::Ok;
-        case History::State::HollowOk:
-            return Kind::Hollow;
-        case History::State::NotFound:
-            return site.lost ? Kind::Lost : Kind::NotFound;
-        case History::State::PageFailed:
-            // A page that fails is down until it has failed long enough to count as lost.
-            return site.lost && site.downStreak >= downAfter_ ? Kind::Lost : Kind::Down;
-        }
-    }
+    if (known(partner.site) && (!partner.latest || partner.latest->recorded))
+        return standing(partner.site);
     if (!partner.latest)
         return Kind::Unchecked;
     switch (partner.latest->status) {
@@ -138,17 +137,34 @@ HistoryModel::Kind HistoryModel::kind(int row) const
     return Kind::Down;
 }
 
-void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at)
+HistoryModel::Kind HistoryModel::standing(const HistoryStore::SiteRow &site) const
+{
+    switch (site.state) {
+    case History::State::Ok:
+        return Kind::Ok;
+    case History::State::HollowOk:
+        return Kind::Hollow;
+    case History::State::NotFound:
+        return site.lost ? Kind::Lost : Kind::NotFound;
+    case History::State::PageFailed:
+        break;
+    }
+    // A page that fails is down until it has failed long enough to count as lost.
+    return site.lost && site.downStreak >= downAfter_ ? Kind::Lost : Kind::Down;
+}
+
+void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at, const QString &note)
 {
     Partner &partner = partners_[std::size_t(row)];
     Latest latest;
     latest.status = result.status;
     latest.why = WhyOf(result);
     latest.httpStatus = result.httpStatus;
+    if (result.analysis)
+        latest.linkText = result.analysis->linkText;
     latest.hollow = result.analysis && result.analysis->hollow;
     latest.recorded = result.change && !result.change->status.isEmpty();
-    if (result.change)
-        latest.note = result.change->note;
+    latest.note = result.change ? result.change->note : note;
     partner.latest = std::move(latest);
     if (partner.latest->recorded) {
         // The same judgement the history has just made, so the row need not be read again.
@@ -243,9 +259,9 @@ QString HistoryModel::shownText(int row, int column) const
     case Changes:
         return QString::number(site.changes);
     }
-    // Names, addresses, terms and reasons come from partner lists and web pages: a control
-    // character shows as its code.
-    return VisibleText::Of(text(partner, column));
+    // Names, addresses, terms, reasons and link texts come from partner lists and web pages:
+    // a control character shows as its code.
+    return OneLine(text(partner, column));
 }
 
 QString HistoryModel::exportText(int row, int column) const
@@ -276,11 +292,23 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return shownText(index.row(), index.column());
-    if (role == Qt::ToolTipRole && (index.column() == Result || index.column() == Why)) {
+    if ((role == Qt::DecorationRole || role == Qt::ToolTipRole) && index.column() == State) {
+        // The mark goes with the state's words: the history's, not a finding it has yet to take.
+        const HistoryStore::SiteRow &site = partners_[std::size_t(index.row())].site;
+        if (!known(site))
+            return {};
+        if (role == Qt::ToolTipRole)
+            return KindCaption(standing(site));
+        return mark(standing(site));
+    }
+    if (role == Qt::ToolTipRole && (index.column() == Result || index.column() == Why || index.column() == LinkText)) {
         const Partner &partner = partners_[std::size_t(index.row())];
-        const QString tip = !partner.latest ? QString() : index.column() == Why ? partner.latest->why : partner.latest->note;
+        const QString tip = !partner.latest                ? QString()
+                : index.column() == Why                     ? partner.latest->why
+                : index.column() == LinkText                ? linkText(partner)
+                                                            : partner.latest->note;
         if (!tip.isEmpty())
-            return VisibleText::Of(tip);
+            return OneLine(tip);
     }
     if (role == Qt::TextAlignmentRole && (index.column() == HttpStatus || index.column() >= Checks))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -321,6 +349,44 @@ QString HistoryModel::WhyOf(const SiteVerdict::SiteResult &result)
         return lines.join(u' ');
     }
     return SiteVerdict::Reason(result);
+}
+
+const QIcon &HistoryModel::mark(Kind kind) const
+{
+    const QPalette palette = QGuiApplication::palette();
+    if (palette.cacheKey() != marksPalette_) {
+        marksPalette_ = palette.cacheKey();
+        for (std::size_t i = 0; i < marks_.size(); ++i)
+            marks_[i] = StateMark::Icon(Kind(i), palette);
+    }
+    return marks_[std::size_t(kind)];
+}
+
+QString HistoryModel::KindCaption(Kind kind)
+{
+    switch (kind) {
+    case Kind::Ok:
+        return QStringLiteral("OK: the link is there");
+    case Kind::Hollow:
+        return QStringLiteral("Hollow: the link is there, where search engines do not count it");
+    case Kind::Lost:
+        return QStringLiteral("Lost: the link was there once and is not now");
+    case Kind::Down:
+        return QStringLiteral("Down: the page cannot be opened, not yet long enough to count as lost");
+    case Kind::NotFound:
+        return QStringLiteral("Not found: the page opens without the link, and never had it");
+    case Kind::Unchecked:
+        break;
+    }
+    return QStringLiteral("Not checked yet");
+}
+
+QString HistoryModel::OneLine(const QString &text)
+{
+    QString shown = VisibleText::Of(text);
+    // Line and paragraph separators, which VisibleText leaves, would break the line.
+    shown.replace(QChar(0x2028), QStringLiteral("\\u2028")).replace(QChar(0x2029), QStringLiteral("\\u2029"));
+    return shown;
 }
 
 QString HistoryModel::WhenCaption(qint64 at, qint64 now)

@@ -6,6 +6,9 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QIcon>
+
+#include <array>
 
 #include <optional>
 #include <vector>
@@ -18,7 +21,9 @@ class HistoryModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Name, Address, Term, Result, Why, HttpStatus, State, Since, LastChecked, Checks, Changes, ColumnCount };
+    enum Column {
+        Name, Address, Term, Result, Why, HttpStatus, LinkText, State, Since, LastChecked, Checks, Changes, ColumnCount
+    };
 
     // Where a partner stands, for the show filter and the summary: the history's judgement
     // when it has one, else the last check's.
@@ -29,6 +34,7 @@ public:
         SiteVerdict::Status status = SiteVerdict::Status::PageNotFound;
         QString why;
         long httpStatus = 0;
+        QString linkText; // the text of the link that holds the match
         bool hollow = false;
         bool recorded = false; // the history took it
         QString note;          // e.g. why it was not recorded
@@ -55,8 +61,9 @@ public:
     Kind kind(int row) const;
 
     // A check of the partner at `row` has ended at `at` (seconds since the epoch): its
-    // result, and its standing in the history when the check was recorded.
-    void noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at);
+    // result, and its standing in the history when the check was recorded. `note` says why a
+    // result is not recorded yet.
+    void noteChecked(int row, const SiteVerdict::SiteResult &result, qint64 at, const QString &note = {});
 
     bool lessThan(int left, int right, int column) const;
 
@@ -75,13 +82,24 @@ public:
     static QString WhyOf(const SiteVerdict::SiteResult &result);
     // A time of day for today's times, a date for earlier ones.
     static QString WhenCaption(qint64 at, qint64 now);
+    // The kind in a word, with what it means.
+    static QString KindCaption(Kind kind);
+    // Text from a web page on one line: every control character and line break written out.
+    static QString OneLine(const QString &text);
 
 private:
     static QString keyOf(const QString &url, const QString &term);
     // The result column's value: the last check's, else the history's last state.
     std::optional<SiteVerdict::Status> result(const Partner &partner) const;
 
+    // Where the history places a partner it knows.
+    Kind standing(const HistoryStore::SiteRow &site) const;
+    const QIcon &mark(Kind kind) const;
+
     std::vector<Partner> partners_;
     QHash<QString, int> rows_;
+    // The state marks, made for the application's palette of this key.
+    mutable qint64 marksPalette_ = 0;
+    mutable std::array<QIcon, 6> marks_;
     int downAfter_ = HistoryStore::DefaultDownAfter;
 };

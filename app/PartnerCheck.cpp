@@ -1,6 +1,7 @@
 #include "PartnerCheck.h"
 
 #include <algorithm>
+#include <vector>
 
 PartnerCheck::Settings PartnerCheck::Defaults()
 {
@@ -44,13 +45,20 @@ void PartnerCheck::run(const QList<SiteRecord> &sites, const QString &historyFil
     CheckRun::Settings runSettings = settings.run;
     runSettings.stop = &stop_;
     HistoryRecorder recorder(historyFile, settings.history, [this](const QString &message) { emit warned(message); });
-    const HistoryRecorder::Report report = [this](qsizetype position, const SiteVerdict::SiteResult &result) {
+    std::vector<bool> reported(std::size_t(sites.size()), false);
+    const HistoryRecorder::Report report = [this, &reported](qsizetype position, const SiteVerdict::SiteResult &result) {
+        reported[std::size_t(position)] = true;
         emit checked(position, result);
     };
     CheckRun::CheckSites(
             sites, runSettings,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
+                const qsizetype held = recorder.toConfirm();
                 recorder.deliver(sites, position, result, report);
+                // The recorder hands verdicts over in the list's order, a held one after its
+                // second look; the rows need not wait for that.
+                if (!reported[std::size_t(position)])
+                    emit waiting(position, result, recorder.toConfirm() > held);
             },
             [this](qsizetype judged, qsizetype total) { emit progressed(judged, total); });
     if (recorder.toConfirm() > 0 && !stop_)

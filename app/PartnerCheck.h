@@ -42,6 +42,9 @@ signals:
     void progressed(qsizetype judged, qsizetype total);
     // Each site's verdict as it is final, with its change in the history when recorded.
     void checked(qsizetype position, const SiteVerdict::SiteResult &result);
+    // A verdict the history takes later: the site is held for a second look (`secondLook`),
+    // or waits behind one that is. checked() follows for it.
+    void waiting(qsizetype position, const SiteVerdict::SiteResult &result, bool secondLook);
     // The sites that look lost or down are checked once more after `seconds`.
     void confirming(qsizetype sites, int seconds);
     void warned(const QString &message);

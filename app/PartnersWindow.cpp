@@ -11,10 +11,12 @@
 #include "PartnerCheck.h"
 #include "ShexIt.h"
 #include "TimelineStrip.h"
+#include "UserTimer.h"
 #include "VisibleText.h"
 #include "WindowHistory.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
@@ -31,6 +33,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeWidget>
@@ -42,8 +45,8 @@ namespace {
 // Samples of each column's widest usual text.
 const char *const ColumnSamples[HistoryModel::ColumnCount]
         = {"Partner name of length", "https://www.partner.example/links.html", "my-site.example",
-           "Search Term Not Found", "connection refused", "HTTP", "Search Term Not Found",
-           "28 Sep 2026", "Last checked", "Checks", "Changes"};
+           "Search Term Not Found", "connection refused", "HTTP", "A partner's link",
+           "Search Term Not Found", "28 Sep 2026", "Last checked", "Checks", "Changes"};
 
 // The show filter's choices, in the order offered.
 struct ShowChoice {
@@ -65,7 +68,13 @@ QSettings settings()
                      QStringLiteral("tallyweave"));
 }
 constexpr char GeometryKey[] = "partners/geometry";
+constexpr char DailyTimer[] = "tallyweave-check.timer";
+constexpr char CronLine[]
+        = "0 7 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$(id -u)/bus tallyweave-check --quiet --changes --notify";
 constexpr char ColumnsKey[] = "partners/columns";
+// The columns the saved layout was made for: a layout from before a column came or went would
+// give each width and the sort to the wrong column.
+constexpr char ColumnCountKey[] = "partners/columnCount";
 
 QString count(qint64 n)
 {
@@ -81,6 +90,17 @@ QString duration(qint64 ms)
     if (seconds < 3600)
         return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
+// "today 07:03", "tomorrow 07:12", "8 Dec 2026 07:12".
+QString moment(const QDateTime &at)
+{
+    const QString time = QLocale::c().toString(at.time(), QStringLiteral("HH:mm"));
+    if (at.date() == QDate::currentDate())
+        return QStringLiteral("today ") + time;
+    if (at.date() == QDate::currentDate().addDays(1))
+        return QStringLiteral("tomorrow ") + time;
+    return History::DayCaption(at.toSecsSinceEpoch()) + u' ' + time;
 }
 } // namespace
 
@@ -132,6 +152,13 @@ void PartnersWindow::createCheckBar()
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setTextFormat(Qt::PlainText);
+    chkDaily = new QCheckBox(QStringLiteral("Check every &day"), this);
+    chkDaily->setObjectName(QStringLiteral("chkDaily"));
+    chkDaily->setEnabled(false);
+    lblDaily = new QLabel(this);
+    lblDaily->setObjectName(QStringLiteral("lblDaily"));
+    lblDaily->setTextFormat(Qt::PlainText);
+    daily_ = new UserTimer(QString::fromLatin1(DailyTimer), this);
 }
 
 void PartnersWindow::createFilterBar()
@@ -179,6 +206,9 @@ void PartnersWindow::createTable()
     columns->setHighlightSections(false);
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         columns->resizeSection(column, fontMetrics().horizontalAdvance(QString::fromLatin1(ColumnSamples[column])) + 16);
+    // The state's words follow its mark.
+    columns->resizeSection(HistoryModel::State, columns->sectionSize(HistoryModel::State)
+                                   + tblSites->style()->pixelMetric(QStyle::PM_SmallIconSize) + 6);
     tblSites->setSortingEnabled(true);
     tblSites->sortByColumn(HistoryModel::Name, Qt::AscendingOrder);
 
@@ -225,6 +255,9 @@ void PartnersWindow::layOut()
     checkBar->addWidget(lblProgress);
     // In the bar's place once the check is over.
     checkBar->addWidget(lblSummary, 1);
+    checkBar->addSpacing(12);
+    checkBar->addWidget(chkDaily);
+    checkBar->addWidget(lblDaily);
 
     auto *filterBar = new QHBoxLayout;
     auto *filterCaption = new QLabel(QStringLiteral("&Filter:"), this);
@@ -248,12 +281,13 @@ void PartnersWindow::layOut()
     window->addWidget(lstChanges, 1);
     setTabOrder(cmdCheckAll, cmdCheckSelected);
     setTabOrder(cmdCheckSelected, cmdStop);
-    setTabOrder(cmdStop, txtFilter);
+    setTabOrder(cmdStop, chkDaily);
+    setTabOrder(chkDaily, txtFilter);
     setTabOrder(txtFilter, cboShow);
     setTabOrder(cboShow, cmdExport);
     setTabOrder(cmdExport, tblSites);
     // Room for every column where the screen allows it, never more than the screen.
-    resize(QSize(1280, 720).boundedTo(screen()->availableGeometry().size()));
+    resize(QSize(1440, 760).boundedTo(screen()->availableGeometry().size()));
 }
 
 void PartnersWindow::connectHandlers()
@@ -263,10 +297,14 @@ void PartnersWindow::connectHandlers()
     connect(cmdStop, &QPushButton::clicked, this, &PartnersWindow::cmdStop_Click);
     connect(tmrProgress, &QTimer::timeout, this, &PartnersWindow::tmrProgress_Timer);
     connect(check_, &PartnerCheck::checked, this, &PartnersWindow::SiteChecked);
+    connect(check_, &PartnerCheck::waiting, this, &PartnersWindow::SiteWaiting);
     connect(check_, &PartnerCheck::progressed, this, &PartnersWindow::CheckProgressed);
     connect(check_, &PartnerCheck::confirming, this, &PartnersWindow::Confirming);
     connect(check_, &PartnerCheck::finished, this, &PartnersWindow::CheckFinished);
     connect(check_, &PartnerCheck::warned, this, [this](const QString &message) { warning_ = message; });
+    connect(chkDaily, &QCheckBox::clicked, this, &PartnersWindow::chkDaily_Click);
+    connect(daily_, &UserTimer::changed, this, &PartnersWindow::ShowDaily);
+    connect(daily_, &UserTimer::failed, this, [this](const QString &message) { Feedback::Message(this, message); });
     connect(txtFilter, &QLineEdit::textChanged, this, &PartnersWindow::txtFilter_Change);
     connect(cboShow, &QComboBox::currentIndexChanged, this, &PartnersWindow::cboShow_Click);
     connect(cmdExport, &QPushButton::clicked, this, &PartnersWindow::cmdExport_Click);
@@ -293,7 +331,8 @@ void PartnersWindow::restoreLayout()
     const QSettings stored = settings();
     placed_ = restoreGeometry(stored.value(QLatin1StringView(GeometryKey)).toByteArray());
     QHeaderView *columns = tblSites->horizontalHeader();
-    if (columns->restoreState(stored.value(QLatin1StringView(ColumnsKey)).toByteArray()))
+    if (stored.value(QLatin1StringView(ColumnCountKey)).toInt() == HistoryModel::ColumnCount
+        && columns->restoreState(stored.value(QLatin1StringView(ColumnsKey)).toByteArray()))
         tblSites->sortByColumn(columns->sortIndicatorSection(), columns->sortIndicatorOrder());
 }
 
@@ -304,6 +343,7 @@ void PartnersWindow::saveLayout() const
     QSettings stored = settings();
     stored.setValue(QLatin1StringView(GeometryKey), saveGeometry());
     stored.setValue(QLatin1StringView(ColumnsKey), tblSites->horizontalHeader()->saveState());
+    stored.setValue(QLatin1StringView(ColumnCountKey), int(HistoryModel::ColumnCount));
 }
 
 void PartnersWindow::PlaceBeside(const QWidget *main)
@@ -329,6 +369,8 @@ void PartnersWindow::showEvent(QShowEvent *event)
 {
     if (stale_ && !check_->running())
         Reload();
+    // The timer may have run, or been turned on or off elsewhere, while the window was away.
+    daily_->refresh();
     QWidget::showEvent(event);
 }
 
@@ -386,6 +428,40 @@ void PartnersWindow::ShowNote()
         lblNote->setText(QStringLiteral("No partner yet; add partners to the list in the main window."));
     else
         lblNote->setText(QStringLiteral("%1 of %2 partners shown.").arg(count(shown_->rowCount()), count(sites_->rowCount())));
+}
+
+void PartnersWindow::chkDaily_Click(bool checked)
+{
+    chkDaily->setEnabled(false);
+    lblDaily->setText(checked ? QStringLiteral("turning on...") : QStringLiteral("turning off..."));
+    daily_->setEnabled(checked);
+}
+
+void PartnersWindow::ShowDaily()
+{
+    const UserTimer::Status &status = daily_->status();
+    chkDaily->setChecked(status.known && status.enabled);
+    chkDaily->setEnabled(status.known);
+    if (!status.known) {
+        const QString tip = QStringLiteral("The daily check needs the systemd user timer %1, which is not available "
+                                           "here: %2.\nWith cron instead, add this line with crontab -e:\n%3")
+                                    .arg(QString::fromLatin1(DailyTimer), status.problem, QString::fromLatin1(CronLine));
+        chkDaily->setToolTip(tip);
+        lblDaily->setToolTip(tip);
+        lblDaily->setText(QStringLiteral("not available here"));
+        return;
+    }
+    const QString tip = QStringLiteral("Runs tallyweave-check once a day through the systemd user timer %1, also while "
+                                       "this window is closed; a day missed while the computer was off is made up at "
+                                       "the next start. Its changes come as desktop notices.")
+                                .arg(QString::fromLatin1(DailyTimer));
+    chkDaily->setToolTip(tip);
+    lblDaily->setToolTip(tip);
+    QStringList said;
+    said << (status.lastRun.isValid() ? QStringLiteral("last %1").arg(moment(status.lastRun)) : QStringLiteral("not run yet"));
+    if (status.nextRun.isValid())
+        said << QStringLiteral("next %1").arg(moment(status.nextRun));
+    lblDaily->setText(said.join(QStringLiteral(", ")));
 }
 
 QList<int> PartnersWindow::selectedSites() const
@@ -562,6 +638,19 @@ void PartnersWindow::SiteChecked(qsizetype position, const SiteVerdict::SiteResu
         return;
     checkedPositions_ << position;
     sites_->noteChecked(row, result, QDateTime::currentSecsSinceEpoch());
+    if (row == selectedSite())
+        tblSites_Select();
+}
+
+void PartnersWindow::SiteWaiting(qsizetype position, const SiteVerdict::SiteResult &result, bool secondLook)
+{
+    const SiteRecord &site = checking_[position];
+    const int row = sites_->rowOf(site.Url, site.SearchTerm);
+    if (row < 0)
+        return;
+    sites_->noteChecked(row, result, QDateTime::currentSecsSinceEpoch(),
+                        secondLook ? QStringLiteral("Not yet confirmed: looked at once more at the end of the check")
+                                   : QStringLiteral("Recorded after the second look at the end of the check"));
     if (row == selectedSite())
         tblSites_Select();
 }

@@ -11,6 +11,7 @@ class HistoryFilter;
 class HistoryModel;
 class PartnerCheck;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,7 @@ class QTableView;
 class QTimer;
 class QTreeWidget;
 class TimelineStrip;
+class UserTimer;
 class WindowHistory;
 
 // The Partners window: every partner with its last result, why, and its standing in the
@@ -52,6 +54,7 @@ public:
     void cmdStop_Click();
     void mnuCopyAddress_Click();
     void tmrProgress_Timer();
+    void chkDaily_Click(bool checked);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -70,6 +73,7 @@ private:
 
     void StartCheck(const QList<SiteRecord> &sites);
     void SiteChecked(qsizetype position, const SiteVerdict::SiteResult &result);
+    void SiteWaiting(qsizetype position, const SiteVerdict::SiteResult &result, bool secondLook);
     void CheckProgressed(qsizetype judged, qsizetype total);
     void Confirming(qsizetype sites, int seconds);
     void CheckFinished(bool stopped);
@@ -80,6 +84,7 @@ private:
     // The site whose timeline is shown, -1 when none is selected.
     int selectedSite() const;
     void ShowNote();
+    void ShowDaily();
 
     WindowHistory &history_;
     QString sitesFile_;
@@ -92,6 +97,9 @@ private:
     QProgressBar *prgCheck = nullptr;
     QLabel *lblProgress = nullptr;
     QLabel *lblSummary = nullptr;
+    QCheckBox *chkDaily = nullptr;
+    QLabel *lblDaily = nullptr;
+    UserTimer *daily_ = nullptr;
     QLineEdit *txtFilter = nullptr;
     QComboBox *cboShow = nullptr;
     QPushButton *cmdExport = nullptr;

@@ -11,6 +11,7 @@
 // it as it is. Every step repaints the window before its time is taken.
 #include "AppInfo.h"
 #include "Feedback.h"
+#include "HistoryModel.h"
 #include "HistoryStore.h"
 #include "Timing.h"
 #include "YearOfChecks.h"
@@ -195,7 +196,7 @@ int main(int argc, char *argv[])
     std::printf("  again, the window already made (it reads the history anew): median %.0f ms\n", Median(againMs));
 
     // Sorting by each date column, both ways, as a click on its header does.
-    for (int column : {4, 5}) {
+    for (int column : {int(HistoryModel::Since), int(HistoryModel::LastChecked)}) {
         for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
             std::vector<double> sortMs;
             for (int round = 0; round < rounds; ++round) {
@@ -205,7 +206,7 @@ int main(int argc, char *argv[])
                 window->repaint();
                 sortMs.push_back(MsSince(asked));
             }
-            std::printf("  sort by %s, %s: median %.0f ms\n", column == 4 ? "since" : "last checked",
+            std::printf("  sort by %s, %s: median %.0f ms\n", column == HistoryModel::Since ? "since" : "last checked",
                         order == Qt::AscendingOrder ? "ascending" : "descending", Median(sortMs));
         }
     }

@@ -224,6 +224,42 @@ TEST_F(PartnersCheck, StopDuringTheSecondLookRecordsNoUnconfirmedLoss)
             << summary().toStdString();
 }
 
+// The history takes verdicts in the list's order, a site that looks lost after its second look;
+// the rows behind it show their verdicts without waiting for that.
+TEST_F(PartnersCheck, RowsBehindASecondLookShowTheirVerdictsAtOnce)
+{
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.open(HistoryStore::PathFor(path(QStringLiteral("Sites.dqx")))).usable);
+        const HistoryStore::Run run = store.beginRun(QStringLiteral("test"));
+        ASSERT_TRUE(store.record(run, {server.url("/none"), QStringLiteral("my.example"), QStringLiteral("Alpha")},
+                                 {History::State::Ok}));
+        store.endRun(run, 1);
+    }
+    openWith({{"Alpha", "/none"}, {"Beta", "/link"}, {"Gamma", "/comment"}});
+    click("cmdCheckAll");
+    ASSERT_TRUE(waitFor([this] { return text("lblProgress").contains(QStringLiteral("a second look at 1 partner")); }))
+            << text("lblProgress").toStdString();
+    ASSERT_TRUE(waitFor([this] { return cell(QStringLiteral("Gamma"), HistoryModel::Result) == QStringLiteral("OK"); }, 5000));
+    EXPECT_EQ(cell(QStringLiteral("Beta"), HistoryModel::Result), QStringLiteral("OK"));
+    EXPECT_EQ(cell(QStringLiteral("Beta"), HistoryModel::HttpStatus), QStringLiteral("200"));
+    EXPECT_EQ(cell(QStringLiteral("Alpha"), HistoryModel::Result), QStringLiteral("Search Term Not Found"));
+    EXPECT_EQ(cell(QStringLiteral("Alpha"), HistoryModel::State), QStringLiteral("OK")) << "the history's, until confirmed";
+    QAbstractItemModel *model = table()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row, HistoryModel::Name).data().toString() == QStringLiteral("Alpha")) {
+            EXPECT_TRUE(model->index(row, HistoryModel::Result).data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("Not yet confirmed")))
+                    << model->index(row, HistoryModel::Result).data(Qt::ToolTipRole).toString().toStdString();
+        }
+    EXPECT_TRUE(summary().isEmpty());
+    click("cmdStop");
+    ASSERT_TRUE(waitUntilDone(5000));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Stopped: 3 of 3 checked in \\d+ s: 1 OK, 1 hollow, 0 lost, 0 down, 1 not found$"))
+                        .match(summary())
+                        .hasMatch())
+            << summary().toStdString();
+}
+
 TEST_F(PartnersCheck, CheckSelectedChecksOnlyThoseSelected)
 {
     openWith({{"Alpha", "/link"}, {"Beta", "/comment"}, {"Gamma", "/none"}, {"Delta", "closed"}});

@@ -7,14 +7,18 @@
 #include "ScanFixture.h"
 #include "TestFiles.h"
 #include "TimelineStrip.h"
+#include "UserTimer.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDate>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -235,8 +239,8 @@ TEST_F(PartnersWindowTest, RowsShowEachColumnReadably)
     for (int column = 0; column < HistoryModel::ColumnCount; ++column)
         row << cell(gamma, column);
     // Not checked from this window: the result is the history's, with no reason or status.
-    EXPECT_EQ(row, (QStringList{"Gamma", "http://gamma.example/", "my.example", "Page Not Found", "", "", "Page Not Found",
-                                date(15), date(15), "4", "3"}));
+    EXPECT_EQ(row, (QStringList{"Gamma", "http://gamma.example/", "my.example", "Page Not Found", "", "", "",
+                                "Page Not Found", date(15), date(15), "4", "3"}));
 }
 
 TEST_F(PartnersWindowTest, TheFilterNarrowsAsYouTypeOverNameAddressAndTerm)
@@ -466,6 +470,26 @@ TEST_F(PartnersWindowTest, SortColumnsAndPlaceComeBackAfterARestart)
     EXPECT_EQ(partners->geometry().size(), placed.size());
 }
 
+// A layout saved when the table had a column fewer: its widths and its sort would land on the
+// wrong columns, so the window starts from its own.
+TEST_F(PartnersWindowTest, AColumnLayoutFromFewerColumnsIsNotApplied)
+{
+    {
+        QStandardItemModel older(1, HistoryModel::ColumnCount - 1);
+        QTableView view;
+        view.setModel(&older);
+        view.setSortingEnabled(true);
+        view.horizontalHeader()->resizeSection(HistoryModel::LinkText, 321);
+        view.sortByColumn(HistoryModel::Checks, Qt::DescendingOrder);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tallyweave"), QStringLiteral("tallyweave"))
+                .setValue(QStringLiteral("partners/columns"), view.horizontalHeader()->saveState());
+    }
+    openHistory();
+    EXPECT_EQ(table()->horizontalHeader()->sortIndicatorSection(), HistoryModel::Name);
+    EXPECT_NE(table()->horizontalHeader()->sectionSize(HistoryModel::LinkText), 321);
+    EXPECT_EQ(names(), (QStringList{"Alpha", "Beta", "Delta shop", "Gamma"}));
+}
+
 TEST_F(PartnersWindowTest, ExportWritesTheRowsShownInTheirOrder)
 {
     openHistory();
@@ -474,15 +498,15 @@ TEST_F(PartnersWindowTest, ExportWritesTheRowsShownInTheirOrder)
     type("txtFilter", QStringLiteral("a.example"));
     using Row = std::vector<std::string>;
     EXPECT_EQ(exportShown(), (std::vector<Row>{
-                            {"name", "page address", "search term", "result", "why", "http", "state", "since",
+                            {"name", "page address", "search term", "result", "why", "http", "link text", "state", "since",
                              "last checked", "checks", "changes"},
                             {"Delta shop", "https://delta.example/partners", "other-term.example", "Search Term Not Found", "",
-                             "", "Search Term Not Found", "2026-01-04", "2026-01-14", "10", "0"},
-                            {"Gamma", "http://gamma.example/", "my.example", "Page Not Found", "", "", "Page Not Found",
+                             "", "", "Search Term Not Found", "2026-01-04", "2026-01-14", "10", "0"},
+                            {"Gamma", "http://gamma.example/", "my.example", "Page Not Found", "", "", "", "Page Not Found",
                              "2026-01-15", "2026-01-15", "4", "3"},
-                            {"Beta", "http://beta.example/", "my.example", "OK", "", "", "OK", "2026-01-01", "2026-01-21", "3",
-                             "0"},
-                            {"Alpha", "http://alpha.example/links", "my.example", "Search Term Not Found", "", "",
+                            {"Beta", "http://beta.example/", "my.example", "OK", "", "", "", "OK", "2026-01-01", "2026-01-21",
+                             "3", "0"},
+                            {"Alpha", "http://alpha.example/links", "my.example", "Search Term Not Found", "", "", "",
                              "Search Term Not Found", "2026-01-20", "2026-01-20", "2", "1"},
                     }));
 }
@@ -562,6 +586,140 @@ TEST_F(PartnersWindowTest, AScanShowsItsChecksInTheOpenWindow)
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(names(), (QStringList{"Alpha", "Beta", "Gamma"}));
     EXPECT_EQ(cell(1, HistoryModel::State), QStringLiteral("Search Term Not Found"));
+}
+
+// A stand-in for systemctl: it writes down how it was called and answers from a state file
+// beside it, as the user's service manager would for the daily timer.
+class DailySwitch : public PartnersWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        PartnersWindowTest::SetUp();
+        QFile script(path(QStringLiteral("systemctl")));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(R"(#!/bin/sh
+dir=$(dirname "$0")
+printf '%s\n' "$*" >>"$dir/calls"
+state=$(cat "$dir/state")
+if [ "$state" = nobus ]; then echo 'Failed to connect to bus: No medium found' >&2; exit 1; fi
+case " $* " in
+*" enable "*)
+    if [ "$state" = refusing ]; then echo 'Failed to enable unit: Access denied' >&2; exit 1; fi
+    echo enabled >"$dir/state" ;;
+*" disable "*) echo disabled >"$dir/state" ;;
+*" show "*)
+    case "$state" in
+    not-found) printf 'LoadState=not-found\nUnitFileState=\nLastTriggerUSec=n/a\nNextElapseUSecRealtime=n/a\n' ;;
+    enabled) printf 'LoadState=loaded\nUnitFileState=enabled\nLastTriggerUSec=@1767268800\nNextElapseUSecRealtime=@1767355200\n' ;;
+    never) printf 'LoadState=loaded\nUnitFileState=enabled\nLastTriggerUSec=n/a\nNextElapseUSecRealtime=@1767355200\n' ;;
+    *) printf 'LoadState=loaded\nUnitFileState=disabled\nLastTriggerUSec=@1767268800\nNextElapseUSecRealtime=\n' ;;
+    esac ;;
+*) echo "Unknown command verb $1." >&2; exit 1 ;;
+esac
+)");
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        UserTimer::SetProgram(script.fileName());
+    }
+
+    void setState(const char *state) const { TestSupport::WriteFile(path(QStringLiteral("state")), QByteArray(state) + '\n'); }
+
+    QStringList calls() const
+    {
+        return QString::fromUtf8(TestSupport::ReadFile(path(QStringLiteral("calls")))).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    QCheckBox *daily() const { return find<QCheckBox>("chkDaily"); }
+
+    // Until the service manager's answer is shown.
+    bool answered()
+    {
+        return waitFor([this] { return !text("lblDaily").isEmpty() && !text("lblDaily").endsWith(QStringLiteral("...")); });
+    }
+
+    static constexpr char Show[] = "--user --no-ask-password show --timestamp=unix -p LoadState -p UnitFileState -p "
+                                   "LastTriggerUSec -p NextElapseUSecRealtime tallyweave-check.timer";
+    static constexpr char Cron[] = "0 7 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$(id -u)/bus tallyweave-check "
+                                   "--quiet --changes --notify";
+};
+
+struct DailyCase {
+    const char *name;
+    const char *state; // the stand-in's; "missing": no program at all
+    bool usable;
+    bool checked;
+    const char *shown; // the line beside the switch, as a pattern
+    const char *tip;   // part of the switch's tool tip
+};
+
+class DailyStates : public DailySwitch, public testing::WithParamInterface<DailyCase> { };
+
+TEST_P(DailyStates, TheSwitchShowsWhatTheServiceManagerSays)
+{
+    const DailyCase &c = GetParam();
+    if (QByteArray(c.state) == "missing")
+        UserTimer::SetProgram(path(QStringLiteral("no-such-systemctl")));
+    else
+        setState(c.state);
+    openHistory();
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(daily()->isEnabled(), c.usable);
+    EXPECT_EQ(daily()->isChecked(), c.checked);
+    EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.shown)).match(text("lblDaily")).hasMatch()) << text("lblDaily").toStdString();
+    EXPECT_TRUE(daily()->toolTip().contains(QString::fromLatin1(c.tip))) << daily()->toolTip().toStdString();
+    if (!c.usable) {
+        EXPECT_TRUE(daily()->toolTip().contains(QString::fromLatin1(Cron))) << daily()->toolTip().toStdString();
+    }
+    if (QByteArray(c.state) != "missing") {
+        EXPECT_EQ(calls(), QStringList{QString::fromLatin1(Show)});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, DailyStates,
+        testing::Values(
+                DailyCase{"On", "enabled", true, true, "^last 1 Jan 2026 \\d\\d:\\d\\d, next 2 Jan 2026 \\d\\d:\\d\\d$",
+                          "systemd user timer tallyweave-check.timer"},
+                DailyCase{"OnNeverRan", "never", true, true, "^not run yet, next 2 Jan 2026 \\d\\d:\\d\\d$", "once a day"},
+                DailyCase{"Off", "disabled", true, false, "^last 1 Jan 2026 \\d\\d:\\d\\d$", "once a day"},
+                DailyCase{"NoUserBus", "nobus", false, false, "^not available here$", "Failed to connect to bus: No medium found"},
+                DailyCase{"NotInstalled", "not-found", false, false, "^not available here$", "the daily timer is not installed"},
+                DailyCase{"NoSystemctl", "missing", false, false, "^not available here$", "systemctl could not be started"}),
+        [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(DailySwitch, TurningItOnAndOffEnablesAndDisablesTheTimer)
+{
+    setState("disabled");
+    openHistory();
+    ASSERT_TRUE(answered());
+    QTest::mouseClick(daily(), Qt::LeftButton);
+    EXPECT_FALSE(daily()->isEnabled()) << "until the service manager has answered";
+    ASSERT_TRUE(answered());
+    EXPECT_TRUE(daily()->isChecked());
+    EXPECT_TRUE(daily()->isEnabled());
+    EXPECT_TRUE(text("lblDaily").contains(QStringLiteral(", next 2 Jan 2026"))) << text("lblDaily").toStdString();
+
+    QTest::mouseClick(daily(), Qt::LeftButton);
+    ASSERT_TRUE(answered());
+    EXPECT_FALSE(daily()->isChecked());
+    const QString show = QString::fromLatin1(Show);
+    EXPECT_EQ(calls(), (QStringList{show, "--user --no-ask-password enable --now tallyweave-check.timer", show,
+                                    "--user --no-ask-password disable --now tallyweave-check.timer", show}));
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join(u'\n').toStdString();
+}
+
+TEST_F(DailySwitch, ARefusalIsToldAndTheSwitchStaysOff)
+{
+    setState("refusing");
+    openHistory();
+    ASSERT_TRUE(answered());
+    QTest::mouseClick(daily(), Qt::LeftButton);
+    ASSERT_TRUE(answered());
+    EXPECT_FALSE(daily()->isChecked());
+    EXPECT_TRUE(daily()->isEnabled());
+    EXPECT_EQ(feedback.messages,
+              QStringList{QStringLiteral("The daily check could not be turned on: Failed to enable unit: Access denied.")});
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Feedback.h"
 #include "Module1.h"
 #include "ShexIt.h"
+#include "UserTimer.h"
 #include "frmMain.h"
 
 #include <QAction>
@@ -35,6 +36,9 @@ protected:
         AppInfo::OverrideProgramFolder(folder.path());
         Module1::Reset();
         Feedback::SetRecorder(&feedback);
+        // The Partners window asks the user's service manager about the daily timer: never the
+        // real one.
+        UserTimer::SetProgram(path(QStringLiteral("no-systemctl")));
         ShexIt::SetSink([this](QWidget *, const QUrl &url) {
             opened << url;
             return browserAnswers;
@@ -45,6 +49,7 @@ protected:
     {
         window.reset();
         ShexIt::SetSink({});
+        UserTimer::SetProgram(QString());
         Feedback::SetRecorder(nullptr);
         AppInfo::OverrideProgramFolder(QString());
         Module1::Reset();
