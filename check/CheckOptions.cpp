@@ -165,8 +165,8 @@ constexpr char Details[] =
         "  1  at least one was not: term not found, page not found or empty page, or\n"
         "     with --strict a hollow match\n"
         "  2  bad usage, a sites file that cannot be read or is damaged (reported on\n"
-        "     standard error, the file left as it is), an unknown --site name, or a\n"
-        "     report that could not be written\n";
+        "     standard error, the file left as it is), an unknown --site name, a\n"
+        "     report that could not be written, or --render without a browser\n";
 
 const QCommandLineOption *definitionOf(const QString &name)
 {
@@ -308,9 +308,11 @@ Parsed Parse(const QStringList &arguments)
     bool awaitingValue = false;
     qsizetype judged = 0;            // of parser.optionNames()
     QHash<QString, qsizetype> taken; // values judged, per option
-    for (QString argument : arguments) {
-        // Qt's parser has no option whose value may be left out.
-        if (!awaitingValue && argument == u"--render")
+    for (qsizetype at = 0; at < arguments.size(); ++at) {
+        QString argument = arguments[at];
+        // Qt's parser has no option whose value may be left out: --render alone is missing.
+        if (!awaitingValue && argument == u"--render"
+            && (at + 1 == arguments.size() || (arguments[at + 1] != u"missing" && arguments[at + 1] != u"all")))
             argument = QStringLiteral("--render=missing");
         // Qt's parser takes "--" for the end of the options and "--j" for "-j"; this program
         // has no arguments to follow the options, and only its long names take two dashes.
