@@ -49,12 +49,6 @@ void RenderStage::finish()
     }
 }
 
-qint64 RenderStage::peakBytes() const
-{
-    std::lock_guard lock(mutex_);
-    return peakBytes_;
-}
-
 void RenderStage::handOn(std::unique_lock<std::mutex> &lock)
 {
     while (!order_.empty() && !rendering_.contains(order_.front())) {
@@ -94,7 +88,6 @@ void RenderStage::work()
             RenderedVerdict::Failed(result, rendered.error);
 
         lock.lock();
-        peakBytes_ = std::max(peakBytes_, rendered.peakBytes);
         results_[position] = std::move(result);
         rendering_.erase(position);
         done_.notify_all();

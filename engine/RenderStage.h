@@ -44,9 +44,6 @@ public:
     // Waits for the renders and hands on every verdict not yet handed on.
     void finish();
 
-    // The most memory one page's browser held.
-    qint64 peakBytes() const;
-
     // CheckRun::CheckSites with the second look after it; without rendering, the check alone.
     // The check's stop ends the renders too.
     static CheckRun::Totals CheckSites(const QList<SiteRecord> &sites, const CheckRun::Settings &check,
@@ -64,14 +61,13 @@ private:
     const std::atomic<bool> *callerStop_;
     std::atomic<bool> stop_{false};
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable done_;
     std::deque<qsizetype> order_;  // arrived, not yet handed on
     std::deque<qsizetype> queue_;  // to render
     std::set<qsizetype> rendering_; // queued or under way
     std::map<qsizetype, SiteVerdict::SiteResult> results_;
-    qint64 peakBytes_ = 0;
     bool closing_ = false;
     std::vector<std::thread> workers_;
 };

@@ -113,7 +113,6 @@ TEST_F(RenderStageTest, HandsOnEveryVerdictInOrderOnceRendered)
         // Nothing passes the slow first page.
         EXPECT_EQ(order, std::vector<qsizetype>{});
         stage.finish();
-        EXPECT_GT(stage.peakBytes(), 0);
     }
     EXPECT_EQ(order, (std::vector<qsizetype>{0, 1, 2, 3, 4}));
     for (const qsizetype drawn : {0, 1}) {
