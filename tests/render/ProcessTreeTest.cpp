@@ -18,13 +18,14 @@ protected:
     void SetUp() override
     {
         group_.setProgram(QStringLiteral("/bin/sh"));
-        // Two helpers that name a mark of this test, and the shell that waits for them.
-        group_.setArguments({QStringLiteral("-c"), QStringLiteral("sleep 271.5 & sleep 271.5 & wait")});
+        // Two helpers that name a mark of this test program (tests run side by side), and the
+        // shell that waits for them.
+        group_.setArguments({QStringLiteral("-c"), QStringLiteral("%1 & %1 & wait").arg(QString::fromStdString(mark_))});
         group_.setChildProcessModifier([] { setsid(); });
         group_.start();
         ASSERT_TRUE(group_.waitForStarted());
         pid_ = pid_t(group_.processId());
-        for (int i = 0; i < 100 && LiveProcessesNaming("sleep 271.5").size() < 2; ++i)
+        for (int i = 0; i < 250 && ProcessTree::Naming(argv_).size() < 2; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     void TearDown() override
@@ -33,6 +34,11 @@ protected:
         group_.waitForFinished();
     }
 
+    const std::string mark_ = "sleep 271." + std::to_string(getpid());
+    // The helpers' command line, its arguments apart and ended; the shell's holds the mark too.
+    const QByteArray argv_ = QByteArray::fromStdString(mark_ + '\0').replace(' ', '\0');
+    // What names the helpers and the shell, and no mark that merely begins like this one.
+    const std::string named_ = mark_ + ' ';
     QProcess group_;
     pid_t pid_ = 0;
 };
@@ -40,7 +46,7 @@ protected:
 TEST_F(ProcessTreeTest, SeesTheGroupAndItsMemory)
 {
     EXPECT_EQ(ProcessTree::Members(pid_).size(), 3u);
-    EXPECT_EQ(ProcessTree::Naming(QByteArray("sleep\0" "271.5", 11)).size(), 2u);
+    EXPECT_EQ(ProcessTree::Naming(argv_).size(), 2u);
     // A shell and two sleeps hold some hundreds of KiB each, and far less than a GiB.
     EXPECT_GT(ProcessTree::MemoryBytes(pid_), 100 * 1024);
     EXPECT_LT(ProcessTree::MemoryBytes(pid_), 1LL << 30);
@@ -52,16 +58,16 @@ TEST_F(ProcessTreeTest, KillEndsEveryMember)
     ProcessTree::Kill(pid_);
     EXPECT_TRUE(ProcessTree::WaitGone(pid_, std::chrono::seconds(5)));
     EXPECT_TRUE(group_.waitForFinished(5000));
-    EXPECT_EQ(LiveProcessesNaming("sleep 271.5"), std::vector<int>{});
+    EXPECT_EQ(LiveProcessesNaming(named_), std::vector<int>{});
 }
 
 TEST_F(ProcessTreeTest, KillNamingEndsTheNamedOnly)
 {
-    EXPECT_TRUE(ProcessTree::KillNaming(QByteArray("sleep\0" "271.5", 11), std::chrono::seconds(5)));
-    EXPECT_EQ(LiveProcessesNaming("sleep 271.5"), std::vector<int>{});
+    EXPECT_TRUE(ProcessTree::KillNaming(argv_, std::chrono::seconds(5)));
     // The shell that waited for them ends by itself once they are gone.
     EXPECT_TRUE(group_.waitForFinished(5000));
     EXPECT_EQ(group_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(LiveProcessesNaming(named_), std::vector<int>{});
 }
 
 TEST_F(ProcessTreeTest, WaitGoneGivesUpOnALiveGroup)
