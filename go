@@ -9,7 +9,8 @@ run_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcurl4-o
               libgumbo-dev libsqlite3-dev)
 # What the tests, the benchmarks and the package checks need besides.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libcsv-dev dbus-daemon xvfb xauth
-               xdotool imagemagick nginx-light time curl jq dpkg-dev lintian desktop-file-utils mandoc man-db)
+               xdotool imagemagick nginx-light time curl jq dpkg-dev lintian desktop-file-utils mandoc man-db
+               chromium)
 
 install_missing() {
   local missing=()

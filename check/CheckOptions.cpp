@@ -61,6 +61,16 @@ const QList<QCommandLineOption> &Definitions()
             {"down-after", "a page that was OK and cannot be opened is \"down\"; it counts as lost when it stays "
                              "down N checks in a row (default 3)",
              "N"},
+            {"render", "look once more at pages as a browser shows them once their scripts have run, in headless "
+                       "Chromium (see Rendering below): missing (what --render alone means) renders the pages that "
+                       "opened without the term, all also those whose source carries it (default: render nothing)",
+             "WHICH"},
+            {"render-jobs", "at most N pages rendering at once, 1 to 16 (default 2)", "N"},
+            {"render-timeout", "end a page's browser after S seconds, whatever it is doing (default 20)", "S"},
+            {"render-memory", "end a page's browser when its processes together hold more than M MiB, 64 to 65536 "
+                              "(default 1024)",
+             "M"},
+            {"browser", "the browser to render with (default: chromium or chromium-browser on PATH)", "PATH"},
             {"no-history", "record nothing"},
             {"history", "print each site's timeline (state, from, to) from the history and check nothing; --site "
                           "picks one site"},
@@ -83,7 +93,7 @@ constexpr char Details[] =
         "  json  one document: \"schema\" (1, the version of this layout), \"sites\",\n"
         "        an array with one object per site (name, url, status, http_status,\n"
         "        final_url, bytes, ms, match_offset, truncated, error, match_context,\n"
-        "        occurrences, rel, robots, noindex, nofollow, hollow, verified,\n"
+        "        occurrences, rel, robots, noindex, nofollow, hollow, verified, rendered,\n"
         "        previous_status, status_since, change, note), and \"summary\"\n"
         "        (sites_file, checked, strict, verified, not_verified, ok, not_found,\n"
         "        page_not_found, empty, hollow, ms).\n"
@@ -114,6 +124,25 @@ constexpr char Details[] =
         "                 with an error status (400 or more)\n"
         "  verified       true for ok, and with --strict only when not hollow\n"
         "  These are null unless the site is ok.\n"
+        "  rendered       true when the verdict came from the rendered page\n"
+        "\n"
+        "Rendering (--render): many pages are built by scripts, and a link that a\n"
+        "script adds after the page loads is not in its source, where the plain check\n"
+        "looks. With --render such a page is loaded once more in a headless Chromium,\n"
+        "given up to 5 s of the page's own time to settle, and its document as the\n"
+        "browser then holds it is searched and analysed as a source is. A term found\n"
+        "only there is OK with the hollow reason script-drawn: some search engines and\n"
+        "all older crawlers do not see it. With --render=all a term that is in the\n"
+        "source but that the scripts remove, hide or weaken is hollow with the reason\n"
+        "script-removed. The browser loads the page's own scripts, pictures and other\n"
+        "resources from the partner's site, as a visitor's would; each page costs a\n"
+        "browser start (about a second) and a few hundred MiB while it renders. It runs\n"
+        "in a fresh temporary profile that is removed afterwards, with downloads\n"
+        "refused. A page that cannot be rendered (no answer within --render-timeout,\n"
+        "over --render-memory, a crash) keeps the verdict of its source, with\n"
+        "\"render failed: ...\" in its reason and error; a page whose source lacks the\n"
+        "term and could not be rendered counts in the history as a page that failed,\n"
+        "not as a lost link. --render needs Debian's chromium package, or --browser.\n"
         "\n"
         "History: every run is recorded (unless --no-history) in an SQLite file beside\n"
         "the sites file and named after it (Sites.dqx -> Sites.history.db). A site is\n"
@@ -136,8 +165,8 @@ constexpr char Details[] =
         "  1  at least one was not: term not found, page not found or empty page, or\n"
         "     with --strict a hollow match\n"
         "  2  bad usage, a sites file that cannot be read or is damaged (reported on\n"
-        "     standard error, the file left as it is), an unknown --site name, or a\n"
-        "     report that could not be written\n";
+        "     standard error, the file left as it is), an unknown --site name, a\n"
+        "     report that could not be written, or --render without a browser\n";
 
 const QCommandLineOption *definitionOf(const QString &name)
 {
@@ -227,6 +256,23 @@ QString apply(Options &options, QStringView name, const QString &value)
         return takeCount(options.confirmAfter, name, value, 0, MaxConfirmAfter);
     } else if (name == u"--down-after") {
         return takeCount(options.downAfter, name, value, 1, MaxDownAfter);
+    } else if (name == u"--render") {
+        if (value == u"missing")
+            options.render = RenderedVerdict::Mode::Missing;
+        else if (value == u"all")
+            options.render = RenderedVerdict::Mode::All;
+        else
+            return QStringLiteral("--render takes missing or all, not %1").arg(quoted(value));
+    } else if (name == u"--render-jobs") {
+        return takeCount(options.renderJobs, name, value, 1, MaxRenderJobs);
+    } else if (name == u"--render-timeout") {
+        return takeSeconds(options.renderTimeout, name, value);
+    } else if (name == u"--render-memory") {
+        return takeCount(options.renderMemoryMiB, name, value, LeastRenderMemoryMiB, MostRenderMemoryMiB);
+    } else if (name == u"--browser") {
+        if (value.isEmpty())
+            return QStringLiteral("--browser needs a program");
+        options.browser = value;
     }
     return {};
 }
@@ -262,7 +308,12 @@ Parsed Parse(const QStringList &arguments)
     bool awaitingValue = false;
     qsizetype judged = 0;            // of parser.optionNames()
     QHash<QString, qsizetype> taken; // values judged, per option
-    for (const QString &argument : arguments) {
+    for (qsizetype at = 0; at < arguments.size(); ++at) {
+        QString argument = arguments[at];
+        // Qt's parser has no option whose value may be left out: --render alone is missing.
+        if (!awaitingValue && argument == u"--render"
+            && (at + 1 == arguments.size() || (arguments[at + 1] != u"missing" && arguments[at + 1] != u"all")))
+            argument = QStringLiteral("--render=missing");
         // Qt's parser takes "--" for the end of the options and "--j" for "-j"; this program
         // has no arguments to follow the options, and only its long names take two dashes.
         if (!awaitingValue && argument.startsWith(u"--") && argument.section(u'=', 0, 0).size() <= 3) {
@@ -313,6 +364,12 @@ Parsed Parse(const QStringList &arguments)
     options.changes = parser.isSet(QStringLiteral("changes"));
     options.history = parser.isSet(QStringLiteral("history"));
     options.notify = parser.isSet(QStringLiteral("notify"));
+    if (options.render == RenderedVerdict::Mode::Off)
+        for (const char *name : {"render-jobs", "render-timeout", "render-memory", "browser"})
+            if (parser.isSet(QLatin1StringView(name))) {
+                out.error = QStringLiteral("--%1 goes with --render").arg(QLatin1StringView(name));
+                return out;
+            }
     out.error = conflicts(options);
     return out;
 }
@@ -320,7 +377,27 @@ Parsed Parse(const QStringList &arguments)
 bool NeedsAnalysis(const Options &options)
 {
     // --changes must tell OK from hollow OK, which only the analysis can.
-    return options.strict || options.changes || options.format != Format::Text;
+    return options.strict || options.changes || options.format != Format::Text
+            || options.render != RenderedVerdict::Mode::Off;
+}
+
+RenderStage::Settings Rendering(const Options &options)
+{
+    RenderStage::Settings rendering{options.render, options.renderJobs, {}, options.strict};
+    if (options.render == RenderedVerdict::Mode::Off)
+        return rendering;
+    rendering.render.browser = PageRenderer::FindBrowser(options.browser.value_or(QString()));
+    rendering.render.timeout = options.renderTimeout;
+    rendering.render.memoryBudget = qint64(options.renderMemoryMiB) << 20;
+    return rendering;
+}
+
+QString NoBrowser(const Options &options)
+{
+    const QString install = QStringLiteral("install the %1 package (apt-get install %1)").arg(QLatin1StringView(PageRenderer::BrowserPackage));
+    if (options.browser)
+        return QStringLiteral("--browser: %1 is not a program; name Chromium's, or %2").arg(quoted(*options.browser), install);
+    return QStringLiteral("--render needs Chromium, which is not on PATH: %1, or name it with --browser").arg(install);
 }
 
 QStringList OptionNames()

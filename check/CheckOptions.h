@@ -3,6 +3,8 @@
 #include "CheckRun.h"
 #include "GetSource.h"
 #include "HistoryRecorder.h"
+#include "PageRenderer.h"
+#include "RenderStage.h"
 
 #include <QString>
 #include <QStringList>
@@ -28,6 +30,11 @@ inline constexpr int DefaultConfirmAfter = HistoryRecorder::DefaultConfirmAfter;
 inline constexpr int MaxConfirmAfter = 3600;
 inline constexpr int DefaultDownAfter = HistoryStore::DefaultDownAfter;
 inline constexpr int MaxDownAfter = 1000;
+inline constexpr int DefaultRenderJobs = RenderStage::DefaultJobs;
+inline constexpr int MaxRenderJobs = 16;
+inline constexpr int DefaultRenderMemoryMiB = int(PageRenderer::DefaultMemoryBudget >> 20);
+inline constexpr int LeastRenderMemoryMiB = 64;
+inline constexpr int MostRenderMemoryMiB = 65536;
 
 enum class Format { Text, Json, Csv };
 
@@ -51,6 +58,12 @@ struct Options {
     bool notify = false;     // a desktop notice names the links lost
     int confirmAfter = DefaultConfirmAfter; // seconds before a lost or down site is checked again; 0: never
     int downAfter = DefaultDownAfter;       // checks in a row a page must fail before its link counts as lost
+    // The rendered second look: which pages, how many at once, each bounded in time and memory.
+    RenderedVerdict::Mode render = RenderedVerdict::Mode::Off;
+    int renderJobs = DefaultRenderJobs;
+    std::chrono::milliseconds renderTimeout = PageRenderer::DefaultTimeout;
+    int renderMemoryMiB = DefaultRenderMemoryMiB;
+    std::optional<QString> browser; // none: found on PATH
 };
 
 struct Parsed {
@@ -63,8 +76,14 @@ struct Parsed {
 Parsed Parse(const QStringList &arguments);
 
 // Whether each match must be placed in its page's markup: json and csv report where it sits,
-// --strict counts by it. The text lines alone never need it.
+// --strict counts by it, and a rendered page is compared with its source's. The text lines
+// alone never need it.
 bool NeedsAnalysis(const Options &options);
+
+// How the pages are rendered, with the browser found (none when there is none).
+RenderStage::Settings Rendering(const Options &options);
+// Why --render cannot run, naming what to install.
+QString NoBrowser(const Options &options);
 
 // The long options the program understands, for the help text and its tests.
 QStringList OptionNames();

@@ -55,6 +55,7 @@ constexpr Field FieldTable[] = {
     {"nofollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->nofollow) : json(); }},
     {"hollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->hollow) : json(); }},
     {"verified", [](const SiteRecord &, const SiteResult &r) { return json(r.verified); }},
+    {"rendered", [](const SiteRecord &, const SiteResult &r) { return json(r.rendered); }},
     {"previous_status", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->previousStatus) : json(); }},
     {"status_since", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(ChangeReport::Moment(r.change->since)) : json(); }},
     {"change", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(r.change->change) : json(); }},

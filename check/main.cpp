@@ -7,6 +7,7 @@
 #include "HistoryCommand.h"
 #include "HistoryRecorder.h"
 #include "ProgressBar.h"
+#include "RenderStage.h"
 #include "SitesFile.h"
 #include "SitesLocation.h"
 #include "VisibleText.h"
@@ -98,6 +99,10 @@ int main(int argc, char *argv[])
         return ExitVerified;
     }
 
+    const RenderStage::Settings rendering = CheckOptions::Rendering(options);
+    if (options.render != RenderedVerdict::Mode::Off && rendering.render.browser.isEmpty())
+        return fail(CheckOptions::NoBrowser(options));
+
     // By default the list the window uses, wherever that is kept.
     const QString path = options.sitesFile ? *options.sitesFile : SitesLocation::FileToRead(SitesLocation::Observe());
     QList<SiteRecord> sites;
@@ -155,7 +160,12 @@ int main(int argc, char *argv[])
     // Lines written under a bar on the same terminal would be drawn over.
     const bool sharedTerminal = !options.output && isatty(STDOUT_FILENO) && isatty(STDERR_FILENO);
 
-    HistoryRecorder recorder(options.noHistory ? QString() : historyFile, {options.downAfter, options.confirmAfter}, warn);
+    HistoryRecorder::Settings recording{options.downAfter, options.confirmAfter};
+    recording.check = [&rendering](const QList<SiteRecord> &again, const CheckRun::Settings &settings,
+                                   const CheckRun::Deliver &deliver) {
+        return RenderStage::CheckSites(again, settings, rendering, deliver);
+    };
+    HistoryRecorder recorder(options.noHistory ? QString() : historyFile, recording, warn);
     CheckReport::Writer writer(options.format, out, !options.quiet);
     writer.showChanges(options.changes);
     ChangeReport::Gate gate(writer, options.changes);
@@ -184,8 +194,8 @@ int main(int argc, char *argv[])
         if (sharedTerminal)
             std::cout.flush();
     };
-    CheckRun::CheckSites(
-            sites, settings,
+    RenderStage::CheckSites(
+            sites, settings, rendering,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
                 recorder.deliver(sites, position, result, report);
             },

@@ -36,7 +36,9 @@ Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
             return {State::Ok, false};
         return {result.analysis->hollow ? State::HollowOk : State::Ok, true};
     case SiteVerdict::Status::NotFound:
-        return {State::NotFound, true};
+        // A page that could not be rendered was not seen whole: like a page that failed, it
+        // is not called lost at once.
+        return {result.renderFailure.isEmpty() ? State::NotFound : State::PageFailed, true};
     case SiteVerdict::Status::PageNotFound:
     case SiteVerdict::Status::Empty:
         // An empty answer says nothing about the term: it is a page that failed.
@@ -120,7 +122,7 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pauseEnds - std::chrono::steady_clock::now());
         if (!CheckRun::Pause(checkSettings, std::max(left, std::chrono::milliseconds::zero())))
             again.clear();
-        CheckRun::CheckSites(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
+        settings_.check(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
             const qsizetype position = toConfirm_[index];
             SiteVerdict::SiteResult &first = waiting_[position];
             const QString firstWord = QLatin1StringView(SiteVerdict::StatusWord(first.status));

@@ -28,6 +28,10 @@ public:
         int downAfter = HistoryStore::DefaultDownAfter;
         int confirmAfterSeconds = DefaultConfirmAfter; // 0: no second look
         QString source = QStringLiteral("tallyweave-check"); // the program the runs are told to be from
+        // How the second look checks the held sites, e.g. with RenderStage::CheckSites.
+        std::function<CheckRun::Totals(const QList<SiteRecord> &, const CheckRun::Settings &, const CheckRun::Deliver &)>
+                check = [](const QList<SiteRecord> &sites, const CheckRun::Settings &settings,
+                           const CheckRun::Deliver &deliver) { return CheckRun::CheckSites(sites, settings, deliver); };
     };
 
     // Opens the history at `historyFile` (none when empty: nothing is recorded); a problem is

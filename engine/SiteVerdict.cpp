@@ -16,6 +16,9 @@ SiteResult Judge(GetSource::Page &page, QStringView term)
     result.truncated = page.truncated;
     result.error = page.error;
     result.failure = page.failure;
+    for (const auto &header : std::as_const(page.headers))
+        if (header.first == "x-robots-tag")
+            result.robotsHeaders.append(header);
     if (!page.opened) {
         result.status = Status::PageNotFound;
         result.verified = false;
@@ -54,7 +57,8 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
         result.verified = false;
 }
 
-QString Reason(const SiteResult &result)
+// Why the download failed or fell short.
+static QString downloadReason(const SiteResult &result)
 {
     using GetSource::Failure;
     if (result.status == Status::PageNotFound) {
@@ -88,6 +92,14 @@ QString Reason(const SiteResult &result)
     if (result.failure == Failure::TimedOut)
         return QStringLiteral("timed out; the part read searched");
     return {};
+}
+
+QString Reason(const SiteResult &result)
+{
+    const QString reason = downloadReason(result);
+    if (result.renderFailure.isEmpty())
+        return reason;
+    return reason.isEmpty() ? result.renderFailure : reason + QStringLiteral("; ") + result.renderFailure;
 }
 
 QString StatusText(Status status)

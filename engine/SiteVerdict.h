@@ -35,6 +35,14 @@ struct SiteResult {
     std::optional<PageAnalysis::Analysis> analysis;
     // Against the site's previous check; none without history.
     std::optional<SiteChange> change;
+    // The verdict came from the page as a browser showed it once its scripts had run
+    // (RenderedVerdict); the offset and the analysis are then those of the rendered document.
+    bool rendered = false;
+    // "render failed: ..." when the page was to be rendered and could not be; the verdict is
+    // then the source's.
+    QString renderFailure;
+    // The page's X-Robots-Tag headers, which a rendered document is analysed with.
+    PageAnalysis::Headers robotsHeaders;
 };
 
 // The window's verdict for a downloaded page: an unopened page is not found, an empty one
@@ -50,8 +58,8 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
              bool strict, const PageAnalysis::Limits &limits = {});
 
 // Why a site's page failed, for both front ends: a status code of 400 or more, a time-out, a
-// name not resolved, a refused or broken connection, a page too large. Empty when nothing
-// went wrong.
+// name not resolved, a refused or broken connection, a page too large; and a render that
+// failed. Empty when nothing went wrong.
 QString Reason(const SiteResult &result);
 
 // The window's status text; empty for Status::Empty, for which the window writes no line.

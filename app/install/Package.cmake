@@ -13,10 +13,14 @@ site and a search term such as your own address), downloads each page and
 searches its source for the term, and shows one result line per partner.
 .
 tallyweave-check gives the same verdicts from a terminal or a scheduled job,
-many pages at a time, as text, JSON or CSV.")
+many pages at a time, as text, JSON or CSV, and with chromium installed it can
+also look at pages as a browser shows them once their scripts have run.")
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# tallyweave-check --render looks at pages in a headless Chromium; without it everything else
+# works, so the browser is recommended rather than required.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS chromium)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Debian wants the manual pages and the changelog compressed, and a copyright file.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake)

@@ -958,7 +958,8 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
                           "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
                           "                        [--strict] [-q|--quiet] [--changes] [--notify]\n"
                           "                        [--confirm-after SECONDS] [--down-after N]\n"
-                          "                        [--no-history]\n"
+                          "                        [--render WHICH] [--render-jobs N] [--render-timeout S]\n"
+                          "                        [--render-memory M] [--browser PATH] [--no-history]\n"
                           "       tallyweave-check --history [--sites FILE] [--site NAME]\n"
                           "                                  [-f|--format FORMAT] [-o|--output FILE]\n\n",
                           0),
@@ -969,7 +970,8 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
                               "  -o, --output FILE ", "  --timeout S ", "  --connect-timeout S ", "  --max-time S ",
                               "  --user-agent TEXT ", "  --max-redirects N ", "  --retry N ", "  --strict ",
                               "  -q, --quiet ", "  --changes ", "  --notify ", "  --confirm-after SECONDS\n",
-                              "  --down-after N ", "  --no-history ", "  --history ", "  -h, --help ", "  --version "})
+                              "  --down-after N ", "  --render WHICH ", "  --render-jobs N ", "  --render-timeout S ",
+                              "  --render-memory M ", "  --browser PATH ", "  --no-history ", "  --history ", "  -h, --help ", "  --version "})
         EXPECT_NE(r.out.find(std::string("\n") + entry), std::string::npos) << entry;
     for (const std::string &line : lines(r.out))
         EXPECT_LE(line.size(), 80u) << line;

@@ -128,6 +128,16 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"-"}, "unknown option \u201c-\u201d"},
                                          BadCase{{"--"}, "unknown option \u201c--\u201d"},
                                          BadCase{{"--", "--quiet"}, "unknown option \u201c--\u201d"},
+                                         BadCase{{"--render=some"}, "--render takes missing or all, not \u201csome\u201d"},
+                                         BadCase{{"--render", "seldom"}, "unexpected argument \u201cseldom\u201d"},
+                                         BadCase{{"--render", "--render-jobs", "0"}, "--render-jobs takes a whole number from 1 to 16"},
+                                         BadCase{{"--render", "--render-jobs", "17"}, "from 1 to 16"},
+                                         BadCase{{"--render", "--render-timeout", "0"}, "--render-timeout takes a number of seconds above 0"},
+                                         BadCase{{"--render", "--render-memory", "63"}, "--render-memory takes a whole number from 64 to 65536"},
+                                         BadCase{{"--render", "--browser="}, "--browser needs a program"},
+                                         BadCase{{"--render-jobs", "3"}, "--render-jobs goes with --render"},
+                                         BadCase{{"--browser", "/usr/bin/chromium"}, "--browser goes with --render"},
+                                         BadCase{{"--render-timeout", "5"}, "--render-timeout goes with --render"},
                                          BadCase{{"--j", "4"}, "unknown option \u201c--j\u201d"},
                                          BadCase{{"--q=1"}, "unknown option \u201c--q=1\u201d"},
                                          BadCase{{"--verbose", "--jobs"}, "unknown option \u201c--verbose\u201d"},
@@ -218,8 +228,54 @@ INSTANTIATE_TEST_SUITE_P(Table, NeedsAnalysis,
                          testing::Values(AnalysisCase{{}, false}, AnalysisCase{{"--format", "text", "-q"}, false},
                                          AnalysisCase{{"--strict"}, true}, AnalysisCase{{"--format", "json"}, true},
                                          AnalysisCase{{"--format=csv"}, true},
-                                         AnalysisCase{{"--format", "text", "--strict"}, true}),
+                                         AnalysisCase{{"--format", "text", "--strict"}, true},
+                                         AnalysisCase{{"--render"}, true}),
                          [](const testing::TestParamInfo<AnalysisCase> &info) { return nameOf(info.param.arguments); });
+
+struct RenderCase {
+    const char *label;
+    QStringList arguments;
+    RenderedVerdict::Mode mode;
+    int jobs;
+    qint64 timeoutMs;
+    int memoryMiB;
+    std::optional<QString> browser;
+    std::optional<QString> site;
+};
+
+class RenderOptions : public testing::TestWithParam<RenderCase> { };
+
+TEST_P(RenderOptions, SayWhatIsRenderedAndHow)
+{
+    const RenderCase &c = GetParam();
+    const CheckOptions::Parsed parsed = CheckOptions::Parse(c.arguments);
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.render, c.mode);
+    EXPECT_EQ(parsed.options.renderJobs, c.jobs);
+    EXPECT_EQ(parsed.options.renderTimeout.count(), c.timeoutMs);
+    EXPECT_EQ(parsed.options.renderMemoryMiB, c.memoryMiB);
+    EXPECT_EQ(parsed.options.browser, c.browser);
+    EXPECT_EQ(parsed.options.site, c.site);
+}
+
+using RenderMode = RenderedVerdict::Mode;
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, RenderOptions,
+        testing::Values(
+                RenderCase{"off", {}, RenderMode::Off, 2, 20000, 1024, std::nullopt, std::nullopt},
+                RenderCase{"alone", {"--render"}, RenderMode::Missing, 2, 20000, 1024, std::nullopt, std::nullopt},
+                RenderCase{"alone_before_another", {"--render", "--quiet"}, RenderMode::Missing, 2, 20000, 1024,
+                           std::nullopt, std::nullopt},
+                RenderCase{"missing", {"--render=missing"}, RenderMode::Missing, 2, 20000, 1024, std::nullopt,
+                           std::nullopt},
+                RenderCase{"all_apart", {"--render", "all"}, RenderMode::All, 2, 20000, 1024, std::nullopt, std::nullopt},
+                RenderCase{"all", {"--render=all", "--render-jobs", "1", "--render-timeout", "2.5", "--render-memory",
+                                   "512", "--browser", "/opt/chromium/chrome"},
+                           RenderMode::All, 1, 2500, 512, QString("/opt/chromium/chrome"), std::nullopt},
+                RenderCase{"as_a_site_name", {"--site", "--render"}, RenderMode::Off, 2, 20000, 1024, std::nullopt,
+                           QString("--render")}),
+        [](const testing::TestParamInfo<RenderCase> &info) { return std::string(info.param.label); });
 
 TEST(CheckOptions, HelpAndVersionAreRecognised)
 {

@@ -93,6 +93,13 @@ TEST_F(DebianPackage, DependsOnTheLibrariesItLinks)
         EXPECT_NE(r.out.find(library), std::string::npos) << library << " in " << r.out;
 }
 
+TEST_F(DebianPackage, RecommendsTheBrowserWithoutRequiringIt)
+{
+    ASSERT_FALSE(deb_.empty()) << made_;
+    EXPECT_EQ(RunProgram(tool("dpkg-deb"), {"--field", deb_, "Recommends"}).out, "chromium\n");
+    EXPECT_EQ(RunProgram(tool("dpkg-deb"), {"--field", deb_, "Depends"}).out.find("chromium"), std::string::npos);
+}
+
 // Errors, warnings and the informational tags (-I), among them the hardening of the programs.
 TEST_F(DebianPackage, PassesLintian)
 {
