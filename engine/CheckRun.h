@@ -61,6 +61,12 @@ struct Totals {
     qint64 waitsForRoom = 0;
 };
 
+// How long a wait may last before a stop is noticed.
+inline constexpr std::chrono::milliseconds StopLatency{50};
+
+// Whether the run's stop was set.
+bool Stopped(const Settings &settings);
+
 // Waits `pause`; false when the run's stop was set meanwhile (at once, not at the end).
 bool Pause(const Settings &settings, std::chrono::milliseconds pause);
 
