@@ -11,6 +11,7 @@
 #include "PageAnalysis.h"
 #include "PageFetcher.h"
 #include "ResultLine.h"
+#include "RobotsTxt.h"
 #include "SourceBox.h"
 
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -144,6 +146,7 @@ void frmMain::cmdStart_Click()
     if (lstNames->count() == 0)
         return;
     scanned_.clear();
+    robotsRules_.clear();
     // The closing line counts what this scan verified; a count left from an earlier scan
     // would let it claim more sites than the list holds.
     txtCount->setText(QString());
@@ -164,6 +167,7 @@ void frmMain::cmdAgain_Click()
     if (lstResults->count() == 0 || lstNames->count() == 0)
         return;
     scanned_.clear();
+    robotsRules_.clear();
     SelectName(0);
     lstResults->clear();
     txtCount->setText(QString());
@@ -196,6 +200,7 @@ void frmMain::lstNames_DblClick()
     if (lstNames->count() == 0)
         return;
     SetStatus(QStringLiteral("Scanning %1 . . . .").arg(SelectedText(lstNames)));
+    robotsRules_.clear();
     tmrScan2->start();
 }
 
@@ -217,12 +222,19 @@ void frmMain::FetchStep(QTimer *own, QTimer *search)
     txtSource->clear();
     fetchedUrl_ = SelectedText(lstUrl);
     fetchSearch_ = search;
+    robotsFetching_.clear();
     pageFetch->start(fetchedUrl_);
 }
 
 void frmMain::PageFetched(const GetSource::Page &page)
 {
     QTimer *search = std::exchange(fetchSearch_, nullptr);
+    if (!robotsFetching_.isEmpty()) {
+        robotsRules_.insert(std::exchange(robotsFetching_, {}),
+                            RobotsTxt::FromFetch(page.opened, page.status, page.bytes, page.error));
+        search->start();
+        return;
+    }
     fetchDetails_ = FetchDetails(page);
     fetchHeaders_ = page.headers;
     fetchStatus_ = page.status;
@@ -234,7 +246,35 @@ void frmMain::PageFetched(const GetSource::Page &page)
             scanned_.insert(lstNames->currentRow());
     }
     txtSource->setPlainText(page.text);
+    if (page.opened && FetchRobotsTxt(page)) {
+        fetchSearch_ = search;
+        return;
+    }
     search->start();
+}
+
+bool frmMain::FetchRobotsTxt(const GetSource::Page &page)
+{
+    // Only a match can be made hollow, so only a page that holds the term needs its site's rules.
+    if (page.text.isEmpty() || FindIt::Find(page.text, SelectedText(lstSearch)) < 0)
+        return false;
+    const QString host = RobotsTxt::HostKeyFor(page.finalUrl);
+    if (host.isEmpty() || robotsRules_.contains(host))
+        return false;
+    GetSource::Limits limits = GetSource::DefaultLimits();
+    limits.maxBytes = std::min(limits.maxBytes, RobotsTxt::MaxBytes);
+    limits.maxRedirects = std::min<long>(limits.maxRedirects, RobotsTxt::MaxRedirects);
+    robotsFetching_ = host;
+    pageFetch->start(RobotsTxt::AddressFor(page.finalUrl), limits);
+    return true;
+}
+
+RobotsTxt::Judgement frmMain::RobotsJudgement() const
+{
+    const auto rules = robotsRules_.constFind(RobotsTxt::HostKeyFor(fetchFinalUrl_));
+    if (rules == robotsRules_.cend())
+        return {};
+    return rules->Judge(RobotsTxt::PathFor(fetchFinalUrl_));
 }
 
 void frmMain::RefetchSelected()
@@ -243,6 +283,7 @@ void frmMain::RefetchSelected()
     // the selected site afresh.
     QTimer *search = std::exchange(fetchSearch_, nullptr);
     pageFetch->cancel();
+    robotsFetching_.clear();
     if (search == tmrSearch)
         BeginSite();
     else
@@ -324,8 +365,13 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         // The verdict stands as it is; the analysis only tells whether the link really counts.
         PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_, AnalysisLimits(page));
         PageAnalysis::NoteStatus(analysis, fetchStatus_);
-        QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_,
-                                          fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis));
+        const RobotsTxt::Judgement robots = RobotsJudgement();
+        RobotsTxt::Apply(analysis, robots);
+        QString details = fetchDetails_ + u'\n' + PageAnalysis::Describe(analysis);
+        // Not knowing the rules is no reason to doubt the match, but the user may want to look.
+        if (robots.access == RobotsTxt::Access::Unknown)
+            details += QStringLiteral("\nrobots.txt unknown: ") + robots.why;
+        QListWidgetItem *line = AddResult(ResultLine::Ok, fetchedUrl_, details);
         if (analysis.hollow) {
             line->setIcon(HollowIcon());
             SetExportField(line, ExportHollow, HollowReason(analysis));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "RobotsTxt.h"
 #include "WindowHistory.h"
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
@@ -107,6 +109,11 @@ private:
     void BeginSite();
     void FetchStep(QTimer *own, QTimer *search);
     void PageFetched(const GetSource::Page &page);
+    // Starts the download of the robots.txt of a page that holds the term, unless this scan has
+    // its site's rules already; false when there is nothing to wait for.
+    bool FetchRobotsTxt(const GetSource::Page &page);
+    // What the rules of the site of the page last fetched say about it.
+    RobotsTxt::Judgement RobotsJudgement() const;
     void RefetchSelected();
     bool PassOverScanned();
     void FinishScan();
@@ -154,6 +161,10 @@ private:
     QString fetchFinalUrl_;
     // The search step the running download arms when its page is in.
     QTimer *fetchSearch_ = nullptr;
+    // Each site's robots.txt is read once per scan, by the fetch step between a page and its
+    // search; robotsFetching_ names the site whose file is under way.
+    QHash<QString, RobotsTxt::Rules> robotsRules_;
+    QString robotsFetching_;
     // The sites this full scan has written a line for: none is checked twice in one scan.
     QSet<int> scanned_;
     WindowHistory history_;

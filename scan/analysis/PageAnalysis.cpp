@@ -555,6 +555,10 @@ QString Describe(const Analysis &analysis)
         lines << QStringLiteral("The page answered %1, an error.").arg(analysis.errorStatus);
     if (!analysis.robots.isEmpty())
         lines << QStringLiteral("Page tells search engines: %1.").arg(analysis.robots.join(u", "));
+    for (const HollowReason &reason : analysis.reasons) {
+        if (reason.why == Hollow::RobotsTxt)
+            lines << QStringLiteral("robots.txt: %1").arg(reason.detail);
+    }
     if (analysis.hollow)
         lines << QStringLiteral("Search engines will not count this match.");
     return lines.join(u'\n');
