@@ -22,6 +22,8 @@ using Progress = std::function<void(qsizetype judged, qsizetype total)>;
 inline constexpr int DefaultJobs = 16;
 // Transfers to one host at once, so partners are not hammered.
 inline constexpr int PerHost = 2;
+// The agent Google's crawler names, as Google publishes it.
+inline constexpr char CrawlerAgent[] = "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
 
 struct Settings {
     int jobs = DefaultJobs;  // downloads at once
@@ -34,6 +36,13 @@ struct Settings {
     bool analyse = false;
     // With analyse: a hollow match is not verified.
     bool strict = false;
+    // With analyse: each match is judged against the robots.txt of its page's final address,
+    // fetched once per scheme, host and port in the run (RobotsTxt). A match on a disallowed
+    // page is hollow; a file that cannot be read leaves the match as it is, and says why.
+    bool robots = true;
+    // With analyse, when not empty: the page of each match is fetched once more naming this
+    // agent, and a match that copy lacks, or holds only in a weaker place, is hollow.
+    QByteArray crawlerAgent;
     // Further tries for a download that failed in a way that may pass (RetryRule); the
     // site keeps its place among its host's downloads while it waits.
     int retries = 0;

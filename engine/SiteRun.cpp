@@ -21,6 +21,37 @@ std::vector<QString> hostsOf(const QList<SiteRecord> &sites)
     return hosts;
 }
 
+// Where the crawler's copy holds the term, for a sentence that begins "only in".
+QString placeOf(PageAnalysis::Context context)
+{
+    using PageAnalysis::Context;
+    switch (context) {
+    case Context::CleanLinkHref:
+        return QStringLiteral("a link");
+    case Context::FlaggedLinkHref:
+        return QStringLiteral("a flagged link");
+    case Context::LinkText:
+        return QStringLiteral("a link's text");
+    case Context::VisibleText:
+        return QStringLiteral("the text");
+    case Context::Attribute:
+        return QStringLiteral("an attribute");
+    case Context::ScriptStyleNoscript:
+        return QStringLiteral("a script");
+    case Context::Comment:
+        return QStringLiteral("a comment");
+    case Context::None:
+        break;
+    }
+    return QStringLiteral("the markup");
+}
+
+void noteHollow(SiteVerdict::SiteResult &result, bool strict)
+{
+    if (strict && result.analysis && result.analysis->hollow)
+        result.verified = false;
+}
+
 void analyse(bool strict, AnalysisPool::Job &job)
 {
     if (job.text.isEmpty()) {
@@ -45,10 +76,15 @@ SiteRun::SiteRun(const QList<SiteRecord> &sites, const CheckRun::Settings &setti
       lookAhead_(std::max<qsizetype>(1, settings.lookAhead)),
       jobs_(std::max(1, settings.jobs)),
       weight_(settings.analyse ? 3 : 1),
+      robotsLimits_(settings.limits),
+      crawlerLimits_(settings.limits),
       scheduler_(hostsOf(sites), settings.perHost),
       multi_(curl_multi_init()),
       budget_(settings.memoryBudget, weight_ * settings.limits.maxBytes)
 {
+    robotsLimits_.maxBytes = std::min(robotsLimits_.maxBytes, RobotsTxt::MaxBytes);
+    robotsLimits_.maxRedirects = std::min<long>(robotsLimits_.maxRedirects, RobotsTxt::MaxRedirects);
+    crawlerLimits_.userAgent = settings.crawlerAgent;
     // libcurl enforces the same limits on the connections themselves, which also covers
     // redirects that lead several sites to one host.
     curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, long(settings.perHost));
@@ -105,6 +141,13 @@ void SiteRun::judge(qsizetype position, GetSource::Page page)
         settle(position, std::move(result));
         return;
     }
+    // Fetched while the page is analysed.
+    askRobots(result.finalUrl);
+    analyseLater(position, std::move(result), page, false);
+}
+
+void SiteRun::analyseLater(qsizetype position, SiteVerdict::SiteResult result, GetSource::Page &page, bool secondCopy)
+{
     AnalysisPool::Job job;
     job.charge = weight_ * page.bytes.size();
     // A page the verdict had to decode goes on as text, any other as its bytes, which an
@@ -124,6 +167,7 @@ void SiteRun::judge(qsizetype position, GetSource::Page page)
     job.result = std::move(result);
     job.headers = std::move(page.headers);
     job.term = sites_[position].SearchTerm;
+    job.secondCopy = secondCopy;
     held_.push_back(std::move(job));
 }
 
@@ -139,10 +183,107 @@ void SiteRun::exchange()
     for (AnalysisPool::Finished &done : analysers_->takeFinished()) {
         budget_.letGo(done.charge);
         madeRoom = true;
-        settle(done.position, std::move(done.result));
+        if (done.secondCopy)
+            crawlerCopyAnalysed(done.position, done.result);
+        else
+            analysed(done.position, std::move(done.result));
     }
     if (madeRoom)
         resumeAll();
+}
+
+void SiteRun::analysed(qsizetype position, SiteVerdict::SiteResult result)
+{
+    Pending pending;
+    if (!settings_.crawlerAgent.isEmpty() && result.analysis && result.analysis->found) {
+        pending.crawlerDue = true;
+        crawlerCopiesToFetch_.push_back(position);
+    }
+    if (const QString key = RobotsTxt::HostKeyFor(result.finalUrl); settings_.robots && !key.isEmpty()) {
+        askRobots(result.finalUrl);
+        RobotsFile &file = robots_[key];
+        if (file.rules) {
+            const RobotsTxt::Judgement judgement = file.rules->Judge(RobotsTxt::PathFor(result.finalUrl));
+            if (result.analysis)
+                RobotsTxt::Apply(*result.analysis, judgement);
+            if (judgement.access == RobotsTxt::Access::Unknown)
+                result.robotsUnknown = judgement.why;
+        } else {
+            pending.robotsKey = key;
+            file.waiting.push_back(position);
+        }
+    }
+    pending.result = std::move(result);
+    pending_.emplace(position, std::move(pending));
+    settleIfDone(position);
+}
+
+void SiteRun::askRobots(const QString &pageUrl)
+{
+    if (!settings_.robots)
+        return;
+    const QString key = RobotsTxt::HostKeyFor(pageUrl);
+    if (key.isEmpty() || robots_.contains(key))
+        return;
+    robots_.insert(key, {});
+    robotsToFetch_.push_back({key, RobotsTxt::AddressFor(pageUrl)});
+}
+
+void SiteRun::robotsFetched(const QString &key, const GetSource::Page &file)
+{
+    RobotsFile &robots = robots_[key];
+    robots.rules = RobotsTxt::FromFetch(file.opened, file.status, file.bytes, file.error);
+    for (const qsizetype position : std::exchange(robots.waiting, {})) {
+        SiteVerdict::SiteResult &result = pending_.at(position).result;
+        const RobotsTxt::Judgement judgement = robots.rules->Judge(RobotsTxt::PathFor(result.finalUrl));
+        if (result.analysis)
+            RobotsTxt::Apply(*result.analysis, judgement);
+        if (judgement.access == RobotsTxt::Access::Unknown)
+            result.robotsUnknown = judgement.why;
+        pending_.at(position).robotsKey.clear();
+        settleIfDone(position);
+    }
+}
+
+void SiteRun::crawlerCopyFetched(qsizetype position, GetSource::Page copy)
+{
+    Pending &pending = pending_.at(position);
+    // A copy that did not come says nothing about what the crawler is shown.
+    if (copy.opened) {
+        SiteVerdict::SiteResult copied = SiteVerdict::Judge(copy, sites_[position].SearchTerm);
+        if (SiteVerdict::Analysable(copied)) {
+            analyseLater(position, std::move(copied), copy, true);
+            return;
+        }
+        PageAnalysis::AddReason(*pending.result.analysis, PageAnalysis::Hollow::CrawlerView,
+                                QStringLiteral("crawler's copy lacks the term"));
+    }
+    pending.crawlerDue = false;
+    settleIfDone(position);
+}
+
+void SiteRun::crawlerCopyAnalysed(qsizetype position, const SiteVerdict::SiteResult &copy)
+{
+    Pending &pending = pending_.at(position);
+    const PageAnalysis::Analysis &shown = *pending.result.analysis;
+    // Places are compared only where both copies were read through; a copy whose reading gave
+    // up holds the term all the same.
+    if (copy.analysis && !shown.gaveUp && !copy.analysis->gaveUp && copy.analysis->context > shown.context)
+        PageAnalysis::AddReason(*pending.result.analysis, PageAnalysis::Hollow::CrawlerView,
+                                QStringLiteral("crawler's copy has it only in ") + placeOf(copy.analysis->context));
+    pending.crawlerDue = false;
+    settleIfDone(position);
+}
+
+void SiteRun::settleIfDone(qsizetype position)
+{
+    const auto it = pending_.find(position);
+    if (it->second.crawlerDue || !it->second.robotsKey.isEmpty())
+        return;
+    SiteVerdict::SiteResult result = std::move(it->second.result);
+    pending_.erase(it);
+    noteHollow(result, settings_.strict);
+    settle(position, std::move(result));
 }
 
 bool SiteRun::retryLater(qsizetype position, const GetSource::Page &page)
@@ -171,6 +312,7 @@ qsizetype SiteRun::nextDue()
 
 void SiteRun::startMore()
 {
+    startSecondLooks();
     // Downloads wait for the analysis to catch up, which bounds the pages held, and for room
     // in the memory budget.
     while (held_.empty() && qsizetype(running_.size()) < jobs_ && (running_.empty() || !budget_.crowded())) {
@@ -179,21 +321,74 @@ void SiteRun::startMore()
             position = scheduler_.next(nextToDeliver_ + lookAhead_);
         if (position < 0)
             return;
-        GetSource::PageTransfer transfer(sites_[position].Url, settings_.limits);
-        if (!transfer.valid()) {
-            // Refused before any network use: judged at once, as the window does.
-            scheduler_.finished(position);
-            judge(position, transfer.Perform());
+        start(Kind::Page, position, sites_[position].Url, settings_.limits, {}, {});
+    }
+}
+
+void SiteRun::startSecondLooks()
+{
+    for (auto it = robotsToFetch_.begin(); it != robotsToFetch_.end() && qsizetype(running_.size()) < jobs_;) {
+        const QString host = HostScheduler::HostKey(it->address);
+        if (!scheduler_.hasRoom(host)) {
+            ++it;
             continue;
         }
-        transfer.setBudget(&budget_, weight_);
-        CURL *handle = transfer.handle();
-        if (curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
-            scheduler_.finished(position);
-            judge(position, transfer.finish(CURLE_FAILED_INIT));
+        const RobotsFetch fetch = std::move(*it);
+        it = robotsToFetch_.erase(it);
+        start(Kind::RobotsTxt, -1, fetch.address, robotsLimits_, host, fetch.key);
+    }
+    // A copy is a whole page: it waits as the sites' pages do.
+    for (auto it = crawlerCopiesToFetch_.begin(); it != crawlerCopiesToFetch_.end() && held_.empty()
+         && qsizetype(running_.size()) < jobs_ && (running_.empty() || !budget_.crowded());) {
+        const QString host = HostScheduler::HostKey(sites_[*it].Url);
+        if (!scheduler_.hasRoom(host)) {
+            ++it;
             continue;
         }
-        running_.emplace(handle, Running{position, std::move(transfer)});
+        const qsizetype position = *it;
+        it = crawlerCopiesToFetch_.erase(it);
+        start(Kind::CrawlerCopy, position, sites_[position].Url, crawlerLimits_, host, {});
+    }
+}
+
+void SiteRun::start(Kind kind, qsizetype position, const QString &address, const GetSource::Limits &limits,
+                    const QString &host, const QString &robotsKey)
+{
+    GetSource::PageTransfer transfer(address, limits);
+    if (kind != Kind::Page)
+        scheduler_.occupy(host);
+    // Refused before any network use: judged at once, as the window does.
+    if (!transfer.valid()) {
+        ended(kind, position, host, robotsKey, transfer.Perform(), false);
+        return;
+    }
+    transfer.setBudget(&budget_, kind == Kind::RobotsTxt ? 1 : weight_);
+    CURL *handle = transfer.handle();
+    if (curl_multi_add_handle(multi_.get(), handle) != CURLM_OK) {
+        ended(kind, position, host, robotsKey, transfer.finish(CURLE_FAILED_INIT), false);
+        return;
+    }
+    running_.emplace(handle, Running{kind, position, std::move(transfer), host, robotsKey});
+}
+
+void SiteRun::ended(Kind kind, qsizetype position, const QString &host, const QString &robotsKey, GetSource::Page page,
+                    bool mayRetry)
+{
+    switch (kind) {
+    case Kind::Page:
+        if (mayRetry && retryLater(position, page))
+            return;
+        scheduler_.finished(position);
+        judge(position, std::move(page));
+        return;
+    case Kind::RobotsTxt:
+        scheduler_.release(host);
+        robotsFetched(robotsKey, page);
+        return;
+    case Kind::CrawlerCopy:
+        scheduler_.release(host);
+        crawlerCopyFetched(position, std::move(page));
+        return;
     }
 }
 
@@ -212,14 +407,10 @@ void SiteRun::collectFinished()
         if (it == running_.end())
             continue;
         curl_multi_remove_handle(multi_.get(), handle);
-        const qsizetype position = it->second.position;
-        GetSource::Page page = it->second.transfer.finish(result, false);
+        Running done = std::move(it->second);
         running_.erase(it);
         madeRoom = true;
-        if (retryLater(position, page))
-            continue;
-        scheduler_.finished(position);
-        judge(position, std::move(page));
+        ended(done.kind, done.position, done.host, done.robotsKey, done.transfer.finish(result, false), true);
     }
     if (performed != CURLM_OK)
         abandonRunning(performed);
@@ -229,17 +420,15 @@ void SiteRun::collectFinished()
 
 void SiteRun::abandonRunning(CURLMcode code)
 {
-    for (auto &[handle, entry] : running_) {
+    for (auto &[handle, entry] : std::exchange(running_, {})) {
         curl_multi_remove_handle(multi_.get(), handle);
         GetSource::Page page = entry.transfer.finish(CURLE_FAILED_INIT, false);
         page.opened = false;
         page.bytes.clear();
         page.failure = GetSource::Failure::Other;
         page.error = QStringLiteral("the transfers failed: %1").arg(QString::fromUtf8(curl_multi_strerror(code)));
-        scheduler_.finished(entry.position);
-        judge(entry.position, std::move(page));
+        ended(entry.kind, entry.position, entry.host, entry.robotsKey, std::move(page), false);
     }
-    running_.clear();
 }
 
 void SiteRun::stopAll()
@@ -259,7 +448,8 @@ void SiteRun::resumeAll()
 
 bool SiteRun::busy() const
 {
-    return !running_.empty() || !held_.empty() || !waiting_.empty() || (analysers_ && analysers_->outstanding() > 0);
+    return !running_.empty() || !held_.empty() || !waiting_.empty() || !robotsToFetch_.empty()
+            || !crawlerCopiesToFetch_.empty() || (analysers_ && analysers_->outstanding() > 0);
 }
 
 int SiteRun::pollMs() const
