@@ -51,6 +51,8 @@ struct Options {
     bool notify = false;     // a desktop notice names the links lost
     int confirmAfter = DefaultConfirmAfter; // seconds before a lost or down site is checked again; 0: never
     int downAfter = DefaultDownAfter;       // checks in a row a page must fail before its link counts as lost
+    bool crawlerCheck = false;              // a second copy of each matching page, as a crawler is served
+    QByteArray crawlerAgent = CheckRun::CrawlerAgent;
 };
 
 struct Parsed {
