@@ -9,8 +9,12 @@
 
 namespace {
 
-// Pages larger than this are always parsed into a tree, whatever their markup.
+// Pages larger than this are parsed into a tree within a share of the memory left, rather than
+// with the parser's generous defaults: a tree is about ten times its page.
 constexpr qint64 LargePage = 4LL << 20;
+// The most one such parse may hold, so that the process stays small; a page whose tree needs
+// more is placed as unknown.
+constexpr qint64 LargeParse = 8LL << 20;
 
 std::vector<QString> hostsOf(const QList<SiteRecord> &sites)
 {
@@ -158,8 +162,8 @@ void SiteRun::analyseLater(qsizetype position, SiteVerdict::SiteResult result, G
         job.text = std::move(page.text);
     // The parser reads a large page into a tree several times its size: its share is what the
     // budget has room for now, counted with the page.
-    if (job.charge > weight_ * LargePage) {
-        job.limits.parseMemory = std::max<qint64>(1, budget_.room());
+    if (large(job.charge)) {
+        job.limits.parseMemory = std::clamp<qint64>(budget_.room(), 1, LargeParse);
         job.charge += job.limits.parseMemory;
     }
     budget_.keep(job.charge);
@@ -175,21 +179,31 @@ void SiteRun::exchange()
 {
     if (!analysers_)
         return;
-    while (!held_.empty() && analysers_->hasRoom()) {
-        analysers_->submit(std::move(held_.front()));
-        held_.pop_front();
-    }
     bool madeRoom = false;
     for (AnalysisPool::Finished &done : analysers_->takeFinished()) {
         budget_.letGo(done.charge);
+        if (large(done.charge))
+            --largeInAnalysis_;
         madeRoom = true;
         if (done.secondCopy)
             crawlerCopyAnalysed(done.position, done.result);
         else
             analysed(done.position, std::move(done.result));
     }
+    // A large page holds several times its size while it is analysed: one at a time.
+    while (!held_.empty() && analysers_->hasRoom() && !(large(held_.front().charge) && largeInAnalysis_ > 0)) {
+        if (large(held_.front().charge))
+            ++largeInAnalysis_;
+        analysers_->submit(std::move(held_.front()));
+        held_.pop_front();
+    }
     if (madeRoom)
         resumeAll();
+}
+
+bool SiteRun::large(qint64 charge) const
+{
+    return charge > weight_ * LargePage;
 }
 
 void SiteRun::analysed(qsizetype position, SiteVerdict::SiteResult result)

@@ -73,6 +73,8 @@ private:
     void analyseLater(qsizetype position, SiteVerdict::SiteResult result, GetSource::Page &page, bool secondCopy);
     // Hands held pages to the analysers while they have room, and takes what they finished.
     void exchange();
+    // Whether a page that holds this much of the budget is parsed within a share of its own.
+    bool large(qint64 charge) const;
     // The page is analysed: settled, or pending until its second looks are in.
     void analysed(qsizetype position, SiteVerdict::SiteResult result);
     // The robots.txt for the page's final address is fetched once, when first asked for.
@@ -128,6 +130,7 @@ private:
     std::optional<AnalysisPool> analysers_;
     // Judged pages that wait for room among the analysers.
     std::deque<AnalysisPool::Job> held_;
+    int largeInAnalysis_ = 0;
     // Declared before the transfers, which give their room back when they go.
     TransferBudget budget_;
     std::unordered_map<CURL *, Running> running_;
