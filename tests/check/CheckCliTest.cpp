@@ -956,7 +956,8 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
                           "                        [-f|--format FORMAT] [-o|--output FILE] [--timeout S]\n"
                           "                        [--connect-timeout S] [--max-time S]\n"
                           "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
-                          "                        [--strict] [-q|--quiet] [--changes] [--notify]\n"
+                          "                        [--strict] [--crawler-check] [--crawler-agent TEXT]\n"
+                          "                        [-q|--quiet] [--changes] [--notify]\n"
                           "                        [--confirm-after SECONDS] [--down-after N]\n"
                           "                        [--no-history]\n"
                           "       tallyweave-check --history [--sites FILE] [--site NAME]\n"
@@ -968,6 +969,7 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
     for (const char *entry : {"  --sites FILE ", "  --site NAME ", "  -j, --jobs N ", "  -f, --format FORMAT ",
                               "  -o, --output FILE ", "  --timeout S ", "  --connect-timeout S ", "  --max-time S ",
                               "  --user-agent TEXT ", "  --max-redirects N ", "  --retry N ", "  --strict ",
+                              "  --crawler-check ", "  --crawler-agent TEXT\n",
                               "  -q, --quiet ", "  --changes ", "  --notify ", "  --confirm-after SECONDS\n",
                               "  --down-after N ", "  --no-history ", "  --history ", "  -h, --help ", "  --version "})
         EXPECT_NE(r.out.find(std::string("\n") + entry), std::string::npos) << entry;
