@@ -48,6 +48,12 @@ const QList<QCommandLineOption> &Definitions()
              "N"},
             {"strict", "a hollow match (see below) does not count as verified, in the closing count, the exit "
                          "status and json/csv \"verified\"; its text line and status stay those of an OK site"},
+            {"crawler-check", "fetch each page that holds the term once more naming a search engine's crawler "
+                                "(--crawler-agent); when that copy lacks the term, or holds it only in a weaker place "
+                                "(e.g. only in a comment), the match is hollow; implies the analysis of json and csv"},
+            {"crawler-agent", "the agent --crawler-check names (default Googlebot's: \"Mozilla/5.0 (compatible; "
+                                "Googlebot/2.1; +http://www.google.com/bot.html)\")",
+             "TEXT"},
             {{"q", "quiet"}, "no progress bar (it is drawn on standard error, and only when standard error is a "
                              "terminal), and no reasons on the text lines"},
             {"changes", "report only the sites whose state changed since their previous check (lost, down, back, "
@@ -121,7 +127,10 @@ constexpr char Details[] =
         "  hollow         search engines will not count the match: it is only in a\n"
         "                 comment, a script, style or noscript, or a flagged link, or\n"
         "                 the page says noindex or nofollow, or the page answered\n"
-        "                 with an error status (400 or more)\n"
+        "                 with an error status (400 or more), or the site's\n"
+        "                 robots.txt keeps Google's crawler off the page (read once\n"
+        "                 per host; a file that cannot be read counts as allowing\n"
+        "                 it), or with --crawler-check the crawler's copy lacks it\n"
         "  verified       true for ok, and with --strict only when not hollow\n"
         "  These are null unless the site is ok.\n"
         "  rendered       true when the verdict came from the rendered page\n"
@@ -243,11 +252,14 @@ QString apply(Options &options, QStringView name, const QString &value)
         return takeSeconds(options.limits.connectTimeout, name, value);
     } else if (name == u"--max-time") {
         return takeSeconds(options.limits.totalTimeout, name, value);
-    } else if (name == u"--user-agent") {
+    } else if (name == u"--user-agent" || name == u"--crawler-agent") {
         // Sent as a header line: a line break would start a header of the user's making.
         if (std::any_of(value.begin(), value.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }))
-            return QStringLiteral("--user-agent may not hold a control character");
-        options.limits.userAgent = value.toUtf8();
+            return QStringLiteral("%1 may not hold a control character").arg(name);
+        // An empty agent would turn the crawler's copy off unseen.
+        if (name == u"--crawler-agent" && value.trimmed().isEmpty())
+            return QStringLiteral("--crawler-agent needs an agent");
+        (name == u"--user-agent" ? options.limits.userAgent : options.crawlerAgent) = value.toUtf8();
     } else if (name == u"--max-redirects") {
         return takeCount(options.limits.maxRedirects, name, value, 0, MostRedirects);
     } else if (name == u"--retry") {
@@ -364,6 +376,7 @@ Parsed Parse(const QStringList &arguments)
     options.changes = parser.isSet(QStringLiteral("changes"));
     options.history = parser.isSet(QStringLiteral("history"));
     options.notify = parser.isSet(QStringLiteral("notify"));
+    options.crawlerCheck = parser.isSet(QStringLiteral("crawler-check"));
     if (options.render == RenderedVerdict::Mode::Off)
         for (const char *name : {"render-jobs", "render-timeout", "render-memory", "browser"})
             if (parser.isSet(QLatin1StringView(name))) {
@@ -376,8 +389,9 @@ Parsed Parse(const QStringList &arguments)
 
 bool NeedsAnalysis(const Options &options)
 {
-    // --changes must tell OK from hollow OK, which only the analysis can.
-    return options.strict || options.changes || options.format != Format::Text
+    // --changes must tell OK from hollow OK, which only the analysis can; the crawler's copy is
+    // compared by where it places the term.
+    return options.strict || options.changes || options.crawlerCheck || options.format != Format::Text
             || options.render != RenderedVerdict::Mode::Off;
 }
 

@@ -64,6 +64,8 @@ struct Options {
     std::chrono::milliseconds renderTimeout = PageRenderer::DefaultTimeout;
     int renderMemoryMiB = DefaultRenderMemoryMiB;
     std::optional<QString> browser; // none: found on PATH
+    bool crawlerCheck = false;              // a second copy of each matching page, as a crawler is served
+    QByteArray crawlerAgent = CheckRun::CrawlerAgent;
 };
 
 struct Parsed {

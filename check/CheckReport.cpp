@@ -1,9 +1,10 @@
 #include "CheckReport.h"
 
-#include "ChangeReport.h"
 #include "CsvWriter.h"
 #include "ResultLine.h"
 #include "VisibleText.h"
+
+#include <QDateTime>
 
 namespace CheckReport {
 
@@ -57,7 +58,7 @@ constexpr Field FieldTable[] = {
     {"verified", [](const SiteRecord &, const SiteResult &r) { return json(r.verified); }},
     {"rendered", [](const SiteRecord &, const SiteResult &r) { return json(r.rendered); }},
     {"previous_status", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->previousStatus) : json(); }},
-    {"status_since", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(ChangeReport::Moment(r.change->since)) : json(); }},
+    {"status_since", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(Moment(r.change->since)) : json(); }},
     {"change", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(r.change->change) : json(); }},
     {"note", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->note) : json(); }},
 };
@@ -117,6 +118,30 @@ std::string csvValue(const Field &field, const json &value)
 std::span<const Field> Fields()
 {
     return FieldTable;
+}
+
+QString Moment(qint64 secondsSinceEpoch)
+{
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, Qt::UTC).toString(Qt::ISODate);
+}
+
+bool IsChange(const SiteChange &change)
+{
+    return !change.change.isEmpty() && change.change != u"unchanged";
+}
+
+std::string TextSuffix(const SiteChange &change, bool withChange)
+{
+    QString out;
+    if (withChange && IsChange(change)) {
+        out += u'\t' + change.change + QStringLiteral(": ");
+        if (!change.previousStatus.isEmpty())
+            out += change.previousStatus + QStringLiteral(" -> ");
+        out += change.status + QStringLiteral(" since ") + Moment(change.since);
+    }
+    if (!change.note.isEmpty())
+        out += u'\t' + VisibleText::Of(change.note);
+    return out.toStdString();
 }
 
 void Summary::add(const SiteVerdict::SiteResult &result)
@@ -189,7 +214,7 @@ void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
         // As in the window, an empty page gets no line.
         if (result.status != SiteVerdict::Status::Empty)
             out_ << TextLine(site.Name, result, reasons_).toStdString()
-                 << (result.change ? ChangeReport::TextSuffix(*result.change, showChanges_) : std::string()) << '\n';
+                 << (result.change ? TextSuffix(*result.change, showChanges_) : std::string()) << '\n';
         break;
     case CheckOptions::Format::Json: {
         json object = json::object();

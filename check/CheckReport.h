@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckOptions.h"
+#include "SiteChange.h"
 #include "SiteRecord.h"
 #include "SiteVerdict.h"
 
@@ -14,7 +15,8 @@
 #include <string_view>
 
 // The three ways tallyweave-check reports its sites. Sites arrive in file order, one at a
-// time, and are written at once: nothing about a site is kept after its line.
+// time, and are written at once: nothing about a site is kept after its line. Each site's
+// change against its previous check is written with it (ChangeReport picks the changed ones).
 namespace CheckReport {
 
 // One column of the json and csv output. A field that does not apply is null (an empty csv
@@ -49,6 +51,16 @@ QString ClosingLine(qsizetype verified, qsizetype sites);
 // The version of the json layout, in its "schema" field; raised when a field changes meaning
 // or goes away (new fields alone leave it).
 inline constexpr int JsonSchema = 1;
+
+// A moment as json, csv and text give it: ISO 8601 in UTC, e.g. 2026-12-07T06:00:00Z.
+QString Moment(qint64 secondsSinceEpoch);
+
+// Whether the site's state changed since its previous check.
+bool IsChange(const SiteChange &change);
+
+// What a text line gains: the change and since when (with --changes), and a note. Each part
+// follows a tab; empty when there is nothing to add.
+std::string TextSuffix(const SiteChange &change, bool withChange);
 
 // The text line of a site: the window's line, then unless empty the reason in brackets.
 // Untrusted parts are made visible (VisibleText).

@@ -1,6 +1,5 @@
 #include "HistoryCommand.h"
 
-#include "ChangeReport.h"
 #include "CheckReport.h"
 #include "CsvWriter.h"
 #include "HistoryStore.h"
@@ -49,8 +48,8 @@ QString Print(const QString &historyFile, const QList<SiteRecord> &sites, CheckO
             if (spans.empty())
                 out << "  no checks recorded\n";
             for (const HistoryStore::Span &span : spans)
-                out << "  " << History::StateWord(span.state) << '\t' << ChangeReport::Moment(span.from).toStdString()
-                    << '\t' << ChangeReport::Moment(span.to).toStdString() << (span.current ? "\tcurrent" : "") << '\n';
+                out << "  " << History::StateWord(span.state) << '\t' << CheckReport::Moment(span.from).toStdString()
+                    << '\t' << CheckReport::Moment(span.to).toStdString() << (span.current ? "\tcurrent" : "") << '\n';
             break;
         case CheckOptions::Format::Json: {
             json entry = json::object();
@@ -61,8 +60,8 @@ QString Print(const QString &historyFile, const QList<SiteRecord> &sites, CheckO
             json &timeline = entry["timeline"] = json::array();
             for (const HistoryStore::Span &span : spans)
                 timeline.push_back({{"state", History::StateWord(span.state)},
-                                    {"from", ChangeReport::Moment(span.from).toStdString()},
-                                    {"to", ChangeReport::Moment(span.to).toStdString()},
+                                    {"from", CheckReport::Moment(span.from).toStdString()},
+                                    {"to", CheckReport::Moment(span.to).toStdString()},
                                     {"change", History::ChangeWord(span.change)},
                                     {"current", span.current}});
             list.push_back(std::move(entry));
@@ -71,8 +70,8 @@ QString Print(const QString &historyFile, const QList<SiteRecord> &sites, CheckO
         case CheckOptions::Format::Csv:
             for (const HistoryStore::Span &span : spans)
                 out << csv(site.Name) << ',' << csv(site.Url) << ',' << csv(site.SearchTerm) << ','
-                    << History::StateWord(span.state) << ',' << ChangeReport::Moment(span.from).toStdString() << ','
-                    << ChangeReport::Moment(span.to).toStdString() << ',' << History::ChangeWord(span.change) << ','
+                    << History::StateWord(span.state) << ',' << CheckReport::Moment(span.from).toStdString() << ','
+                    << CheckReport::Moment(span.to).toStdString() << ',' << History::ChangeWord(span.change) << ','
                     << (span.current ? "true" : "false") << "\r\n";
             break;
         }

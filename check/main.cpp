@@ -186,6 +186,8 @@ int main(int argc, char *argv[])
     settings.analysers = analysers();
     settings.limits = options.limits;
     settings.retries = options.retries;
+    if (options.crawlerCheck)
+        settings.crawlerAgent = options.crawlerAgent;
     const HistoryRecorder::Report report = [&](qsizetype position, const SiteVerdict::SiteResult &result) {
         if (sharedTerminal)
             bar.clear();

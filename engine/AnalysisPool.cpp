@@ -72,7 +72,7 @@ void AnalysisPool::work()
         job.headers.clear();
         {
             std::lock_guard lock(mutex_);
-            finished_.push_back({job.position, std::move(job.result), job.charge});
+            finished_.push_back({job.position, std::move(job.result), job.charge, job.secondCopy});
         }
         if (finishedCallback_)
             finishedCallback_();

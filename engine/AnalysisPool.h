@@ -31,11 +31,14 @@ public:
         PageAnalysis::Limits limits;
         // What the page holds of the feeder's memory budget; handed back with the result.
         qint64 charge = 0;
+        // The feeder's: a second copy of the site's page, to compare with the first.
+        bool secondCopy = false;
     };
     struct Finished {
         qsizetype position;
         SiteVerdict::SiteResult result;
         qint64 charge = 0;
+        bool secondCopy = false;
     };
 
     // What a worker does with a job: analyse its page into its result.

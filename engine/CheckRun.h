@@ -22,6 +22,8 @@ using Progress = std::function<void(qsizetype judged, qsizetype total)>;
 inline constexpr int DefaultJobs = 16;
 // Transfers to one host at once, so partners are not hammered.
 inline constexpr int PerHost = 2;
+// The agent Google's crawler names, as Google publishes it.
+inline constexpr char CrawlerAgent[] = "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
 
 struct Settings {
     int jobs = DefaultJobs;  // downloads at once
@@ -34,6 +36,13 @@ struct Settings {
     bool analyse = false;
     // With analyse: a hollow match is not verified.
     bool strict = false;
+    // With analyse: each match is judged against the robots.txt of its page's final address,
+    // fetched once per scheme, host and port in the run (RobotsTxt). A match on a disallowed
+    // page is hollow; a file that cannot be read leaves the match as it is, and says why.
+    bool robots = true;
+    // With analyse, when not empty: the page of each match is fetched once more naming this
+    // agent, and a match that copy lacks, or holds only in a weaker place, is hollow.
+    QByteArray crawlerAgent;
     // Further tries for a download that failed in a way that may pass (RetryRule); the
     // site keeps its place among its host's downloads while it waits.
     int retries = 0;
@@ -46,7 +55,8 @@ struct Settings {
     // together, at most (TransferBudget); never less than one page of limits.maxBytes, counted
     // at three times its size when analysed (its text and the analysis's copy). Downloads wait
     // for room rather than fail. A page larger than 4 MiB is parsed within the room left when
-    // it arrives, and its analysis gives up rather than exceed it.
+    // it arrives, at most 8 MiB, one such page at a time, and its analysis gives up rather than
+    // exceed it.
     qint64 memoryBudget = 256LL * 1024 * 1024;
     // Set from any thread to end the run at once: the downloads under way are dropped, and
     // the sites judged so far are still delivered, in order, skipping those not judged.
@@ -60,6 +70,12 @@ struct Totals {
     // How often a download was refused room and paused.
     qint64 waitsForRoom = 0;
 };
+
+// How long a wait may last before a stop is noticed.
+inline constexpr std::chrono::milliseconds StopLatency{50};
+
+// Whether the run's stop was set.
+bool Stopped(const Settings &settings);
 
 // Waits `pause`; false when the run's stop was set meanwhile (at once, not at the end).
 bool Pause(const Settings &settings, std::chrono::milliseconds pause);

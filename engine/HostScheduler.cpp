@@ -6,20 +6,25 @@
 HostScheduler::HostScheduler(const std::vector<QString> &hostOfSite, int perHost)
     : perHost_(perHost < 1 ? 1 : perHost)
 {
-    QHash<QString, int> ids;
     hostOfSite_.reserve(hostOfSite.size());
     for (qsizetype site = 0; site < qsizetype(hostOfSite.size()); ++site) {
-        auto it = ids.find(hostOfSite[site]);
-        if (it == ids.end()) {
-            it = ids.insert(hostOfSite[site], int(hosts_.size()));
-            hosts_.emplace_back();
-        }
-        hostOfSite_.push_back(*it);
-        hosts_[*it].waiting.push_back(site);
+        const int host = idOf(hostOfSite[site]);
+        hostOfSite_.push_back(host);
+        hosts_[host].waiting.push_back(site);
     }
     waiting_ = qsizetype(hostOfSite.size());
     for (int host = 0; host < int(hosts_.size()); ++host)
         offer(host);
+}
+
+int HostScheduler::idOf(const QString &host)
+{
+    auto it = ids_.find(host);
+    if (it == ids_.end()) {
+        it = ids_.insert(host, int(hosts_.size()));
+        hosts_.emplace_back();
+    }
+    return *it;
 }
 
 void HostScheduler::offer(int host)
@@ -51,6 +56,31 @@ void HostScheduler::finished(qsizetype site)
     --h.running;
     if (wasFull)
         offer(host);
+}
+
+bool HostScheduler::hasRoom(const QString &host) const
+{
+    const auto it = ids_.constFind(host);
+    return it == ids_.cend() || hosts_[*it].running < perHost_;
+}
+
+void HostScheduler::occupy(const QString &host)
+{
+    const int id = idOf(host);
+    Host &h = hosts_[id];
+    ++h.running;
+    if (h.running >= perHost_ && !h.waiting.empty())
+        ready_.erase({h.waiting.front(), id});
+}
+
+void HostScheduler::release(const QString &host)
+{
+    const int id = idOf(host);
+    Host &h = hosts_[id];
+    const bool wasFull = h.running >= perHost_;
+    --h.running;
+    if (wasFull)
+        offer(id);
 }
 
 QString HostScheduler::HostKey(QStringView address)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -23,6 +24,13 @@ public:
     // Every site has been handed out.
     bool empty() const { return waiting_ == 0; }
 
+    // A transfer that is no site's, such as a host's robots.txt, counts against its host's
+    // limit too (its HostKey): it may start when hasRoom(), occupy() then takes the place and
+    // release() gives it back.
+    bool hasRoom(const QString &host) const;
+    void occupy(const QString &host);
+    void release(const QString &host);
+
     // The host part that counts for the per-host limit: the lower-case host name of an
     // address, or the whole address when it has none.
     static QString HostKey(QStringView address);
@@ -34,8 +42,10 @@ private:
     };
 
     void offer(int host);
+    int idOf(const QString &host);
 
     std::vector<Host> hosts_;
+    QHash<QString, int> ids_;
     std::vector<int> hostOfSite_;
     // Hosts that may start another download, by their earliest waiting site.
     std::set<std::pair<qsizetype, int>> ready_;

@@ -33,6 +33,9 @@ struct SiteResult {
     bool verified = false;    // counts as verified: ok, and with --strict not hollow
     // Where the match sits in the page's markup; only for ok pages, and only when asked for.
     std::optional<PageAnalysis::Analysis> analysis;
+    // Why the robots.txt the match was judged against could not be read, e.g. "robots.txt
+    // answered 503"; the match then counts as allowed.
+    QString robotsUnknown;
     // Against the site's previous check; none without history.
     std::optional<SiteChange> change;
     // The verdict came from the page as a browser showed it once its scripts had run

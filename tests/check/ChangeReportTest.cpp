@@ -56,19 +56,19 @@ TEST(HistoryOptions, ChangesPlaceEachMatchSoHollowChangesAreSeen)
 
 TEST(ChangeReport, MomentsAreUtc)
 {
-    EXPECT_EQ(ChangeReport::Moment(1765090800), QStringLiteral("2025-12-07T07:00:00Z"));
+    EXPECT_EQ(CheckReport::Moment(1765090800), QStringLiteral("2025-12-07T07:00:00Z"));
 }
 
 TEST(ChangeReport, TextTellsTheChangeOnlyWhenAsked)
 {
     const SiteChange lost{QStringLiteral("ok"), QStringLiteral("not_found"), 1765090800, QStringLiteral("lost"), {}};
-    EXPECT_EQ(ChangeReport::TextSuffix(lost, true), "\tlost: ok -> not_found since 2025-12-07T07:00:00Z");
-    EXPECT_EQ(ChangeReport::TextSuffix(lost, false), "");
+    EXPECT_EQ(CheckReport::TextSuffix(lost, true), "\tlost: ok -> not_found since 2025-12-07T07:00:00Z");
+    EXPECT_EQ(CheckReport::TextSuffix(lost, false), "");
     const SiteChange fresh{{}, QStringLiteral("ok"), 1765090800, QStringLiteral("new"), {}};
-    EXPECT_EQ(ChangeReport::TextSuffix(fresh, true), "\tnew: ok since 2025-12-07T07:00:00Z");
+    EXPECT_EQ(CheckReport::TextSuffix(fresh, true), "\tnew: ok since 2025-12-07T07:00:00Z");
     const SiteChange noted{QStringLiteral("ok"), QStringLiteral("ok"), 1, QStringLiteral("unchanged"),
                            QStringLiteral("first check: not_found\n")};
-    EXPECT_EQ(ChangeReport::TextSuffix(noted, true), "\tfirst check: not_found\\x0A");
+    EXPECT_EQ(CheckReport::TextSuffix(noted, true), "\tfirst check: not_found\\x0A");
 }
 
 SiteVerdict::SiteResult withChange(const char *change)

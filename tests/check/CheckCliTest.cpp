@@ -956,7 +956,8 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
                           "                        [-f|--format FORMAT] [-o|--output FILE] [--timeout S]\n"
                           "                        [--connect-timeout S] [--max-time S]\n"
                           "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
-                          "                        [--strict] [-q|--quiet] [--changes] [--notify]\n"
+                          "                        [--strict] [--crawler-check] [--crawler-agent TEXT]\n"
+                          "                        [-q|--quiet] [--changes] [--notify]\n"
                           "                        [--confirm-after SECONDS] [--down-after N]\n"
                           "                        [--render WHICH] [--render-jobs N] [--render-timeout S]\n"
                           "                        [--render-memory M] [--browser PATH] [--no-history]\n"
@@ -969,6 +970,7 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
     for (const char *entry : {"  --sites FILE ", "  --site NAME ", "  -j, --jobs N ", "  -f, --format FORMAT ",
                               "  -o, --output FILE ", "  --timeout S ", "  --connect-timeout S ", "  --max-time S ",
                               "  --user-agent TEXT ", "  --max-redirects N ", "  --retry N ", "  --strict ",
+                              "  --crawler-check ", "  --crawler-agent TEXT\n",
                               "  -q, --quiet ", "  --changes ", "  --notify ", "  --confirm-after SECONDS\n",
                               "  --down-after N ", "  --render WHICH ", "  --render-jobs N ", "  --render-timeout S ",
                               "  --render-memory M ", "  --browser PATH ", "  --no-history ", "  --history ", "  -h, --help ", "  --version "})

@@ -57,6 +57,11 @@ protected:
             res.status = 429;
             res.set_content("slow down", "text/plain");
         });
+        // Shows the link to visitors and hides it from search engines' crawlers.
+        server_.http().Get("/cloaked", [](const httplib::Request &req, httplib::Response &res) {
+            const bool crawler = req.get_header_value("User-Agent").find("bot") != std::string::npos;
+            res.set_content(crawler ? std::string("<html>nothing here</html>") : Page, "text/html");
+        });
         server_.http().Get("/agent", [this](const httplib::Request &req, httplib::Response &res) {
             std::lock_guard lock(agentMutex_);
             agent_ = req.get_header_value("User-Agent");
@@ -198,6 +203,43 @@ TEST_F(FetchCli, TheServerSeesTheAgent)
     std::lock_guard lock(agentMutex_);
     EXPECT_EQ(agent_, "LinkProbe/2.0 (+https://example.org/bot)");
 }
+
+struct CloakCase {
+    const char *name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char *out;
+    bool hollow; // in json
+};
+
+class CrawlerCheckCli : public FetchCli, public testing::WithParamInterface<CloakCase> { };
+
+TEST_P(CrawlerCheckCli, SeesALinkHiddenFromCrawlers)
+{
+    const CloakCase &c = GetParam();
+    std::vector<std::string> arguments = c.arguments;
+    const RunResult text = run({site("Cloaked", "/cloaked")}, arguments);
+    EXPECT_EQ(text.exitCode, c.exitCode);
+    EXPECT_EQ(text.out, c.out);
+
+    arguments.insert(arguments.end(), {"--format", "json"});
+    const RunResult json = run({site("Cloaked", "/cloaked")}, arguments);
+    const nlohmann::json report = nlohmann::json::parse(json.out);
+    EXPECT_EQ(report["sites"][0]["hollow"], c.hollow);
+    EXPECT_EQ(report["sites"][0]["status"], "ok");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, CrawlerCheckCli,
+        testing::Values(CloakCase{"NotAsked", {"--strict"}, 0, "Cloaked\t  --> OK\nFinished . . .1 out of 1 verified\n", false},
+                        CloakCase{"Googlebot", {"--strict", "--crawler-check"}, 1,
+                                  "Cloaked\t  --> OK\nFinished . . . out of 1 verified\n", true},
+                        CloakCase{"NotStrict", {"--crawler-check"}, 0,
+                                  "Cloaked\t  --> OK\nFinished . . .1 out of 1 verified\n", true},
+                        CloakCase{"AnAgentTheSiteDoesNotHideFrom",
+                                  {"--strict", "--crawler-check", "--crawler-agent", "Surfer/1.0"}, 0,
+                                  "Cloaked\t  --> OK\nFinished . . .1 out of 1 verified\n", false}),
+        [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(FetchCli, OutputFileHoldsTheWholeReport)
 {

@@ -121,6 +121,9 @@ INSTANTIATE_TEST_SUITE_P(Table, ParseBad,
                                          BadCase{{"--max-redirects", "1.5"}, "--max-redirects takes"},
                                          BadCase{{"--retry", "21"}, "--retry takes a whole number from 0 to 20"},
                                          BadCase{{"--user-agent", "a\r\nX-Evil: 1"}, "--user-agent may not hold a control character"},
+                                         BadCase{{"--crawler-agent", "bot\nX-Evil: 1"}, "--crawler-agent may not hold a control character"},
+                                         BadCase{{"--crawler-agent", " "}, "--crawler-agent needs an agent"},
+                                         BadCase{{"--crawler-check=yes"}, "--crawler-check takes no value"},
                                          BadCase{{"--output", ""}, "--output needs a file name"},
                                          BadCase{{"-o"}, "--output needs a value"},
                                          BadCase{{"-j", "0"}, "--jobs takes"},
@@ -283,6 +286,22 @@ TEST(CheckOptions, HelpAndVersionAreRecognised)
     EXPECT_TRUE(CheckOptions::Parse({"-h"}).options.help);
     EXPECT_TRUE(CheckOptions::Parse({"--version"}).options.version);
     EXPECT_FALSE(CheckOptions::Parse({"--quiet"}).options.help);
+}
+
+TEST(CheckOptions, CrawlerCheckNamesGooglebotUnlessToldAndImpliesTheAnalysis)
+{
+    const CheckOptions::Options plain = CheckOptions::Parse({}).options;
+    EXPECT_FALSE(plain.crawlerCheck);
+    EXPECT_FALSE(CheckOptions::NeedsAnalysis(plain));
+    const CheckOptions::Options crawler = CheckOptions::Parse({QStringLiteral("--crawler-check")}).options;
+    EXPECT_TRUE(crawler.crawlerCheck);
+    EXPECT_TRUE(CheckOptions::NeedsAnalysis(crawler));
+    EXPECT_EQ(crawler.crawlerAgent.toStdString(),
+              "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)");
+    const CheckOptions::Parsed other = CheckOptions::Parse({QStringLiteral("--crawler-check"),
+                                                            QStringLiteral("--crawler-agent=bingbot/2.0")});
+    EXPECT_EQ(other.error.toStdString(), "");
+    EXPECT_EQ(other.options.crawlerAgent.toStdString(), "bingbot/2.0");
 }
 
 TEST(CheckOptions, HelpNamesEveryOptionAndEveryExitStatus)

@@ -256,6 +256,37 @@ TEST(AnalysisBudget, ALargePageIsParsedWithinTheRoomLeft)
     EXPECT_GE(totals.peakBytesInFlight, 3 * qint64(Large));
 }
 
+// However much room the budget has, the tree of a large page may take only a bounded share of
+// it: a page of many small elements, whose tree would be many times its size, is placed as
+// unknown, and each of two such pages is analysed.
+TEST(AnalysisBudget, ALargePagesTreeHasABoundedShareWhateverTheRoom)
+{
+    std::string crowded;
+    while (crowded.size() < (5u << 20))
+        crowded += "<p>x</p>";
+    crowded += "<a href=\"http://the-link/\">x</a>";
+    LocalServer server;
+    server.page("/crowded", crowded);
+    ASSERT_TRUE(server.start());
+
+    CheckRun::Settings settings;
+    settings.analyse = true;
+    settings.analysers = 2;
+    settings.limits.maxBytes = 6 << 20;
+    settings.memoryBudget = 1LL << 30;
+    std::vector<SiteVerdict::SiteResult> results;
+    CheckRun::CheckSites({{"one", server.url("/crowded"), "the-link"}, {"two", server.url("/crowded"), "the-link"}},
+                         settings, [&](qsizetype, const SiteVerdict::SiteResult &result) { results.push_back(result); });
+
+    ASSERT_EQ(results.size(), 2u);
+    for (const SiteVerdict::SiteResult &r : results) {
+        ASSERT_TRUE(r.analysis.has_value());
+        EXPECT_TRUE(r.analysis->gaveUp);
+        EXPECT_EQ(r.analysis->contextName.toStdString(), "unknown");
+        EXPECT_TRUE(r.verified);
+    }
+}
+
 TEST(CheckSitesEmpty, NoSitesNoCalls)
 {
     int calls = 0;

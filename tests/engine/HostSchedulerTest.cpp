@@ -135,4 +135,34 @@ INSTANTIATE_TEST_SUITE_P(Table, HostKey,
                                          KeyCase{"Empty", "", ""}),
                          [](const testing::TestParamInfo<KeyCase> &info) { return std::string(info.param.name); });
 
+
+// A host's robots.txt or a second copy of a page takes one of its host's places like a site.
+TEST(HostScheduler, ATransferThatIsNoSitesTakesAPlaceOfItsHost)
+{
+    HostScheduler scheduler(hostsOf({"a", "a", "a", "b"}), 2);
+    EXPECT_EQ(scheduler.next(NoBound), 0);
+    EXPECT_TRUE(scheduler.hasRoom(QStringLiteral("a")));
+    scheduler.occupy(QStringLiteral("a"));
+    EXPECT_FALSE(scheduler.hasRoom(QStringLiteral("a")));
+    EXPECT_EQ(scheduler.next(NoBound), 3); // a is full, its sites wait
+    EXPECT_EQ(scheduler.next(NoBound), -1);
+    scheduler.release(QStringLiteral("a"));
+    EXPECT_EQ(scheduler.next(NoBound), 1);
+    EXPECT_EQ(scheduler.next(NoBound), -1);
+    scheduler.finished(0);
+    EXPECT_EQ(scheduler.next(NoBound), 2);
+    EXPECT_TRUE(scheduler.empty());
+}
+
+TEST(HostScheduler, AHostNoSiteNamesIsCountedToo)
+{
+    HostScheduler scheduler(hostsOf({"a"}), 1);
+    EXPECT_TRUE(scheduler.hasRoom(QStringLiteral("elsewhere")));
+    scheduler.occupy(QStringLiteral("elsewhere"));
+    EXPECT_FALSE(scheduler.hasRoom(QStringLiteral("elsewhere")));
+    EXPECT_EQ(scheduler.next(NoBound), 0);
+    scheduler.release(QStringLiteral("elsewhere"));
+    EXPECT_TRUE(scheduler.hasRoom(QStringLiteral("elsewhere")));
+}
+
 } // namespace
