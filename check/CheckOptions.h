@@ -45,6 +45,7 @@ struct Options {
     int retries = 0;
     bool help = false;
     bool version = false;
+    bool noAnalysis = false; // the raw check: no match is placed in its page's markup
     bool noHistory = false;  // record nothing
     bool changes = false;    // report only the sites whose state changed
     bool history = false;    // print the timelines instead of checking
@@ -64,8 +65,9 @@ struct Parsed {
 // The arguments after the program name.
 Parsed Parse(const QStringList &arguments);
 
-// Whether each match must be placed in its page's markup: json and csv report where it sits,
-// --strict counts by it. The text lines alone never need it.
+// Whether each match must be placed in its page's markup: every report tells why a match is
+// hollow, --strict counts by it and the history keeps what the link looks like. Only
+// --no-analysis does without.
 bool NeedsAnalysis(const Options &options);
 
 // The long options the program understands, for the help text and its tests.

@@ -50,8 +50,9 @@ QString ClosingLine(qsizetype verified, qsizetype sites);
 // or goes away (new fields alone leave it).
 inline constexpr int JsonSchema = 1;
 
-// The text line of a site: the window's line, then unless empty the reason in brackets.
-// Untrusted parts are made visible (VisibleText).
+// The text line of a site: the window's line, then with `withReason` why the page failed and
+// why a match is hollow, each in brackets where there is one. Untrusted parts are made
+// visible (VisibleText).
 QString TextLine(const QString &name, const SiteVerdict::SiteResult &result, bool withReason);
 
 class Writer
