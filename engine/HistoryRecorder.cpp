@@ -107,6 +107,8 @@ void HistoryRecorder::record(const SiteRecord &site, qsizetype position, SiteVer
     note(result, *recorded);
     if (recorded->judgement.change == Change::Lost)
         lost_.emplace(position, site.Name);
+    if (recorded->before && recorded->before->state == State::Ok && recorded->judgement.state == State::HollowOk)
+        weakened_.emplace(position, site.Name);
 }
 
 void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result,
@@ -170,6 +172,14 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
     if (isRecording())
         store_.endRun(run_, checked_);
     checkRecording();
+}
+
+QStringList HistoryRecorder::weakened() const
+{
+    QStringList names;
+    for (const auto &[position, name] : weakened_)
+        names << name;
+    return names;
 }
 
 QStringList HistoryRecorder::lost() const

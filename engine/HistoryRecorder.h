@@ -53,6 +53,8 @@ public:
 
     // The names of the sites this run found lost, in file order.
     QStringList lost() const;
+    // The names of the sites whose link was OK before this run and is hollow now, in file order.
+    QStringList weakened() const;
 
     static History::Outcome OutcomeOf(const SiteVerdict::SiteResult &result);
     // What an analysed check saw of the link; none when the page was not analysed.
@@ -73,4 +75,5 @@ private:
     // Verdicts waiting to be handed over, from the first held site on.
     std::map<qsizetype, SiteVerdict::SiteResult> waiting_;
     std::map<qsizetype, QString> lost_;
+    std::map<qsizetype, QString> weakened_;
 };

@@ -59,6 +59,7 @@ void noteReason(QStringList &parts, const QString &word, bool now)
 QString DetailNote(const Details &was, const Details &now)
 {
     QStringList parts;
+    const bool leftTheLink = !was.linkHref.isEmpty() && now.linkHref.isEmpty();
     if (was.linkHref.isEmpty() != now.linkHref.isEmpty())
         parts << (now.linkHref.isEmpty() ? QStringLiteral("no longer in a link")
                                          : QStringLiteral("now in a link to %1").arg(now.linkHref));
@@ -79,7 +80,7 @@ QString DetailNote(const Details &was, const Details &now)
             dropped << word;
     if (!added.isEmpty())
         parts << QStringLiteral("now %1").arg(added.join(u'/'));
-    if (!dropped.isEmpty() && !now.linkHref.isEmpty())
+    if (!dropped.isEmpty() && !leftTheLink)
         parts << QStringLiteral("no longer %1").arg(dropped.join(u'/'));
 
     const bool canonicalBefore = was.reasons.contains(u"canonical");
