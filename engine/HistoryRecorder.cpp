@@ -34,11 +34,8 @@ HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &set
     checkRecording();
 }
 
-std::optional<Details> HistoryRecorder::DetailsOf(const SiteVerdict::SiteResult &result)
+Details HistoryRecorder::DetailsOf(const PageAnalysis::Analysis &analysis)
 {
-    if (!result.analysis)
-        return std::nullopt;
-    const PageAnalysis::Analysis &analysis = *result.analysis;
     Details details;
     details.linkText = analysis.linkText;
     details.linkHref = analysis.linkHref;
@@ -51,13 +48,17 @@ std::optional<Details> HistoryRecorder::DetailsOf(const SiteVerdict::SiteResult 
 
 Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
 {
+    const auto detailsOf = [&result]() -> std::optional<Details> {
+        return result.analysis ? std::optional(DetailsOf(*result.analysis)) : std::nullopt;
+    };
     switch (result.status) {
     case SiteVerdict::Status::Ok:
         if (!result.analysis)
             return {State::Ok, false, std::nullopt};
-        return {result.analysis->hollow ? State::HollowOk : State::Ok, true, DetailsOf(result)};
+        return {result.analysis->hollow ? State::HollowOk : State::Ok, true, detailsOf()};
     case SiteVerdict::Status::NotFound:
-        return {State::NotFound, true, DetailsOf(result)};
+        // Without the term there is no link to describe, only whether it was looked at.
+        return {State::NotFound, true, detailsOf()};
     case SiteVerdict::Status::PageNotFound:
     case SiteVerdict::Status::Empty:
         // An empty answer says nothing about the term: it is a page that failed.

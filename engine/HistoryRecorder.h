@@ -57,8 +57,8 @@ public:
     QStringList weakened() const;
 
     static History::Outcome OutcomeOf(const SiteVerdict::SiteResult &result);
-    // What an analysed check saw of the link; none when the page was not analysed.
-    static std::optional<History::Details> DetailsOf(const SiteVerdict::SiteResult &result);
+    // What an analysed check saw of the link, for the history.
+    static History::Details DetailsOf(const PageAnalysis::Analysis &analysis);
 
 private:
     static History::SiteKey keyOf(const SiteRecord &site);
