@@ -45,7 +45,7 @@ QString Caption(const std::optional<History::Details> &details)
         QStringList phrases;
         for (const QString &word : details->reasons)
             phrases << phrase(word, *details);
-        lines << QStringLiteral("Not counted: %1").arg(VisibleText::Of(phrases.join(QStringLiteral(", "))));
+        lines << QStringLiteral("Not counted by search engines: %1").arg(VisibleText::Of(phrases.join(QStringLiteral(", "))));
     }
     if (details->reasons.contains(u"canonical") && !details->canonical.isEmpty())
         lines << QStringLiteral("Canonical address: %1").arg(VisibleText::Of(details->canonical));

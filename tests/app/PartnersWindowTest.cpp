@@ -447,7 +447,7 @@ TEST_F(PartnersWindowTest, TheDetailShowsTheLinksTextTargetAndReasons)
     EXPECT_TRUE(find<QLabel>("lblLink")->isVisible());
     EXPECT_EQ(text("lblLink"), QStringLiteral("Link text: \u201cclick\\x1B[2J here\u201d\n"
                                               "Link target: https://my.example/shop\n"
-                                              "Not counted: nofollow link, canonical is another page\n"
+                                              "Not counted by search engines: nofollow link, canonical is another page\n"
                                               "Canonical address: http://shop.example/"));
     EXPECT_EQ(changeLines().value(1),
               date(2) + QStringLiteral(" | OK | OK (hollow) | changed: link now goes to https://my.example/shop; "
