@@ -7,6 +7,7 @@
 #include "HistoryFilter.h"
 #include "HistoryModel.h"
 #include "HistoryStore.h"
+#include "LinkDetails.h"
 #include "Module1.h"
 #include "PartnerCheck.h"
 #include "ShexIt.h"
@@ -181,7 +182,7 @@ void PartnersWindow::createFilterBar()
 void PartnersWindow::createTable()
 {
     sites_ = new HistoryModel(this);
-    sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter);
+    sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter.value_or(HistoryStore::DefaultDownAfter));
     shown_ = new HistoryFilter(sites_, this);
     tblSites = new QTableView(this);
     tblSites->setObjectName(QStringLiteral("tblSites"));
@@ -228,6 +229,12 @@ void PartnersWindow::createTimeline()
     // Names and addresses come from partner lists: never read as markup.
     lblPartner->setTextFormat(Qt::PlainText);
     lblPartner->setWordWrap(true);
+    lblLink = new QLabel(this);
+    lblLink->setObjectName(QStringLiteral("lblLink"));
+    lblLink->setTextFormat(Qt::PlainText);
+    lblLink->setWordWrap(true);
+    lblLink->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblLink->hide();
     timelineStrip = new TimelineStrip(this);
     timelineStrip->setObjectName(QStringLiteral("timelineStrip"));
     lstChanges = new QTreeWidget(this);
@@ -277,6 +284,7 @@ void PartnersWindow::layOut()
     window->addWidget(tblSites, 3);
     window->addWidget(lblNote);
     window->addWidget(lblPartner);
+    window->addWidget(lblLink);
     window->addWidget(timelineStrip);
     window->addWidget(lstChanges, 1);
     setTabOrder(cmdCheckAll, cmdCheckSelected);
@@ -506,6 +514,8 @@ void PartnersWindow::tblSites_Select()
     lstChanges->clear();
     cmdCheckSelected->setEnabled(!check_->running() && selectedSite() >= 0);
     const int site = selectedSite();
+    lblLink->setText(site < 0 ? QString() : LinkDetails::Caption(sites_->partner(site).site.details));
+    lblLink->setVisible(!lblLink->text().isEmpty());
     if (site < 0) {
         lblPartner->setText(QStringLiteral("Select a partner to see its timeline."));
         timelineStrip->setTimeline({});
@@ -526,7 +536,10 @@ void PartnersWindow::tblSites_Select()
         lines << new QTreeWidgetItem(QStringList{
                 History::DayCaption(spans[i].from),
                 i ? History::StateCaption(spans[i - 1].state) : QStringLiteral("(first check)"),
-                History::StateCaption(spans[i].state), QString::fromLatin1(History::ChangeWord(spans[i].change))});
+                History::StateCaption(spans[i].state),
+                spans[i].note.isEmpty() ? QString::fromLatin1(History::ChangeWord(spans[i].change))
+                                        : QStringLiteral("%1: %2").arg(QLatin1StringView(History::ChangeWord(spans[i].change)),
+                                                                       VisibleText::Of(spans[i].note))});
     lstChanges->addTopLevelItems(lines);
     timelineStrip->setTimeline(std::move(spans));
 }

@@ -107,6 +107,7 @@ private:
     QAction *mnuCopyAddress = nullptr;
     QAction *mnuOpenPage = nullptr;
     QLabel *lblPartner = nullptr;
+    QLabel *lblLink = nullptr;
     TimelineStrip *timelineStrip = nullptr;
     QTreeWidget *lstChanges = nullptr;
     QLabel *lblNote = nullptr;

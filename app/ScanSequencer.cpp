@@ -8,6 +8,7 @@
 #include "Feedback.h"
 #include "FindIt.h"
 #include "GetSource.h"
+#include "HistoryRecorder.h"
 #include "PageAnalysis.h"
 #include "PageFetcher.h"
 #include "ResultLine.h"
@@ -376,13 +377,14 @@ void frmMain::FindTerm(const QString &page, const QString &term)
             line->setIcon(HollowIcon());
             SetExportField(line, ExportHollow, HollowReason(analysis));
         }
-        NoteInHistory(line, {analysis.hollow ? History::State::HollowOk : History::State::Ok, true});
+        NoteInHistory(line, {analysis.hollow ? History::State::HollowOk : History::State::Ok, true,
+                             HistoryRecorder::DetailsOf(analysis)});
         RaiseCounter();
         return;
     }
     case FindIt::Outcome::NotFound:
         NoteInHistory(AddResult(ResultLine::NotFound, fetchedUrl_, fetchDetails_ + RefusalHint(fetchStatus_)),
-                      {History::State::NotFound, true});
+                      {History::State::NotFound, true, History::Details{}});
         return;
     }
 }

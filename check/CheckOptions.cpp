@@ -56,16 +56,21 @@ const QList<QCommandLineOption> &Definitions()
              "TEXT"},
             {{"q", "quiet"}, "no progress bar (it is drawn on standard error, and only when standard error is a "
                              "terminal), and no reasons on the text lines"},
+            {"no-analysis", "do not look where each match sits in its page: the raw check, a little faster; no "
+                              "hollow reasons on the text lines, the analysis fields are null, and the history "
+                              "cannot tell OK from hollow OK; not with --strict"},
             {"changes", "report only the sites whose state changed since their previous check (lost, down, back, "
                           "changed, new), and nothing at all when none did; text lines then end in a tab and e.g. "
                           "\"lost: ok -> not_found since 2026-12-07T06:00:00Z\""},
-            {"notify", "when links are lost, one desktop notice names the partners"},
+            {"notify", "when links are lost or weakened (OK before, hollow now), one desktop notice names the "
+                         "partners"},
             {"confirm-after", "check a site that looks lost or down once more after this pause, at the end of the "
                                 "run; one that the second check does not confirm is unchanged, with a note (default "
                                 "30, 0 for no second check)",
              "SECONDS"},
             {"down-after", "a page that was OK and cannot be opened is \"down\"; it counts as lost when it stays "
-                             "down N checks in a row (default 3)",
+                             "down N checks in a row; kept in the history for the checks that follow (default: the value "
+                             "kept there, else 3)",
              "N"},
             {"render", "look once more at pages as a browser shows them once their scripts have run, in headless "
                        "Chromium (see Rendering below): missing (what --render alone means) renders the pages that "
@@ -92,7 +97,8 @@ constexpr char Details[] =
         "  text  one line per site: its name, a tab and the window's status text\n"
         "        (\"  --> OK\", \"  --> Search Term Not Found\" or \"  --> Page Not Found\"),\n"
         "        and, unless --quiet, why the page failed in brackets after it, e.g.\n"
-        "        \"  --> Page Not Found  [timed out]\" or \"  --> OK  [HTTP 404]\";\n"
+        "        \"  --> Page Not Found  [timed out]\" or \"  --> OK  [HTTP 404]\",\n"
+        "        and why a match does not count, e.g. \"[hollow: nofollow link]\";\n"
         "        then the closing line \"Finished . . .N out of M verified\", where M\n"
         "        is the number of sites checked and N is left out when it is 0.\n"
         "        A page that opens but is empty gets no line, as in the window.\n"
@@ -100,13 +106,14 @@ constexpr char Details[] =
         "        an array with one object per site (name, url, status, http_status,\n"
         "        final_url, bytes, ms, match_offset, truncated, error, match_context,\n"
         "        occurrences, rel, robots, noindex, nofollow, hollow, verified, rendered,\n"
-        "        previous_status, status_since, change, note), and \"summary\"\n"
+        "        previous_status, status_since, change, note, hollow_reasons,\n"
+        "        link_text, link_href, canonical), and \"summary\"\n"
         "        (sites_file, checked, strict, verified, not_verified, ok, not_found,\n"
         "        page_not_found, empty, hollow, ms).\n"
         "  csv   RFC 4180: a header row with the same field names, one row per site;\n"
-        "        rel is space-separated and robots \"; \"-separated there; a text that\n"
-        "        begins with = + - @, a tab or a carriage return gets a leading ' so that\n"
-        "        a spreadsheet shows it as text.\n"
+        "        rel and hollow_reasons are space-separated and robots \"; \"-separated\n"
+        "        there; a text that begins with = + - @, a tab or a carriage return\n"
+        "        gets a leading ' so that a spreadsheet shows it as text.\n"
         "  Control characters in names, addresses and reasons are shown as \\xHH or\n"
         "  \\uHHHH in text and csv (json escapes them its own way).\n"
         "  status is ok, not_found (term not in the page), page_not_found (the page\n"
@@ -114,7 +121,7 @@ constexpr char Details[] =
         "  match_offset is where the term begins in the page text, in characters;\n"
         "  a value that does not apply is null in json and an empty field in csv.\n"
         "\n"
-        "Where the match sits (json, csv and --strict parse each page that is ok):\n"
+        "Where the match sits (each page that is ok is parsed, unless --no-analysis):\n"
         "  match_context  the best place the term occurs at: link-href, flagged-link-href\n"
         "                 (a link marked nofollow, sponsored or ugc), link-text, text,\n"
         "                 attribute, script (script, style or noscript), comment, markup,\n"
@@ -127,13 +134,18 @@ constexpr char Details[] =
         "  hollow         search engines will not count the match: it is only in a\n"
         "                 comment, a script, style or noscript, or a flagged link, or\n"
         "                 the page says noindex or nofollow, or the page answered\n"
-        "                 with an error status (400 or more), or the site's\n"
-        "                 robots.txt keeps Google's crawler off the page (read once\n"
-        "                 per host; a file that cannot be read counts as allowing\n"
-        "                 it), or with --crawler-check the crawler's copy lacks it\n"
+        "                 with an error status (400 or more), and more: see below\n"
+        "  hollow_reasons why, strongest first: comment, script, flagged-link,\n"
+        "                 noindex, nofollow, error-status, robots-txt, canonical,\n"
+        "                 hidden, crawler-view, script-removed, script-drawn,\n"
+        "                 empty-term (the manual page explains each)\n"
+        "  link_text      the text of the link holding the match (an image's alt)\n"
+        "  link_href      where that link goes, as an absolute address\n"
+        "  canonical      the address the page names as its canonical one\n"
         "  verified       true for ok, and with --strict only when not hollow\n"
-        "  These are null unless the site is ok.\n"
         "  rendered       true when the verdict came from the rendered page\n"
+        "  These are null unless the site is ok (verified and rendered excepted),\n"
+        "  and null where there is none.\n"
         "\n"
         "Rendering (--render): many pages are built by scripts, and a link that a\n"
         "script adds after the page loads is not in its source, where the plain check\n"
@@ -163,10 +175,13 @@ constexpr char Details[] =
         "  change           new, unchanged, lost (was OK; the term is gone, or the\n"
         "                   page stayed down --down-after checks), down (was OK; the\n"
         "                   page cannot be opened), back (was not OK, now OK) or\n"
-        "                   changed (e.g. ok to hollow_ok)\n"
-        "  note             e.g. a first finding that the second check did not confirm\n"
+        "                   changed (e.g. ok to hollow_ok, or the link's text,\n"
+        "                   target, rel or reasons changed while its state did not)\n"
+        "  note             what changed about the link, e.g. link text \"Garden\n"
+        "                   Shop\" -> \"click here\", now nofollow; or a first finding\n"
+        "                   that the second check did not confirm\n"
         "  These are null without history. Telling ok from hollow_ok needs the\n"
-        "  analysis: plain text runs without --changes keep the kind of OK a site had.\n"
+        "  analysis: runs with --no-analysis keep the kind of OK a site had.\n"
         "\n"
         "Exit status:\n"
         "  0  every site checked was verified (its term was found; with --strict, and\n"
@@ -298,6 +313,13 @@ QString conflicts(const Options &options)
             if (given)
                 return QStringLiteral("%1 needs the history, which --no-history turns off").arg(QLatin1StringView(name));
     }
+    if (options.noAnalysis) {
+        // Each of these judges by where the match sits.
+        for (const auto &[given, name] : {std::pair{options.strict, "--strict"}, {options.crawlerCheck, "--crawler-check"},
+                                          {options.render != RenderedVerdict::Mode::Off, "--render"}})
+            if (given)
+                return QStringLiteral("%1 judges by the analysis, which --no-analysis turns off").arg(QLatin1StringView(name));
+    }
     if (options.history && (options.changes || options.notify))
         return QStringLiteral("--history prints what was recorded and checks nothing; it takes no --changes or --notify");
     return {};
@@ -373,6 +395,7 @@ Parsed Parse(const QStringList &arguments)
     options.help = parser.isSet(QStringLiteral("help"));
     options.version = parser.isSet(QStringLiteral("version"));
     options.noHistory = parser.isSet(QStringLiteral("no-history"));
+    options.noAnalysis = parser.isSet(QStringLiteral("no-analysis"));
     options.changes = parser.isSet(QStringLiteral("changes"));
     options.history = parser.isSet(QStringLiteral("history"));
     options.notify = parser.isSet(QStringLiteral("notify"));
@@ -389,10 +412,7 @@ Parsed Parse(const QStringList &arguments)
 
 bool NeedsAnalysis(const Options &options)
 {
-    // --changes must tell OK from hollow OK, which only the analysis can; the crawler's copy is
-    // compared by where it places the term.
-    return options.strict || options.changes || options.crawlerCheck || options.format != Format::Text
-            || options.render != RenderedVerdict::Mode::Off;
+    return !options.noAnalysis;
 }
 
 RenderStage::Settings Rendering(const Options &options)

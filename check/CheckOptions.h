@@ -52,12 +52,15 @@ struct Options {
     int retries = 0;
     bool help = false;
     bool version = false;
+    bool noAnalysis = false; // the raw check: no match is placed in its page's markup
     bool noHistory = false;  // record nothing
     bool changes = false;    // report only the sites whose state changed
     bool history = false;    // print the timelines instead of checking
     bool notify = false;     // a desktop notice names the links lost
     int confirmAfter = DefaultConfirmAfter; // seconds before a lost or down site is checked again; 0: never
-    int downAfter = DefaultDownAfter;       // checks in a row a page must fail before its link counts as lost
+    // Checks in a row a page must fail before its link counts as lost; none: the value the
+    // history holds from an earlier run, or DefaultDownAfter.
+    std::optional<int> downAfter;
     // The rendered second look: which pages, how many at once, each bounded in time and memory.
     RenderedVerdict::Mode render = RenderedVerdict::Mode::Off;
     int renderJobs = DefaultRenderJobs;
@@ -77,9 +80,9 @@ struct Parsed {
 // The arguments after the program name.
 Parsed Parse(const QStringList &arguments);
 
-// Whether each match must be placed in its page's markup: json and csv report where it sits,
-// --strict counts by it, and a rendered page is compared with its source's. The text lines
-// alone never need it.
+// Whether each match must be placed in its page's markup: every report tells why a match is
+// hollow, --strict counts by it, the history keeps what the link looks like, and a rendered
+// page is compared with its source's. Only --no-analysis does without.
 bool NeedsAnalysis(const Options &options);
 
 // How the pages are rendered, with the browser found (none when there is none).

@@ -37,6 +37,15 @@ const PageAnalysis::Analysis *placed(const SiteResult &r)
     return r.analysis && r.analysis->found ? &*r.analysis : nullptr;
 }
 
+// The stable words, strongest first.
+json reasonWords(const PageAnalysis::Analysis &analysis)
+{
+    json list = json::array();
+    for (const PageAnalysis::HollowReason &reason : analysis.reasons)
+        list.push_back(PageAnalysis::HollowWord(reason.why));
+    return list;
+}
+
 constexpr Field FieldTable[] = {
     {"name", [](const SiteRecord &s, const SiteResult &) { return text(s.Name); }},
     {"url", [](const SiteRecord &s, const SiteResult &) { return text(s.Url); }},
@@ -56,11 +65,15 @@ constexpr Field FieldTable[] = {
     {"nofollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->nofollow) : json(); }},
     {"hollow", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? json(placed(r)->hollow) : json(); }},
     {"verified", [](const SiteRecord &, const SiteResult &r) { return json(r.verified); }},
-    {"rendered", [](const SiteRecord &, const SiteResult &r) { return json(r.rendered); }},
     {"previous_status", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->previousStatus) : json(); }},
     {"status_since", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(Moment(r.change->since)) : json(); }},
     {"change", [](const SiteRecord &, const SiteResult &r) { return r.change ? text(r.change->change) : json(); }},
     {"note", [](const SiteRecord &, const SiteResult &r) { return r.change ? textOrNull(r.change->note) : json(); }},
+    {"hollow_reasons", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? reasonWords(*placed(r)) : json(); }, " "},
+    {"link_text", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? textOrNull(placed(r)->linkText) : json(); }},
+    {"link_href", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? textOrNull(placed(r)->linkHref) : json(); }},
+    {"canonical", [](const SiteRecord &, const SiteResult &r) { return placed(r) ? textOrNull(placed(r)->canonical) : json(); }},
+    {"rendered", [](const SiteRecord &, const SiteResult &r) { return json(r.rendered); }},
 };
 
 // Names and pages come from outside; a broken character must not stop the report. The
@@ -175,9 +188,16 @@ QString ClosingLine(qsizetype verified, qsizetype sites)
 QString TextLine(const QString &name, const SiteResult &result, bool withReason)
 {
     QString line = ResultLine::Make(VisibleText::Of(name), SiteVerdict::StatusText(result.status));
-    if (withReason)
-        if (const QString reason = SiteVerdict::Reason(result); !reason.isEmpty())
-            line += QStringLiteral("  [") + VisibleText::Of(reason) + QLatin1Char(']');
+    if (!withReason)
+        return line;
+    if (const QString reason = SiteVerdict::Reason(result); !reason.isEmpty())
+        line += QStringLiteral("  [") + VisibleText::Of(reason) + QLatin1Char(']');
+    if (const PageAnalysis::Analysis *analysis = placed(result); analysis && !analysis->reasons.empty()) {
+        QStringList phrases;
+        for (const PageAnalysis::HollowReason &reason : analysis->reasons)
+            phrases << PageAnalysis::HollowPhrase(reason);
+        line += QStringLiteral("  [hollow: ") + VisibleText::Of(phrases.join(QStringLiteral(", "))) + QLatin1Char(']');
+    }
     return line;
 }
 

@@ -62,8 +62,9 @@ bool IsChange(const SiteChange &change);
 // follows a tab; empty when there is nothing to add.
 std::string TextSuffix(const SiteChange &change, bool withChange);
 
-// The text line of a site: the window's line, then unless empty the reason in brackets.
-// Untrusted parts are made visible (VisibleText).
+// The text line of a site: the window's line, then with `withReason` why the page failed and
+// why a match is hollow, each in brackets where there is one. Untrusted parts are made
+// visible (VisibleText).
 QString TextLine(const QString &name, const SiteVerdict::SiteResult &result, bool withReason);
 
 class Writer

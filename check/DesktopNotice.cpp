@@ -35,18 +35,30 @@ QString plain(const QString &name)
 
 } // namespace
 
-QString LostSummary(qsizetype count)
+QString Summary(qsizetype lost, qsizetype weakened)
 {
-    return count == 1 ? QStringLiteral("A partner dropped your link")
-                      : QStringLiteral("%1 partners dropped your link").arg(count);
+    if (weakened == 0)
+        return lost == 1 ? QStringLiteral("A partner dropped your link")
+                         : QStringLiteral("%1 partners dropped your link").arg(lost);
+    if (lost == 0)
+        return weakened == 1 ? QStringLiteral("A partner weakened your link")
+                             : QStringLiteral("%1 partners weakened your link").arg(weakened);
+    return QStringLiteral("%1 partners dropped or weakened your link").arg(lost + weakened);
 }
 
-QString LostBody(const QStringList &names)
+QString Body(const QStringList &lost, const QStringList &weakened)
 {
-    QStringList shown;
-    for (const QString &name : names)
-        shown << plain(name);
-    return shown.join(QStringLiteral(", "));
+    const auto names = [](const QStringList &list) {
+        QStringList shown;
+        for (const QString &name : list)
+            shown << plain(name);
+        return shown.join(QStringLiteral(", "));
+    };
+    if (weakened.isEmpty())
+        return names(lost);
+    if (lost.isEmpty())
+        return names(weakened);
+    return QStringLiteral("Lost: %1\nWeakened (no longer counted by search engines): %2").arg(names(lost), names(weakened));
 }
 
 QString Send(const QString &summary, const QString &body)

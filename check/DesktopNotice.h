@@ -7,9 +7,10 @@
 // session bus.
 namespace DesktopNotice {
 
-// The summary and body of the notice naming the partners whose links were lost.
-QString LostSummary(qsizetype count);
-QString LostBody(const QStringList &names);
+// The summary and body of the one notice naming the partners whose links were lost, and
+// those whose links were weakened (OK before, hollow now).
+QString Summary(qsizetype lost, qsizetype weakened);
+QString Body(const QStringList &lost, const QStringList &weakened);
 
 // Empty when the service took the notice; else why it could not be shown.
 QString Send(const QString &summary, const QString &body);

@@ -209,8 +209,11 @@ int main(int argc, char *argv[])
     gate.end(summary);
     curl_global_cleanup();
 
-    if (const QStringList lost = recorder.lost(); options.notify && !lost.isEmpty())
-        if (const QString error = DesktopNotice::Send(DesktopNotice::LostSummary(lost.size()), DesktopNotice::LostBody(lost));
+    const QStringList lost = recorder.lost();
+    const QStringList weakened = recorder.weakened();
+    if (options.notify && !(lost.isEmpty() && weakened.isEmpty()))
+        if (const QString error = DesktopNotice::Send(DesktopNotice::Summary(lost.size(), weakened.size()),
+                                                      DesktopNotice::Body(lost, weakened));
             !error.isEmpty())
             warn(QStringLiteral("the desktop notice could not be shown: %1").arg(error));
 

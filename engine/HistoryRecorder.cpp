@@ -23,28 +23,50 @@ HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &set
         warn_(opened.message);
     if (!opened.usable)
         return;
-    store_.setDownAfter(settings.downAfter);
+    if (settings.downAfter) {
+        if (store_.storedDownAfter() != settings.downAfter)
+            store_.storeDownAfter(*settings.downAfter);
+        store_.setDownAfter(*settings.downAfter);
+    } else {
+        store_.setDownAfter(store_.storedDownAfter().value_or(HistoryStore::DefaultDownAfter));
+    }
     run_ = store_.beginRun(settings.source);
     checkRecording();
 }
 
+Details HistoryRecorder::DetailsOf(const PageAnalysis::Analysis &analysis)
+{
+    Details details;
+    details.linkText = analysis.linkText;
+    details.linkHref = analysis.linkHref;
+    details.rel = analysis.rel.join(u' ');
+    for (const PageAnalysis::HollowReason &reason : analysis.reasons)
+        details.reasons << QLatin1StringView(PageAnalysis::HollowWord(reason.why));
+    details.canonical = analysis.canonical;
+    return details;
+}
+
 Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
 {
+    const auto detailsOf = [&result]() -> std::optional<Details> {
+        return result.analysis ? std::optional(DetailsOf(*result.analysis)) : std::nullopt;
+    };
     switch (result.status) {
     case SiteVerdict::Status::Ok:
         if (!result.analysis)
-            return {State::Ok, false};
-        return {result.analysis->hollow ? State::HollowOk : State::Ok, true};
+            return {State::Ok, false, std::nullopt};
+        return {result.analysis->hollow ? State::HollowOk : State::Ok, true, detailsOf()};
     case SiteVerdict::Status::NotFound:
-        // A page that could not be rendered was not seen whole: like a page that failed, it
-        // is not called lost at once.
-        return {result.renderFailure.isEmpty() ? State::NotFound : State::PageFailed, true};
+        // Without the term there is no link to describe, only whether it was looked at. A page
+        // that could not be rendered was not seen whole: like a page that failed, it is not
+        // called lost at once.
+        return {result.renderFailure.isEmpty() ? State::NotFound : State::PageFailed, true, detailsOf()};
     case SiteVerdict::Status::PageNotFound:
     case SiteVerdict::Status::Empty:
         // An empty answer says nothing about the term: it is a page that failed.
         break;
     }
-    return {State::PageFailed, true};
+    return {State::PageFailed, true, std::nullopt};
 }
 
 SiteKey HistoryRecorder::keyOf(const SiteRecord &site)
@@ -72,6 +94,9 @@ void HistoryRecorder::note(SiteVerdict::SiteResult &result, const HistoryStore::
     change.change = QLatin1StringView(ChangeWord(recorded.judgement.change));
     if (result.change)
         change.note = result.change->note;
+    if (!recorded.judgement.note.isEmpty())
+        change.note = change.note.isEmpty() ? recorded.judgement.note
+                                            : change.note + QStringLiteral("; ") + recorded.judgement.note;
     result.change = std::move(change);
 }
 
@@ -85,6 +110,8 @@ void HistoryRecorder::record(const SiteRecord &site, qsizetype position, SiteVer
     note(result, *recorded);
     if (recorded->judgement.change == Change::Lost)
         lost_.emplace(position, site.Name);
+    if (recorded->before && recorded->before->state == State::Ok && recorded->judgement.state == State::HollowOk)
+        weakened_.emplace(position, site.Name);
 }
 
 void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result,
@@ -148,6 +175,14 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
     if (isRecording())
         store_.endRun(run_, checked_);
     checkRecording();
+}
+
+QStringList HistoryRecorder::weakened() const
+{
+    QStringList names;
+    for (const auto &[position, name] : weakened_)
+        names << name;
+    return names;
 }
 
 QStringList HistoryRecorder::lost() const

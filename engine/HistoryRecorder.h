@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 // Records each verdict of a tallyweave-check run in the sites file's history, and tells each
@@ -25,7 +26,9 @@ public:
     static constexpr int DefaultConfirmAfter = 30;
 
     struct Settings {
-        int downAfter = HistoryStore::DefaultDownAfter;
+        // None: the value stored in the history, or the default; a value given is stored there
+        // for the checks that follow, the window's included.
+        std::optional<int> downAfter;
         int confirmAfterSeconds = DefaultConfirmAfter; // 0: no second look
         QString source = QStringLiteral("tallyweave-check"); // the program the runs are told to be from
         // How the second look checks the held sites, e.g. with RenderStage::CheckSites.
@@ -39,6 +42,8 @@ public:
     HistoryRecorder(const QString &historyFile, const Settings &settings, const Warn &warn);
 
     bool isRecording() const { return run_.id != 0 && store_.isUsable(); }
+    // The --down-after this run judges by.
+    int downAfter() const { return store_.downAfter(); }
 
     // Each verdict, in file order.
     void deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result, const Report &report);
@@ -52,8 +57,12 @@ public:
 
     // The names of the sites this run found lost, in file order.
     QStringList lost() const;
+    // The names of the sites whose link was OK before this run and is hollow now, in file order.
+    QStringList weakened() const;
 
     static History::Outcome OutcomeOf(const SiteVerdict::SiteResult &result);
+    // What an analysed check saw of the link, for the history.
+    static History::Details DetailsOf(const PageAnalysis::Analysis &analysis);
 
 private:
     static History::SiteKey keyOf(const SiteRecord &site);
@@ -70,4 +79,5 @@ private:
     // Verdicts waiting to be handed over, from the first held site on.
     std::map<qsizetype, SiteVerdict::SiteResult> waiting_;
     std::map<qsizetype, QString> lost_;
+    std::map<qsizetype, QString> weakened_;
 };

@@ -70,6 +70,31 @@ TEST_F(HistoryLines, ALinkThatWasOkAndIsGoneGetsTheLostSignAndItsPastInTheTip)
     EXPECT_TRUE(line(2)->toolTip().endsWith(QStringLiteral("Before: OK since %1; last checked %1").arg(today())));
 }
 
+// A link that stays but no longer counts keeps the warning sign, not the lost one, and the
+// history keeps why, with what changed in words.
+TEST_F(HistoryLines, ALinkMarkedNofollowIsRecordedWithItsReasonAndNoLostSign)
+{
+    startThree();
+    server.route(QStringLiteral("/a"), "<html><body><a href=\"https://my.example/\">Me</a></body></html>");
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle());
+    server.route(QStringLiteral("/a"), "<html><body><a rel=\"nofollow\" href=\"https://my.example/\">Me</a></body></html>");
+    scanAgain();
+    ASSERT_EQ(items("lstResults").value(0), QStringLiteral("Alpha\t  --> OK"));
+    EXPECT_EQ(Picture(line(0)->icon()), PictureOf(":/app/warning16.png"));
+
+    HistoryStore store;
+    ASSERT_TRUE(store.open(historyFile()).usable);
+    const auto row = store.site(server.url(QStringLiteral("/a")), QStringLiteral("my.example"));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->state, History::State::HollowOk);
+    EXPECT_FALSE(row->lost);
+    ASSERT_TRUE(row->details);
+    EXPECT_EQ(row->details->reasons, QStringList{QStringLiteral("flagged-link")});
+    EXPECT_EQ(row->details->rel, QStringLiteral("nofollow"));
+    EXPECT_EQ(store.timeline(row->id).back().note, QStringLiteral("now nofollow"));
+}
+
 TEST_F(HistoryLines, TheLostSignIsNotTheHollowWarning)
 {
     EXPECT_NE(LostPicture(), PictureOf(":/app/warning16.png"));

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDate>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QHeaderView>
@@ -424,6 +425,43 @@ INSTANTIATE_TEST_SUITE_P(Table, OpeningThePage,
                          testing::Values(OpenCase{"DoubleClick", false, true}, OpenCase{"Enter", true, true},
                                          OpenCase{"NoBrowser", false, false}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The selected partner's link as its latest analysed check saw it, page text shown and not
+// obeyed; a change of the link alone is listed with what changed.
+TEST_F(PartnersWindowTest, TheDetailShowsTheLinksTextTargetAndReasons)
+{
+    const History::SiteKey shop{QStringLiteral("http://shop.example/links"), QStringLiteral("my.example"),
+                                QStringLiteral("Garden Shop")};
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.open(historyFile()).usable);
+        const History::Details sound{QStringLiteral("Garden Shop"), QStringLiteral("https://my.example/"), {}, {}, {}};
+        const History::Details flagged{QStringLiteral("click\x1b[2J here"), QStringLiteral("https://my.example/shop"),
+                                       QStringLiteral("nofollow noopener"),
+                                       {QStringLiteral("flagged-link"), QStringLiteral("canonical")},
+                                       QStringLiteral("http://shop.example/")};
+        for (const auto &[on, details] : {std::pair{1, sound}, std::pair{2, flagged}}) {
+            const HistoryStore::Run run = store.beginRun(QStringLiteral("test"), day(on));
+            ASSERT_TRUE(store.record(run, shop, {on == 1 ? State::Ok : State::HollowOk, true, details}, day(on)));
+            store.endRun(run, 1, day(on));
+        }
+    }
+    openHistory({});
+    select(QStringLiteral("Garden Shop"));
+    EXPECT_TRUE(find<QLabel>("lblLink")->isVisible());
+    EXPECT_EQ(text("lblLink"), QStringLiteral("Link text: \u201cclick\\x1B[2J here\u201d\n"
+                                              "Link target: https://my.example/shop\n"
+                                              "Not counted by search engines: nofollow link, canonical is another page\n"
+                                              "Canonical address: http://shop.example/"));
+    EXPECT_EQ(changeLines().value(1),
+              date(2) + QStringLiteral(" | OK | OK (hollow) | changed: link now goes to https://my.example/shop; "
+                                       "link text \"Garden Shop\" \u2192 \"click\\x1B[2J here\"; now nofollow; "
+                                       "canonical now names http://shop.example/"));
+
+    // A partner whose pages were never analysed has nothing to show.
+    select(QStringLiteral("Alpha"));
+    EXPECT_FALSE(find<QLabel>("lblLink")->isVisible());
+}
 
 TEST_F(PartnersWindowTest, TheContextMenusActionsCopyTheAddressAndOpenThePage)
 {

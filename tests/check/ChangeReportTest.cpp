@@ -45,14 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
                         OptionCase{"NotifyWithoutHistory", {"--no-history", "--notify"}, "--notify needs the history"},
                         OptionCase{"HistoryWithoutHistory", {"--history", "--no-history"}, "--history needs the history"},
                         OptionCase{"HistoryWithChanges", {"--history", "--changes"}, "--history prints"},
-                        OptionCase{"HistoryOfOneSite", {"--history", "--site", "Shop", "--format", "csv"}, ""}),
+                        OptionCase{"HistoryOfOneSite", {"--history", "--site", "Shop", "--format", "csv"}, ""},
+                        OptionCase{"StrictWithoutAnalysis", {"--strict", "--no-analysis"}, "--strict judges by the analysis"},
+                        OptionCase{"CrawlerCheckWithoutAnalysis", {"--crawler-check", "--no-analysis"}, "--crawler-check judges by the analysis"},
+                        OptionCase{"RenderWithoutAnalysis", {"--render", "--no-analysis"}, "--render judges by the analysis"},
+                        OptionCase{"ChangesWithoutAnalysis", {"--changes", "--no-analysis"}, ""}),
         [](const auto &info) { return std::string(info.param.name); });
-
-TEST(HistoryOptions, ChangesPlaceEachMatchSoHollowChangesAreSeen)
-{
-    EXPECT_FALSE(CheckOptions::NeedsAnalysis(CheckOptions::Parse({}).options));
-    EXPECT_TRUE(CheckOptions::NeedsAnalysis(CheckOptions::Parse({QStringLiteral("--changes")}).options));
-}
 
 TEST(ChangeReport, MomentsAreUtc)
 {

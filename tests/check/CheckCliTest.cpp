@@ -225,7 +225,7 @@ TEST_F(CheckCli, TextIsWhatTheWindowWrites)
                      "Found\t  --> OK\n"
                      "Absent\t  --> Search Term Not Found\n"
                      "Refused\t  --> Page Not Found  [connection refused]\n"
-                     "Error page\t  --> OK  [HTTP 404]\n"
+                     "Error page\t  --> OK  [HTTP 404]  [hollow: error page]\n"
                      "Finished . . .3 out of 6 verified\n");
     EXPECT_EQ(r.err, "");
 }
@@ -242,6 +242,7 @@ struct Placement {
     nlohmann::json noindex;
     nlohmann::json nofollow;
     nlohmann::json hollow;
+    nlohmann::json reasons;
 };
 
 std::vector<Placement> placements()
@@ -249,19 +250,21 @@ std::vector<Placement> placements()
     using nlohmann::json;
     using list = std::vector<std::string>;
     return {
-            {"/ok", "link-href", 1, list{}, list{}, false, false, false},
-            {"/comment", "comment", 1, list{}, list{}, false, false, true},
-            {"/nofollow", "flagged-link-href", 1, list{"nofollow", "sponsored"}, list{}, false, false, true},
-            {"/noindex", "link-href", 1, list{}, list{"noindex (meta robots)"}, true, false, true},
+            {"/ok", "link-href", 1, list{}, list{}, false, false, false, list{}},
+            {"/comment", "comment", 1, list{}, list{}, false, false, true, list{"comment"}},
+            {"/nofollow", "flagged-link-href", 1, list{"nofollow", "sponsored"}, list{}, false, false, true,
+             list{"flagged-link"}},
+            {"/noindex", "link-href", 1, list{}, list{"noindex (meta robots)"}, true, false, true, list{"noindex"}},
             {"/xrobots", "link-href", 1, list{}, list{"noindex (X-Robots-Tag)", "nofollow (X-Robots-Tag)"}, true, true,
-             true},
-            {"/linktext", "link-text", 2, list{"noopener"}, list{}, false, false, false},
-            {"/script", "script", 1, list{}, list{}, false, false, true},
-            {"/missing", json(), json(), json(), json(), json(), json(), json()},
+             true, list{"noindex", "nofollow"}},
+            {"/linktext", "link-text", 2, list{"noopener"}, list{}, false, false, false, list{}},
+            {"/script", "script", 1, list{}, list{}, false, false, true, list{"script"}},
+            {"/missing", json(), json(), json(), json(), json(), json(), json(), json()},
     };
 }
 
-const char *const PlacementFields[] = {"match_context", "occurrences", "rel", "robots", "noindex", "nofollow", "hollow"};
+const char *const PlacementFields[] = {"match_context", "occurrences", "rel",    "robots",
+                                       "noindex",       "nofollow",    "hollow", "hollow_reasons"};
 
 // A json value as csv writes it: lists joined as documented.
 // What csv shows of a json value: texts with their control characters made visible.
@@ -272,7 +275,7 @@ std::string asCsv(const std::string &field, const nlohmann::json &value)
     if (value.is_string())
         return VisibleText::Of(value.get<std::string>());
     if (value.is_array()) {
-        const std::string separator = field == "rel" ? " " : "; ";
+        const std::string separator = field == "rel" || field == "hollow_reasons" ? " " : "; ";
         std::string joined;
         for (std::size_t i = 0; i < value.size(); ++i)
             joined += (i ? separator : std::string()) + VisibleText::Of(value[i].get<std::string>());
@@ -338,7 +341,8 @@ TEST_P(WhereTheMatchSits, IsReportedForEverySite)
         const Placement &p = want[i];
         SCOPED_TRACE(p.path);
         const std::map<std::string, nlohmann::json> &fields = got[i];
-        const nlohmann::json expected[] = {p.context, p.occurrences, p.rel, p.robots, p.noindex, p.nofollow, p.hollow};
+        const nlohmann::json expected[] = {p.context,  p.occurrences, p.rel,    p.robots,
+                                           p.noindex, p.nofollow,    p.hollow, p.reasons};
         const bool verified = !p.context.is_null() && !(GetParam().strict && p.hollow == true);
         for (std::size_t f = 0; f < std::size(PlacementFields); ++f) {
             const std::string name = PlacementFields[f];
@@ -348,6 +352,8 @@ TEST_P(WhereTheMatchSits, IsReportedForEverySite)
             else
                 EXPECT_EQ(fields.at(name), asCsv(name, expected[f])) << name;
         }
+        for (const char *name : {"link_text", "link_href", "canonical"})
+            EXPECT_TRUE(fields.count(name)) << name;
         if (GetParam().format == CheckOptions::Format::Json) {
             EXPECT_EQ(fields.at("verified"), verified);
             EXPECT_EQ(fields.at("status"), p.context.is_null() ? "not_found" : "ok");
@@ -367,12 +373,30 @@ INSTANTIATE_TEST_SUITE_P(Table, WhereTheMatchSits,
                              return std::string(formatName(info.param.format)) + (info.param.strict ? "_strict" : "");
                          });
 
+// The raw check places nothing: every analysis field is null, whatever the page.
+TEST_F(CheckCli, NoAnalysisLeavesTheAnalysisFieldsNull)
+{
+    const QString path = writeSites({site("Clean", "/ok"), site("Comment", "/comment")});
+    const RunResult r = run({"--sites", utf8(path), "--format", "json", "--no-analysis"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << r.out;
+    ASSERT_EQ(doc["sites"].size(), 2u);
+    for (const auto &siteFields : doc["sites"]) {
+        EXPECT_EQ(siteFields["status"], "ok");
+        for (const char *name : {"match_context", "hollow", "hollow_reasons", "link_text", "link_href", "canonical"})
+            EXPECT_TRUE(siteFields[name].is_null()) << name << " of " << siteFields["name"];
+    }
+    EXPECT_EQ(doc["summary"]["hollow"], 0);
+}
+
 // --strict changes what is counted, never a site's line.
 struct StrictTextCase {
     const char *label;
     std::vector<std::string> extra;
     const char *closing;
     int exitCode;
+    bool reasons; // the hollow reasons follow the lines
 };
 
 class StrictText : public CheckCli, public testing::WithParamInterface<StrictTextCase> { };
@@ -388,22 +412,26 @@ TEST_P(StrictText, KeepsTheWindowsLinesAndCountsOnlyWhatCounts)
     const RunResult r = run(arguments);
     EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "Clean\t  --> OK\n"
-                     "Comment\t  --> OK\n"
-                     "Nofollow\t  --> OK\n"
-                     "Meta noindex\t  --> OK\n"
-                     "Header noindex\t  --> OK\n"
-                     "Link text\t  --> OK\n"
-                     "Script\t  --> OK\n"
-                     "Absent\t  --> Search Term Not Found\n"
-                             + std::string(GetParam().closing) + "\n");
+    const bool reasons = GetParam().reasons;
+    EXPECT_EQ(r.out, std::string("Clean\t  --> OK\n")
+                             + (reasons ? "Comment\t  --> OK  [hollow: in a comment]\n" : "Comment\t  --> OK\n")
+                             + (reasons ? "Nofollow\t  --> OK  [hollow: nofollow sponsored link]\n" : "Nofollow\t  --> OK\n")
+                             + (reasons ? "Meta noindex\t  --> OK  [hollow: noindex page]\n" : "Meta noindex\t  --> OK\n")
+                             + (reasons ? "Header noindex\t  --> OK  [hollow: noindex page, nofollow page]\n"
+                                        : "Header noindex\t  --> OK\n")
+                             + "Link text\t  --> OK\n"
+                             + (reasons ? "Script\t  --> OK  [hollow: in a script]\n" : "Script\t  --> OK\n")
+                             + "Absent\t  --> Search Term Not Found\n" + GetParam().closing + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, StrictText,
-                         testing::Values(StrictTextCase{"plain", {}, "Finished . . .7 out of 9 verified", 1},
-                                         StrictTextCase{"strict", {"--strict"}, "Finished . . .2 out of 9 verified", 1},
+                         testing::Values(StrictTextCase{"plain", {}, "Finished . . .7 out of 9 verified", 1, true},
+                                         StrictTextCase{"strict", {"--strict"}, "Finished . . .2 out of 9 verified", 1, true},
                                          StrictTextCase{"strict_text", {"--format", "text", "--strict"},
-                                                        "Finished . . .2 out of 9 verified", 1}),
+                                                        "Finished . . .2 out of 9 verified", 1, true},
+                                         StrictTextCase{"quiet", {"--quiet"}, "Finished . . .7 out of 9 verified", 1, false},
+                                         StrictTextCase{"no_analysis", {"--no-analysis"},
+                                                        "Finished . . .7 out of 9 verified", 1, false}),
                          [](const auto &info) { return std::string(info.param.label); });
 
 // --- The per-host limit ----------------------------------------------------------------------

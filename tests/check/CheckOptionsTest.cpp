@@ -220,7 +220,7 @@ struct AnalysisCase {
 
 class NeedsAnalysis : public testing::TestWithParam<AnalysisCase> { };
 
-TEST_P(NeedsAnalysis, OnlyWhenTheReportShowsOrCountsIt)
+TEST_P(NeedsAnalysis, UnlessTheRawCheckIsAskedFor)
 {
     const CheckOptions::Parsed parsed = CheckOptions::Parse(GetParam().arguments);
     ASSERT_TRUE(parsed.error.isEmpty());
@@ -228,11 +228,13 @@ TEST_P(NeedsAnalysis, OnlyWhenTheReportShowsOrCountsIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, NeedsAnalysis,
-                         testing::Values(AnalysisCase{{}, false}, AnalysisCase{{"--format", "text", "-q"}, false},
+                         testing::Values(AnalysisCase{{}, true}, AnalysisCase{{"--format", "text", "-q"}, true},
                                          AnalysisCase{{"--strict"}, true}, AnalysisCase{{"--format", "json"}, true},
                                          AnalysisCase{{"--format=csv"}, true},
                                          AnalysisCase{{"--format", "text", "--strict"}, true},
-                                         AnalysisCase{{"--render"}, true}),
+                                         AnalysisCase{{"--render"}, true},
+                                         AnalysisCase{{"--changes"}, true}, AnalysisCase{{"--no-analysis"}, false},
+                                         AnalysisCase{{"--format", "json", "--no-analysis", "--changes"}, false}),
                          [](const testing::TestParamInfo<AnalysisCase> &info) { return nameOf(info.param.arguments); });
 
 struct RenderCase {

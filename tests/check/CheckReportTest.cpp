@@ -50,6 +50,21 @@ SiteResult analysed(SiteResult r, const char *context, qsizetype occurrences, QS
     return r;
 }
 
+SiteResult linked(SiteResult r, const char *text, const char *href, const char *canonical)
+{
+    r.analysis->linkText = QString::fromUtf8(text);
+    r.analysis->linkHref = QString::fromUtf8(href);
+    r.analysis->canonical = QString::fromUtf8(canonical);
+    return r;
+}
+
+SiteResult withReasons(SiteResult r, PageAnalysis::HollowReasons reasons)
+{
+    r.analysis->reasons = std::move(reasons);
+    r.analysis->hollow = !r.analysis->reasons.empty();
+    return r;
+}
+
 std::vector<Sample> samples()
 {
     return {
@@ -64,12 +79,17 @@ std::vector<Sample> samples()
               QString::fromUtf8("\u00fc")},
              makeResult(Status::Ok, 301, "http://e.example/", 67108864, 900, 0, true, "Maximum file size exceeded")},
             {{"Analysed", "http://f.example/", "me.example"},
-             analysed(makeResult(Status::Ok, 200, "http://f.example/", 500, 4, 77, false, ""), "link-href", 2,
-                      {"noopener"}, {}, false, false, false, true)},
+             linked(analysed(makeResult(Status::Ok, 200, "http://f.example/", 500, 4, 77, false, ""), "link-href", 2,
+                             {"noopener"}, {}, false, false, false, true),
+                    "Me", "https://me.example/", "")},
             {{"Hollow, strict", "http://g.example/", "me.example"},
-             analysed(makeResult(Status::Ok, 200, "http://g.example/", 600, 5, 12, false, ""), "flagged-link-href", 1,
-                      {"nofollow", "ugc"}, {"noindex (meta robots)", "nofollow (X-Robots-Tag)"}, true, true, true,
-                      true)},
+             withReasons(linked(analysed(makeResult(Status::Ok, 200, "http://g.example/", 600, 5, 12, false, ""),
+                                         "flagged-link-href", 1, {"nofollow", "ugc"},
+                                         {"noindex (meta robots)", "nofollow (X-Robots-Tag)"}, true, true, true, true),
+                                "=Garden\x1bShop", "https://me.example/?a=1,2", "http://g.example/home"),
+                         {{PageAnalysis::Hollow::FlaggedLink, "nofollow ugc"},
+                          {PageAnalysis::Hollow::Noindex, ""},
+                          {PageAnalysis::Hollow::Nofollow, ""}})},
     };
 }
 
@@ -122,13 +142,13 @@ TEST(CheckReport, JsonParsesAndCarriesEveryField)
             "{",
             R"j(  "schema": 1,)j",
             R"j(  "sites": [)j",
-            R"j(    {"name":"Plain","url":"http://a.example/","status":"ok","http_status":200,"final_url":"http://a.example/","bytes":1234,"ms":15,"match_offset":42,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":true,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":"Comma, \"quoted\" name","url":"http://b.example/x?a=1,2","status":"not_found","http_status":404,"final_url":"http://b.example/x?a=1,2","bytes":10,"ms":3,"match_offset":null,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":"Line\r\nbreak\ttab","url":"gopher://x","status":"page_not_found","http_status":null,"final_url":null,"bytes":0,"ms":0,"match_offset":null,"truncated":false,"error":"Unsupported protocol","match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":"  blanks  ","url":"http://c.example/","status":"empty","http_status":200,"final_url":"http://c.example/","bytes":0,"ms":1,"match_offset":null,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":")j" "\u00dcn\u00efc\u00f6d\u00e9 \U0001F517" R"j(","url":"http://d.example/)j" "\u00e9" R"j(","status":"ok","http_status":301,"final_url":"http://e.example/","bytes":67108864,"ms":900,"match_offset":0,"truncated":true,"error":"Maximum file size exceeded","match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":true,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":"Analysed","url":"http://f.example/","status":"ok","http_status":200,"final_url":"http://f.example/","bytes":500,"ms":4,"match_offset":77,"truncated":false,"error":null,"match_context":"link-href","occurrences":2,"rel":["noopener"],"robots":[],"noindex":false,"nofollow":false,"hollow":false,"verified":true,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null},)j",
-            R"j(    {"name":"Hollow, strict","url":"http://g.example/","status":"ok","http_status":200,"final_url":"http://g.example/","bytes":600,"ms":5,"match_offset":12,"truncated":false,"error":null,"match_context":"flagged-link-href","occurrences":1,"rel":["nofollow","ugc"],"robots":["noindex (meta robots)","nofollow (X-Robots-Tag)"],"noindex":true,"nofollow":true,"hollow":true,"verified":false,"rendered":false,"previous_status":null,"status_since":null,"change":null,"note":null})j",
+            R"j(    {"name":"Plain","url":"http://a.example/","status":"ok","http_status":200,"final_url":"http://a.example/","bytes":1234,"ms":15,"match_offset":42,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":true,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":null,"link_text":null,"link_href":null,"canonical":null,"rendered":false},)j",
+            R"j(    {"name":"Comma, \"quoted\" name","url":"http://b.example/x?a=1,2","status":"not_found","http_status":404,"final_url":"http://b.example/x?a=1,2","bytes":10,"ms":3,"match_offset":null,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":null,"link_text":null,"link_href":null,"canonical":null,"rendered":false},)j",
+            R"j(    {"name":"Line\r\nbreak\ttab","url":"gopher://x","status":"page_not_found","http_status":null,"final_url":null,"bytes":0,"ms":0,"match_offset":null,"truncated":false,"error":"Unsupported protocol","match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":null,"link_text":null,"link_href":null,"canonical":null,"rendered":false},)j",
+            R"j(    {"name":"  blanks  ","url":"http://c.example/","status":"empty","http_status":200,"final_url":"http://c.example/","bytes":0,"ms":1,"match_offset":null,"truncated":false,"error":null,"match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":false,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":null,"link_text":null,"link_href":null,"canonical":null,"rendered":false},)j",
+            R"j(    {"name":")j" "\u00dcn\u00efc\u00f6d\u00e9 \U0001F517" R"j(","url":"http://d.example/)j" "\u00e9" R"j(","status":"ok","http_status":301,"final_url":"http://e.example/","bytes":67108864,"ms":900,"match_offset":0,"truncated":true,"error":"Maximum file size exceeded","match_context":null,"occurrences":null,"rel":null,"robots":null,"noindex":null,"nofollow":null,"hollow":null,"verified":true,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":null,"link_text":null,"link_href":null,"canonical":null,"rendered":false},)j",
+            R"j(    {"name":"Analysed","url":"http://f.example/","status":"ok","http_status":200,"final_url":"http://f.example/","bytes":500,"ms":4,"match_offset":77,"truncated":false,"error":null,"match_context":"link-href","occurrences":2,"rel":["noopener"],"robots":[],"noindex":false,"nofollow":false,"hollow":false,"verified":true,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":[],"link_text":"Me","link_href":"https://me.example/","canonical":null,"rendered":false},)j",
+            R"j(    {"name":"Hollow, strict","url":"http://g.example/","status":"ok","http_status":200,"final_url":"http://g.example/","bytes":600,"ms":5,"match_offset":12,"truncated":false,"error":null,"match_context":"flagged-link-href","occurrences":1,"rel":["nofollow","ugc"],"robots":["noindex (meta robots)","nofollow (X-Robots-Tag)"],"noindex":true,"nofollow":true,"hollow":true,"verified":false,"previous_status":null,"status_since":null,"change":null,"note":null,"hollow_reasons":["flagged-link","noindex","nofollow"],"link_text":"=Garden\u001bShop","link_href":"https://me.example/?a=1,2","canonical":"http://g.example/home","rendered":false})j",
             "  ],",
             R"j(  "summary": {"sites_file":"/tmp/Sites \"x\".dqx","checked":7,"strict":false,"verified":3,"not_verified":4,"ok":4,"not_found":1,"page_not_found":1,"empty":1,"hollow":1,"ms":77})j",
             "}",
@@ -186,23 +206,26 @@ TEST(CheckReport, CsvReadsBackWithARealReader)
     const CsvRows expected = {
             {"name", "url", "status", "http_status", "final_url", "bytes", "ms", "match_offset", "truncated", "error",
              "match_context", "occurrences", "rel", "robots", "noindex", "nofollow", "hollow", "verified",
-             "rendered", "previous_status", "status_since", "change", "note"},
+             "previous_status", "status_since", "change", "note", "hollow_reasons", "link_text", "link_href",
+             "canonical", "rendered"},
             {"Plain", "http://a.example/", "ok", "200", "http://a.example/", "1234", "15", "42", "false", "", "", "", "",
-             "", "", "", "", "true", "false", "", "", "", ""},
+             "", "", "", "", "true", "", "", "", "", "", "", "", "", "false"},
             {"Comma, \"quoted\" name", "http://b.example/x?a=1,2", "not_found", "404", "http://b.example/x?a=1,2", "10",
-             "3", "", "false", "", "", "", "", "", "", "", "", "false", "false", "", "", "", ""},
+             "3", "", "false", "", "", "", "", "", "", "", "", "false", "", "", "", "", "", "", "", "", "false"},
             {"Line\\x0D\\x0Abreak\\x09tab", "gopher://x", "page_not_found", "", "", "0", "0", "", "false",
-             "Unsupported protocol", "", "", "", "", "", "", "", "false", "false", "", "", "", ""},
+             "Unsupported protocol", "", "", "", "", "", "", "", "false", "", "", "", "", "", "", "", "", "false"},
             {"  blanks  ", "http://c.example/", "empty", "200", "http://c.example/", "0", "1", "", "false", "", "", "",
-             "", "", "", "", "", "false", "false", "", "", "", ""},
+             "", "", "", "", "", "false", "", "", "", "", "", "", "", "", "false"},
             {"\u00dcn\u00efc\u00f6d\u00e9 \U0001F517", "http://d.example/\u00e9", "ok", "301", "http://e.example/",
-             "67108864", "900", "0", "true", "Maximum file size exceeded", "", "", "", "", "", "", "", "true", "false", "", "", "",
-             ""},
+             "67108864", "900", "0", "true", "Maximum file size exceeded", "", "", "", "", "", "", "", "true", "", "", "",
+             "", "", "", "", "", "false"},
             {"Analysed", "http://f.example/", "ok", "200", "http://f.example/", "500", "4", "77", "false", "",
-             "link-href", "2", "noopener", "", "false", "false", "false", "true", "false", "", "", "", ""},
+             "link-href", "2", "noopener", "", "false", "false", "false", "true", "", "", "", "", "", "Me",
+             "https://me.example/", "", "false"},
             {"Hollow, strict", "http://g.example/", "ok", "200", "http://g.example/", "600", "5", "12", "false", "",
              "flagged-link-href", "1", "nofollow ugc", "noindex (meta robots); nofollow (X-Robots-Tag)", "true", "true",
-             "true", "false", "false", "", "", "", ""},
+             "true", "false", "", "", "", "", "flagged-link noindex nofollow", "'=Garden\\x1BShop",
+             "https://me.example/?a=1,2", "http://g.example/home", "false"},
     };
     EXPECT_EQ(rows, expected);
     // Every record ends in CR LF, the last one too.
@@ -342,6 +365,30 @@ INSTANTIATE_TEST_SUITE_P(
                            "too large; the first 64 MiB searched"},
                 ReasonCase{"Fine", makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), ""}),
         [](const auto &info) { return std::string(info.param.name); });
+
+// The reasons come after the failure's, in the words of a text line, strongest first; page
+// text in them is shown, not obeyed.
+TEST(TextLine, HollowReasonsFollowTheLineUnlessQuiet)
+{
+    const std::vector<Sample> list = samples();
+    const SiteResult &hollow = list.back().result;
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), hollow, true).toStdString(),
+              "Shop\t  --> OK  [hollow: nofollow ugc link, noindex page, nofollow page]");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), hollow, false).toStdString(), "Shop\t  --> OK");
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Plain"), list[5].result, true).toStdString(), "Plain\t  --> OK");
+
+    const SiteResult errorPage = withReasons(
+            analysed(makeResult(Status::Ok, 404, "", 10, 1, 0, false, ""), "text", 1, {}, {}, false, false, true, false),
+            {{PageAnalysis::Hollow::ErrorStatus, ""}});
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), errorPage, true).toStdString(),
+              "Shop\t  --> OK  [HTTP 404]  [hollow: error page]");
+    const SiteResult hostile = withReasons(
+            analysed(makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), "flagged-link-href", 1, {}, {}, false,
+                     false, true, false),
+            {{PageAnalysis::Hollow::FlaggedLink, "nofollow\x1b[2J"}});
+    EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), hostile, true).toStdString(),
+              "Shop\t  --> OK  [hollow: nofollow\\x1B[2J link]");
+}
 
 TEST(TextLine, HostileNameAndReasonAreShownNotObeyed)
 {

@@ -94,8 +94,10 @@ protected:
 
         for (const char *path : {"/a", "/b", "/c"}) {
             linked_[path] = true;
+            flagged_[path] = false;
             server_.http().Get(path, [this, path = std::string(path)](const httplib::Request &, httplib::Response &res) {
-                res.set_content(linked_[path] ? std::string("<a href=\"https://") + Term + "/\">me</a>" : "gone",
+                const std::string rel = flagged_[path] ? " rel=\"nofollow\"" : "";
+                res.set_content(linked_[path] ? "<a" + rel + " href=\"https://" + Term + "/\">me</a>" : "gone",
                                 "text/html");
             });
         }
@@ -140,6 +142,7 @@ protected:
     NotificationService service_;
     LocalServer server_;
     std::map<std::string, std::atomic<bool>> linked_;
+    std::map<std::string, std::atomic<bool>> flagged_;
     std::string sitesFile_;
 };
 
@@ -155,6 +158,26 @@ TEST_F(Notify, OneNoticeNamesThePartnersLost)
     EXPECT_EQ(service_.notices[0].app, QStringLiteral("tallyweave-check"));
     EXPECT_EQ(service_.notices[0].summary, QStringLiteral("2 partners dropped your link"));
     EXPECT_EQ(service_.notices[0].body, QStringLiteral("Garden &lt;b&gt;Shop&lt;/b&gt;, Forum"));
+}
+
+// A link marked nofollow is still on the page, but no longer counts: the same notice names it.
+TEST_F(Notify, OneNoticeNamesTheLinksLostAndWeakened)
+{
+    run({});
+    flagged_["/b"] = true;
+    linked_["/c"] = false;
+    const RunResult r = run({"--notify", "--changes"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("Blog\t  --> OK\tchanged: ok -> hollow_ok since "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tnow nofollow\n"), std::string::npos) << r.out;
+    ASSERT_EQ(service_.notices.size(), 1u);
+    EXPECT_EQ(service_.notices[0].summary, QStringLiteral("2 partners dropped or weakened your link"));
+    EXPECT_EQ(service_.notices[0].body,
+              QStringLiteral("Lost: Forum\nWeakened (no longer counted by search engines): Blog"));
+
+    // Weakened once is told once.
+    run({"--notify"});
+    EXPECT_EQ(service_.notices.size(), 1u);
 }
 
 TEST_F(Notify, NoNoticeWhenNothingWasLost)
@@ -193,11 +216,37 @@ TEST_F(Notify, WithoutAServiceTheRunEndsAsItWouldAndSaysWhy)
     EXPECT_EQ(r.err.rfind("tallyweave-check: the desktop notice could not be shown: ", 0), 0u) << r.err;
 }
 
-TEST(NoticeText, OneOrManyPartners)
+struct NoticeCase {
+    const char *name;
+    QStringList lost;
+    QStringList weakened;
+    const char *summary;
+    const char *body;
+};
+
+void PrintTo(const NoticeCase &c, std::ostream *out)
 {
-    EXPECT_EQ(DesktopNotice::LostSummary(1), QStringLiteral("A partner dropped your link"));
-    EXPECT_EQ(DesktopNotice::LostBody({QStringLiteral("A & B\x1b]0;x\a")}), QStringLiteral("A &amp; B ]0;x "));
+    *out << c.name;
 }
+
+class NoticeText : public testing::TestWithParam<NoticeCase> { };
+
+TEST_P(NoticeText, NamesWhatHappenedToWhom)
+{
+    const NoticeCase &c = GetParam();
+    EXPECT_EQ(DesktopNotice::Summary(c.lost.size(), c.weakened.size()).toStdString(), c.summary);
+    EXPECT_EQ(DesktopNotice::Body(c.lost, c.weakened).toStdString(), c.body);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, NoticeText,
+        testing::Values(NoticeCase{"OneLost", {"A & B\x1b]0;x\a"}, {}, "A partner dropped your link", "A &amp; B ]0;x "},
+                        NoticeCase{"TwoLost", {"A", "B"}, {}, "2 partners dropped your link", "A, B"},
+                        NoticeCase{"OneWeakened", {}, {"<i>C</i>"}, "A partner weakened your link", "&lt;i&gt;C&lt;/i&gt;"},
+                        NoticeCase{"ThreeWeakened", {}, {"C", "D", "E"}, "3 partners weakened your link", "C, D, E"},
+                        NoticeCase{"Both", {"A"}, {"C", "D"}, "3 partners dropped or weakened your link",
+                                   "Lost: A\nWeakened (no longer counted by search engines): C, D"}),
+        [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -32,6 +33,10 @@ const char Term[] = "my-site.example";
 const std::string Linked = std::string("<html><body><a href=\"https://www.") + Term + "/\">Me</a></body></html>";
 const std::string Hollow = std::string("<html><body><!-- <a href=\"https://www.") + Term + "/\">Me</a> --></body></html>";
 const std::string Unlinked = "<html><body>No partners</body></html>";
+std::string flaggedLink(const char *rel)
+{
+    return std::string("<html><body><a rel=\"") + rel + "\" href=\"https://www." + Term + "/\">Me</a></body></html>";
+}
 
 std::string utf8(const QString &text)
 {
@@ -58,7 +63,7 @@ std::map<std::string, nlohmann::json> byName(const std::string &out)
 }
 
 // What a page answers; changed by the test between runs.
-enum class Serve { Linked, Hollow, Unlinked, Refused };
+enum class Serve { Linked, Hollow, Unlinked, Refused, Nofollow, Sponsored };
 
 class HistoryCli : public testing::Test
 {
@@ -89,6 +94,12 @@ protected:
                     break;
                 case Serve::Unlinked:
                     res.set_content(Unlinked, "text/html");
+                    break;
+                case Serve::Nofollow:
+                    res.set_content(flaggedLink("nofollow"), "text/html");
+                    break;
+                case Serve::Sponsored:
+                    res.set_content(flaggedLink("sponsored"), "text/html");
                     break;
                 case Serve::Refused:
                     // On to a port where nothing listens: the page cannot be opened.
@@ -375,6 +386,93 @@ TEST_F(HistoryCli, DownAfterLoweredDuringASpellCallsItLostAtTheNextFailure)
         runs.push_back(run({"--format", "json", "--down-after", downAfter}));
     EXPECT_EQ(changesOfB(*this, runs), (std::vector<std::string>{"down", "unchanged", "lost", "unchanged", "unchanged"}));
 }
+
+struct KeptDownAfter {
+    const char *name;
+    std::vector<const char *> given; // --down-after of the runs before, one run each
+    const char *change;              // of B, down for the first time in a run without --down-after
+    std::optional<int> stored;
+};
+
+void PrintTo(const KeptDownAfter &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class DownAfterKept : public HistoryCli, public testing::WithParamInterface<KeptDownAfter> { };
+
+TEST_P(DownAfterKept, JudgesTheRunsThatDoNotGiveIt)
+{
+    const KeptDownAfter &c = GetParam();
+    run({});
+    for (const char *given : c.given)
+        EXPECT_EQ(run({"--down-after", given}).exitCode, 0);
+    serve_["/b"] = Serve::Refused;
+    const auto sites = byName(run({"--format", "json"}).out);
+    ASSERT_EQ(sites.count("B"), 1u);
+    EXPECT_EQ(sites.at("B")["change"], c.change);
+    HistoryStore store;
+    ASSERT_TRUE(store.open(historyFile_).usable);
+    EXPECT_EQ(store.storedDownAfter(), c.stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DownAfterKept,
+                         testing::Values(KeptDownAfter{"NeverGivenIsThree", {}, "down", std::nullopt},
+                                         KeptDownAfter{"GivenOnceIsKept", {"1"}, "lost", 1},
+                                         KeptDownAfter{"TheLastGivenWins", {"1", "4"}, "down", 4},
+                                         KeptDownAfter{"GivenAgainAsBefore", {"1", "1"}, "lost", 1}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct LinkChange {
+    const char *name;
+    Serve before;
+    Serve after;
+    const char *change;
+    nlohmann::json note;
+};
+
+void PrintTo(const LinkChange &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class LinkChanges : public HistoryCli, public testing::WithParamInterface<LinkChange> { };
+
+TEST_P(LinkChanges, AreToldInWordsByChanges)
+{
+    const LinkChange &c = GetParam();
+    serve_["/b"] = c.before;
+    run({});
+    serve_["/b"] = c.after;
+    const RunResult r = run({"--format", "json", "--changes"});
+    const auto sites = byName(r.out);
+    if (std::string(c.change) == "unchanged") {
+        EXPECT_EQ(sites.count("B"), 0u) << r.out;
+        return;
+    }
+    ASSERT_EQ(sites.count("B"), 1u) << r.out;
+    EXPECT_EQ(sites.at("B")["change"], c.change);
+    EXPECT_EQ(sites.at("B")["note"], c.note);
+    EXPECT_EQ(sites.size(), 1u) << r.out;
+
+    // Kept in the history, with the link as it is now.
+    HistoryStore store;
+    ASSERT_TRUE(store.open(historyFile_).usable);
+    const auto row = store.site(server_.url("/b"), QString::fromLatin1(Term));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->changes, 1);
+    EXPECT_EQ(store.timeline(row->id).back().note.toStdString(), c.note.get<std::string>());
+    ASSERT_TRUE(row->details);
+    EXPECT_EQ(row->details->reasons, QStringList{QStringLiteral("flagged-link")});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, LinkChanges,
+        testing::Values(LinkChange{"NowNofollow", Serve::Linked, Serve::Nofollow, "changed", "now nofollow"},
+                        LinkChange{"OtherFlag", Serve::Nofollow, Serve::Sponsored, "changed",
+                                   "now sponsored; no longer nofollow"},
+                        LinkChange{"SameFlag", Serve::Nofollow, Serve::Nofollow, "unchanged", nullptr}),
+        [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(HistoryCli, ARenamedSiteKeepsItsHistory)
 {
