@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +33,15 @@ struct Piece {
     std::uint32_t holder;  // element that holds the text or attribute, or the script, style or
                            // noscript around it; NoName for comments
     std::uint32_t attribute; // NoName outside attribute values
+    std::uint32_t concealer; // the nearest element around it (for an attribute value, its own)
+                             // that is hidden: an index into PageFacts::concealments, or NoName
+};
+
+// A stretch of the source: an attribute's value without its quotes.
+struct Span {
+    std::size_t begin;
+    std::size_t end;
+    bool operator==(const Span &) const = default;
 };
 
 // What a reading of the page tells, whichever reader made it: the pieces, the links' rel
@@ -45,6 +57,16 @@ public:
     void AddMeta(const QString &name, const QString &content);
     // content: where the element's content starts, right after its start tag.
     void AddNoscript(std::size_t content, std::uint32_t holder);
+    // The concealer of an element with these attributes (nullptr for one it lacks), whose
+    // parent's is inherited: a new one when its own attributes hide it, else the parent's.
+    std::uint32_t Conceal(std::uint32_t holder, std::uint32_t inherited, const std::string_view *hidden,
+                          const std::string_view *style);
+    // How a concealer hides, as "<div style=\"display:none\">".
+    QString Concealer(std::uint32_t concealer) const;
+    // A <link> right in the head, and a <base>, neither inside a script or noscript: the first
+    // canonical address and the first base address are kept.
+    void AddHeadLink(std::string_view rel, Span href);
+    void AddBase(Span href);
 
     // Sorted by position, without overlaps, <noscript> content hidden; base and size are the
     // page's bytes.
@@ -55,6 +77,13 @@ public:
     std::vector<QStringList> links; // rel tokens, lower case
     Robots::Directives meta;
     QStringList robots;
+    std::optional<Span> base;      // href of the first <base href>
+    std::optional<Span> canonical; // href of the first <link rel="canonical" href> in the head
+    struct Concealment {
+        std::uint32_t holder;
+        std::string rule; // as InlineStyle::Hiding says it
+    };
+    std::vector<Concealment> concealments;
     std::function<QString(std::uint32_t)> holderName;
     std::function<QString(std::uint32_t)> attributeName;
 
