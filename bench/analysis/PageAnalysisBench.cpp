@@ -4,7 +4,7 @@
 //   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
 //   bench_page_analysis --compare FILE
 //   bench_page_analysis --write-templates DIR N
-//   bench_page_analysis --verdicts LIST
+//   bench_page_analysis --verdicts LIST [--term TERM]
 // The third form prints what each reader finds on one page (read as the fetcher decodes it),
 // place by place, marking the first place where they differ. The fourth form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
 // as UTF-8 files named SHAPE-SEED.html, each with a link to the term; such a folder can be
@@ -14,10 +14,10 @@
 // </body>, and prints the fast reader's share of the pages and of their bytes, what it declined
 // by the construct it stopped at, and the analysis' throughput in processor time, by the fast
 // reader with the parser where it declines and by the parser alone. The last form reads the
-// pages of LIST the same way and prints one line for each: its path, where the term is, the
-// reasons its match is hollow, and the details of those reasons, tab-separated; each page is
-// taken to be served at https://partner.example followed by its path. Two builds' lines are
-// compared by bench/corpus/compare-verdicts.sh.
+// pages of LIST the same way and prints one line for each: its path, where the term (the
+// partner link's address unless TERM is given) is, the reasons its match is hollow, and the
+// details of those reasons, tab-separated; each page's address is its file:// URL. Two builds'
+// lines are compared by bench/corpus/compare-verdicts.sh.
 
 #include "AnalysisPass.h"
 #include "CodePage.h"
@@ -33,6 +33,7 @@
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QUrl>
 #include <QStringList>
 #include <QTextStream>
 
@@ -230,7 +231,7 @@ QString WithPartnerLink(const QByteArray &bytes)
 
 QString AddressOf(const QString &path)
 {
-    return QStringLiteral("https://partner.example") + (path.startsWith(u'/') ? path : u'/' + path);
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
 bool ReadList(const char *list, QStringList &paths)
@@ -250,7 +251,7 @@ bool ReadList(const char *list, QStringList &paths)
     return true;
 }
 
-int Verdicts(const char *list)
+int Verdicts(const char *list, const QString &term)
 {
     QStringList paths;
     if (!ReadList(list, paths))
@@ -262,7 +263,7 @@ int Verdicts(const char *list)
             continue;
         }
         const PageAnalysis::Analysis analysis =
-            PageAnalysis::Analyse(WithPartnerLink(file.readAll()), PagesTerm, {}, {}, AddressOf(path));
+            PageAnalysis::Analyse(WithPartnerLink(file.readAll()), term, {}, {}, AddressOf(path));
         QStringList words;
         QStringList details;
         for (const PageAnalysis::HollowReason &reason : analysis.reasons) {
@@ -414,8 +415,13 @@ int WriteTemplates(const char *dir, int count)
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--verdicts") == 0 && i + 1 < argc)
-            return Verdicts(argv[i + 1]);
+        if (std::strcmp(argv[i], "--verdicts") == 0 && i + 1 < argc) {
+            QString term = PagesTerm;
+            for (int k = i + 2; k + 1 < argc; ++k)
+                if (std::strcmp(argv[k], "--term") == 0)
+                    term = QString::fromLocal8Bit(argv[k + 1]);
+            return Verdicts(argv[i + 1], term);
+        }
         if (std::strcmp(argv[i], "--compare") == 0 && i + 1 < argc)
             return Compare(argv[i + 1]);
         if (std::strcmp(argv[i], "--write-templates") == 0 && i + 2 < argc)

@@ -5,21 +5,23 @@
 # bench_page_analysis that knows --verdicts; LIST names the pages, one path a line, as
 # real-pages.sh prints them (add pages written by bench_page_analysis --write-templates).
 #
-#   compare-verdicts.sh OLD_BIN NEW_BIN LIST
+#   compare-verdicts.sh OLD_BIN NEW_BIN LIST [TERM]    (TERM: default the partner link's address)
 set -euo pipefail
 
-if [ $# -ne 3 ]; then
-    echo "usage: compare-verdicts.sh OLD_BIN NEW_BIN LIST" >&2
+if [ $# -lt 3 ] || [ $# -gt 4 ]; then
+    echo "usage: compare-verdicts.sh OLD_BIN NEW_BIN LIST [TERM]" >&2
     exit 2
 fi
 old=$1
 new=$2
 list=$3
+term=()
+[ $# -eq 4 ] && term=(--term "$4")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$old" --verdicts "$list" > "$work/old"
-"$new" --verdicts "$list" > "$work/new"
+"$old" --verdicts "$list" "${term[@]}" > "$work/old"
+"$new" --verdicts "$list" "${term[@]}" > "$work/new"
 
 # Both read the list in its order: line k of each is the same page.
 paste "$work/old" "$work/new" | awk -F'\t' '
@@ -32,7 +34,7 @@ paste "$work/old" "$work/new" | awk -F'\t' '
             reasons++
             change = ($3 == "" ? "-" : $3) " -> " ($7 == "" ? "-" : $7)
             count[change]++
-            lines[++listed] = "  " $1 "\n      " $2 " [" $4 "] -> " $6 " [" $8 "]"
+            lines[++listed] = "  " $1 "\n      " $2 " " ($3 == "" ? "-" : $3) " [" $4 "] -> " $6 " " ($7 == "" ? "-" : $7) " [" $8 "]"
         } else if ($2 != $6) {
             lines[++listed] = "  " $1 "\n      " $2 " -> " $6
         }
@@ -41,6 +43,6 @@ paste "$work/old" "$work/new" | awk -F'\t' '
         printf "%d pages: %d with the match in another kind of place, %d hollow in one run only, %d with other reasons\n",
                pages, places, verdicts, reasons
         for (c in count) printf "  %5d  %s\n", count[c], c
-        if (listed) print "pages that differ (place [reason details]):"
+        if (listed) print "pages that differ (place, reasons [their details]):"
         for (k = 1; k <= listed; k++) print lines[k]
     }'

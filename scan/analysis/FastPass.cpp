@@ -369,7 +369,7 @@ void FastPass::Flush(std::size_t at)
         : parent.link >= 0         ? Context::LinkText
                                    : Context::VisibleText;
     facts_->pieces.push_back({textBegin_, at, context, hidden ? -1 : parent.link,
-                              hidden ? parent.hidden : parent.holder, Piece::NoName, parent.concealer});
+                              hidden ? parent.hidden : parent.holder, Piece::NoName});
 }
 
 void FastPass::Pop()
@@ -455,8 +455,15 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
             if (metaName && content)
                 facts_->AddMeta(Value(*metaName), Value(*content));
         }
-        const Attribute *hiddenAttribute = Find("hidden");
-        const Attribute *style = Find("style");
+        const Attribute *hiddenAttribute = nullptr;
+        const Attribute *style = nullptr;
+        for (const Attribute &attribute : attributes_) {
+            const std::string_view attributeName(data_ + attribute.name, attribute.nameEnd - attribute.name);
+            if (attributeName.size() == 5 && SameLetters(attributeName, "style"))
+                style = &attribute;
+            else if (attributeName.size() == 6 && SameLetters(attributeName, "hidden"))
+                hiddenAttribute = &attribute;
+        }
         if (hiddenAttribute || style) {
             const std::string_view hiddenValue = hiddenAttribute ? Raw(*hiddenAttribute) : std::string_view();
             const std::string_view styleValue = style ? Raw(*style) : std::string_view();
@@ -480,13 +487,13 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
             else if (&attribute == href)
                 context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
             facts_->pieces.push_back({attribute.value, attribute.valueEnd, context, isHidden ? -1 : link,
-                                      isHidden ? hidden : self, std::uint32_t(attributeNames_.size()),
-                                      concealer});
+                                      isHidden ? hidden : self, std::uint32_t(attributeNames_.size())});
             if (kind == ForeignRoot || IsForeign(kind))
                 foreignAttributes_.emplace_back(std::uint32_t(attributeNames_.size()), math);
             attributeNames_.emplace_back(data_ + attribute.name, attribute.nameEnd - attribute.name);
         }
     }
+    facts_->concealerOf.push_back(concealer);
     if (kind == Noscript)
         facts_->AddNoscript(tagEnd_, self);
     const bool hides = kind == Script || kind == Style || kind == Noscript || kind == ForeignHiding;
@@ -630,7 +637,7 @@ bool FastPass::Markup()
             return false;
         pos_ = std::size_t(static_cast<const char *>(close) - data_) + 1;
         Flush(at);
-        facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName, Piece::NoName});
+        facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName});
         return true;
     }
     pos_ = at + 1;
@@ -678,7 +685,7 @@ bool FastPass::Comment(std::size_t at)
         return false;
     pos_ = i + 1;
     Flush(at);
-    facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName, Piece::NoName});
+    facts_->pieces.push_back({at, pos_, Context::Comment, -1, Piece::NoName, Piece::NoName});
     return true;
 }
 

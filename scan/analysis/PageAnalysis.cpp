@@ -176,14 +176,12 @@ void Collector::Walk(const GumboNode *root)
                     : frame.link >= 0          ? Context::LinkText
                                                : Context::VisibleText;
                 facts_.pieces.push_back({begin, end, context, hidden ? -1 : frame.link,
-                                         hidden ? frame.hidden : frame.parent, Piece::NoName,
-                                         frame.concealer});
+                                         hidden ? frame.hidden : frame.parent, Piece::NoName});
             }
             break;
         case GUMBO_NODE_COMMENT:
             if (Locate(node->v.text.original_text, begin, end))
-                facts_.pieces.push_back({begin, end, Context::Comment, -1, Piece::NoName, Piece::NoName,
-                                         Piece::NoName});
+                facts_.pieces.push_back({begin, end, Context::Comment, -1, Piece::NoName, Piece::NoName});
             break;
         }
     }
@@ -221,6 +219,7 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
         concealer = facts_.Conceal(self, concealer, hiddenAttribute ? &hiddenValue : nullptr,
                                    style ? &styleValue : nullptr);
     }
+    facts_.concealerOf.push_back(concealer);
     if (html && !hidden && (element.tag == GUMBO_TAG_BASE || element.tag == GUMBO_TAG_LINK)) {
         const GumboAttribute *address = gumbo_get_attribute(&element.attributes, "href");
         const GumboAttribute *rel = gumbo_get_attribute(&element.attributes, "rel");
@@ -248,7 +247,7 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
         else if (attribute == href)
             context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
         facts_.pieces.push_back({begin, end, context, hidden ? -1 : link, hidden ? frame.hidden : self,
-                                 std::uint32_t(attributes_.size()), concealer});
+                                 std::uint32_t(attributes_.size())});
         attributes_.push_back(attribute);
     }
 
@@ -509,7 +508,7 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
             ++result.occurrences;
             const auto [context, piece] = window.Classify(
                 std::size_t(offsets.Start(at)), std::size_t(offsets.End(at, at + term.size())));
-            const bool hidden = piece && piece->concealer != Piece::NoName;
+            const bool hidden = piece && facts.ConcealerOf(*piece) != Piece::NoName;
             if (Stronger(context, result.context) || (context == result.context && bestHidden && !hidden)) {
                 result.context = context;
                 result.matchOffset = at;
@@ -526,8 +525,9 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
             result.attribute = facts.attributeName(best->attribute);
         if (best->link >= 0 && InLink(best->context))
             result.rel = facts.links[std::size_t(best->link)];
-        if (Visible(result.context) && best->concealer != Piece::NoName)
-            AddReason(result, Hollow::Hidden, facts.Concealer(best->concealer));
+        if (const std::uint32_t concealer = facts.ConcealerOf(*best);
+            Visible(result.context) && concealer != Piece::NoName)
+            AddReason(result, Hollow::Hidden, facts.Concealer(concealer));
     }
     const Addresses addresses = AddressesOf(pageUrl, facts, bytes);
     if (best && best->link >= 0 && InLink(best->context))
@@ -622,7 +622,7 @@ std::optional<Reading> ReadBy(Pass pass, const QByteArray &page)
              piece.holder == Piece::NoName ? QString() : facts.holderName(piece.holder),
              piece.attribute == Piece::NoName ? QString() : facts.attributeName(piece.attribute),
              piece.link >= 0 ? facts.links[std::size_t(piece.link)] : QStringList(),
-             piece.concealer == Piece::NoName ? QString() : facts.Concealer(piece.concealer)});
+             facts.ConcealerOf(piece) == Piece::NoName ? QString() : facts.Concealer(facts.ConcealerOf(piece))});
     reading.robots = facts.robots;
     reading.base = facts.base;
     reading.canonical = facts.canonical;

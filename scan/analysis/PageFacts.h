@@ -33,8 +33,6 @@ struct Piece {
     std::uint32_t holder;  // element that holds the text or attribute, or the script, style or
                            // noscript around it; NoName for comments
     std::uint32_t attribute; // NoName outside attribute values
-    std::uint32_t concealer; // the nearest element around it (for an attribute value, its own)
-                             // that is hidden: an index into PageFacts::concealments, or NoName
 };
 
 // A stretch of the source: an attribute's value without its quotes.
@@ -63,6 +61,12 @@ public:
                           const std::string_view *style);
     // How a concealer hides, as "<div style=\"display:none\">".
     QString Concealer(std::uint32_t concealer) const;
+    // The concealer of the element that holds a piece (for an attribute value, its own
+    // element), or NoName when neither it nor an element around it is hidden.
+    std::uint32_t ConcealerOf(const Piece &piece) const
+    {
+        return piece.holder == Piece::NoName ? Piece::NoName : concealerOf[piece.holder];
+    }
     // A <link> right in the head, and a <base>, neither inside a script or noscript: the first
     // canonical address and the first base address are kept.
     void AddHeadLink(std::string_view rel, Span href);
@@ -84,6 +88,7 @@ public:
         std::string rule; // as InlineStyle::Hiding says it
     };
     std::vector<Concealment> concealments;
+    std::vector<std::uint32_t> concealerOf; // by element, as the readers number them
     std::function<QString(std::uint32_t)> holderName;
     std::function<QString(std::uint32_t)> attributeName;
 
