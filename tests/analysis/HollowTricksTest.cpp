@@ -244,6 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         CanonicalCase{"RelativeToTheBase",
                       "<base href=\"https://mirror.example/dir/\"><link rel=canonical href=\"page.html\">", {}, Address,
                       "https://mirror.example/dir/page.html", true},
+        CanonicalCase{"BaseWithoutAValue", "<base href><link rel=canonical href=\"/other.html\">", {}, Address,
+                      "https://partner.example/other.html", true},
         CanonicalCase{"AnotherQuery", "<link rel=canonical href=\"page.html?sort=1\">", {}, Address,
                       "https://partner.example/links/page.html?sort=1", true},
         CanonicalCase{"AnotherHost", "<link rel=canonical href=\"https://www.partner.example/links/page.html\">", {},
