@@ -364,7 +364,8 @@ void frmMain::FindTerm(const QString &page, const QString &term)
         return;
     case FindIt::Outcome::Found: {
         // The verdict stands as it is; the analysis only tells whether the link really counts.
-        PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_, AnalysisLimits(page));
+        PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page, term, fetchHeaders_, AnalysisLimits(page),
+                                                                fetchFinalUrl_.isEmpty() ? fetchedUrl_ : fetchFinalUrl_);
         PageAnalysis::NoteStatus(analysis, fetchStatus_);
         const RobotsTxt::Judgement robots = RobotsJudgement();
         RobotsTxt::Apply(analysis, robots);

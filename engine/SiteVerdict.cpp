@@ -51,7 +51,7 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
 {
     if (!Analysable(result))
         return;
-    result.analysis = PageAnalysis::Analyse(text, term, headers, limits);
+    result.analysis = PageAnalysis::Analyse(text, term, headers, limits, result.finalUrl);
     PageAnalysis::NoteStatus(*result.analysis, result.httpStatus);
     if (strict && result.analysis->hollow)
         result.verified = false;

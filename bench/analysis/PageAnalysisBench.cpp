@@ -4,6 +4,7 @@
 //   bench_page_analysis --pages LIST [--rounds R]      (R 0: the shares alone)
 //   bench_page_analysis --compare FILE
 //   bench_page_analysis --write-templates DIR N
+//   bench_page_analysis --verdicts LIST [--term TERM]
 // The third form prints what each reader finds on one page (read as the fetcher decodes it),
 // place by place, marking the first place where they differ. The fourth form writes N pages of each of the partner-site templates (bench/corpus) to DIR,
 // as UTF-8 files named SHAPE-SEED.html, each with a link to the term; such a folder can be
@@ -12,7 +13,11 @@
 // bench/corpus/real-pages.sh prints them), places a link with the term before each one's
 // </body>, and prints the fast reader's share of the pages and of their bytes, what it declined
 // by the construct it stopped at, and the analysis' throughput in processor time, by the fast
-// reader with the parser where it declines and by the parser alone.
+// reader with the parser where it declines and by the parser alone. The last form reads the
+// pages of LIST the same way and prints one line for each: its path, where the term (the
+// partner link's address unless TERM is given) is, the reasons its match is hollow, and the
+// details of those reasons, tab-separated; each page's address is its file:// URL. Two builds'
+// lines are compared by bench/corpus/compare-verdicts.sh.
 
 #include "AnalysisPass.h"
 #include "CodePage.h"
@@ -28,6 +33,7 @@
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QUrl>
 #include <QStringList>
 #include <QTextStream>
 
@@ -223,7 +229,12 @@ QString WithPartnerLink(const QByteArray &bytes)
     return page;
 }
 
-int ReportPages(const char *list, int rounds)
+QString AddressOf(const QString &path)
+{
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+bool ReadList(const char *list, QStringList &paths)
 {
     QFile listFile;
     const bool fromStdin = std::strcmp(list, "-") == 0;
@@ -231,15 +242,49 @@ int ReportPages(const char *list, int rounds)
                                   : (listFile.setFileName(QString::fromLocal8Bit(list)), listFile.open(QIODevice::ReadOnly));
     if (!opened) {
         std::fprintf(stderr, "cannot read the list %s\n", list);
-        return 1;
+        return false;
     }
+    QTextStream lines(&listFile);
+    for (QString path; lines.readLineInto(&path);)
+        if (!path.isEmpty())
+            paths.append(path);
+    return true;
+}
+
+int Verdicts(const char *list, const QString &term)
+{
+    QStringList paths;
+    if (!ReadList(list, paths))
+        return 1;
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "skipped, cannot read: %s\n", qPrintable(path));
+            continue;
+        }
+        const PageAnalysis::Analysis analysis =
+            PageAnalysis::Analyse(WithPartnerLink(file.readAll()), term, {}, {}, AddressOf(path));
+        QStringList words;
+        QStringList details;
+        for (const PageAnalysis::HollowReason &reason : analysis.reasons) {
+            words.append(QString::fromLatin1(PageAnalysis::HollowWord(reason.why)));
+            details.append(reason.detail.simplified());
+        }
+        std::printf("%s\t%s\t%s\t%s\n", qPrintable(path), qPrintable(analysis.contextName),
+                    qPrintable(words.join(u',')), qPrintable(details.join(u" | ")));
+    }
+    return 0;
+}
+
+int ReportPages(const char *list, int rounds)
+{
+    QStringList listed;
+    if (!ReadList(list, listed))
+        return 1;
     std::vector<QString> pages;
     std::vector<QByteArray> utf8;
     QStringList paths;
-    QTextStream lines(&listFile);
-    for (QString path; lines.readLineInto(&path);) {
-        if (path.isEmpty())
-            continue;
+    for (const QString &path : listed) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "skipped, cannot read: %s\n", qPrintable(path));
@@ -280,13 +325,16 @@ int ReportPages(const char *list, int rounds)
             tally.example = paths[qsizetype(i)];
     }
 
+    std::vector<QString> addresses;
+    for (const QString &path : paths)
+        addresses.push_back(AddressOf(path));
     // Processor time of the best of the rounds, per reader.
     const auto measure = [&](PageAnalysis::Pass pass) {
         double best = 0;
         for (int round = 0; round < rounds; ++round) {
             const double start = ProcessSeconds();
-            for (const QString &page : pages) {
-                const auto result = PageAnalysis::AnalyseBy(pass, page, PagesTerm);
+            for (std::size_t i = 0; i < pages.size(); ++i) {
+                const auto result = PageAnalysis::AnalyseBy(pass, pages[i], PagesTerm, {}, {}, addresses[i]);
                 benchmark::DoNotOptimize(result);
             }
             const double spent = ProcessSeconds() - start;
@@ -367,6 +415,13 @@ int WriteTemplates(const char *dir, int count)
 int main(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--verdicts") == 0 && i + 1 < argc) {
+            QString term = PagesTerm;
+            for (int k = i + 2; k + 1 < argc; ++k)
+                if (std::strcmp(argv[k], "--term") == 0)
+                    term = QString::fromLocal8Bit(argv[k + 1]);
+            return Verdicts(argv[i + 1], term);
+        }
         if (std::strcmp(argv[i], "--compare") == 0 && i + 1 < argc)
             return Compare(argv[i + 1]);
         if (std::strcmp(argv[i], "--write-templates") == 0 && i + 2 < argc)

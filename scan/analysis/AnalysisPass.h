@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageAnalysis.h"
+#include "PageFacts.h"
 
 #include <QByteArray>
 
@@ -17,7 +18,8 @@ enum class Pass { Either, Fast, Tree };
 // Analyse by the given reader; nullopt when Pass::Fast was asked for and declined. Either is
 // what Analyse does: the fast reader, and the tree where it declines.
 std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
-                                  const Headers &headers = {}, const Limits &limits = {});
+                                  const Headers &headers = {}, const Limits &limits = {},
+                                  const QString &pageUrl = {});
 
 // A place a reader finds on a page, named: what the readers are compared by.
 struct Place {
@@ -27,6 +29,7 @@ struct Place {
     QString element;
     QString attribute;
     QStringList rel;
+    QString hiddenBy; // the element around it that is hidden, and how: "<div hidden>"
     bool operator==(const Place &) const = default;
 };
 
@@ -35,6 +38,8 @@ struct Reading {
     QStringList robots;
     bool noindex = false;
     bool nofollow = false;
+    std::optional<Span> base;      // the value of the first <base href>
+    std::optional<Span> canonical; // the value of the first <link rel="canonical" href> in the head
     bool operator==(const Reading &) const = default;
 };
 

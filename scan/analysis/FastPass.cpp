@@ -405,6 +405,11 @@ const FastPass::Attribute *FastPass::Find(std::string_view name) const
     return nullptr;
 }
 
+std::string_view FastPass::Raw(const Attribute &attribute) const
+{
+    return {data_ + attribute.raw, attribute.rawEnd - attribute.raw};
+}
+
 QString FastPass::Value(const Attribute &attribute) const
 {
     return QString::fromUtf8(data_ + attribute.raw, qsizetype(attribute.rawEnd - attribute.raw));
@@ -423,6 +428,7 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
     const std::uint32_t hidden = stack_.empty() ? Piece::NoName : stack_.back().hidden;
     int link = stack_.empty() ? -1 : stack_.back().link;
     const bool math = (kind == ForeignRoot || IsForeign(kind)) && math_;
+    std::uint32_t concealer = stack_.empty() ? Piece::NoName : stack_.back().concealer;
     if (attributes) {
         const bool isHidden = hidden != Piece::NoName;
         const Attribute *href = nullptr;
@@ -449,25 +455,50 @@ bool FastPass::Insert(std::uint8_t kind, std::string_view name, bool attributes)
             if (metaName && content)
                 facts_->AddMeta(Value(*metaName), Value(*content));
         }
+        const Attribute *hiddenAttribute = nullptr;
+        const Attribute *style = nullptr;
+        for (const Attribute &attribute : attributes_) {
+            const std::string_view attributeName(data_ + attribute.name, attribute.nameEnd - attribute.name);
+            if (attributeName.size() == 5 && SameLetters(attributeName, "style"))
+                style = &attribute;
+            else if (attributeName.size() == 6 && SameLetters(attributeName, "hidden"))
+                hiddenAttribute = &attribute;
+        }
+        if (hiddenAttribute || style) {
+            const std::string_view hiddenValue = hiddenAttribute ? Raw(*hiddenAttribute) : std::string_view();
+            const std::string_view styleValue = style ? Raw(*style) : std::string_view();
+            concealer = facts_->Conceal(self, concealer, hiddenAttribute ? &hiddenValue : nullptr,
+                                        style ? &styleValue : nullptr);
+        }
+        if (kind == HeadVoid && !isHidden) {
+            const Attribute *address = Find("href");
+            const Attribute *rel = Find("rel");
+            if (address && address->value == address->name)
+                address = nullptr;
+            if (address && SameLetters(name, "base"))
+                facts_->AddBase({address->raw, address->rawEnd});
+            else if (address && rel && stack_.back().kind == Head && SameLetters(name, "link"))
+                facts_->AddHeadLink(Raw(*rel), {address->raw, address->rawEnd});
+        }
         for (const Attribute &attribute : attributes_) {
             Context context = Context::Attribute;
             if (isHidden)
                 context = Context::ScriptStyleNoscript;
             else if (&attribute == href)
                 context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
-            facts_->pieces.push_back(
-                {attribute.value, attribute.valueEnd, context, &attribute == href ? link : -1,
-                 isHidden ? hidden : self, std::uint32_t(attributeNames_.size())});
+            facts_->pieces.push_back({attribute.value, attribute.valueEnd, context, isHidden ? -1 : link,
+                                      isHidden ? hidden : self, std::uint32_t(attributeNames_.size())});
             if (kind == ForeignRoot || IsForeign(kind))
                 foreignAttributes_.emplace_back(std::uint32_t(attributeNames_.size()), math);
             attributeNames_.emplace_back(data_ + attribute.name, attribute.nameEnd - attribute.name);
         }
     }
+    facts_->concealerOf.push_back(concealer);
     if (kind == Noscript)
         facts_->AddNoscript(tagEnd_, self);
     const bool hides = kind == Script || kind == Style || kind == Noscript || kind == ForeignHiding;
     stack_.push_back({kind == ForeignRoot ? std::uint8_t(Foreign) : kind, self,
-                      hidden == Piece::NoName && hides ? self : hidden, link, math});
+                      hidden == Piece::NoName && hides ? self : hidden, link, math, concealer});
     return true;
 }
 

@@ -50,6 +50,7 @@ private:
         std::uint32_t hidden;
         int link;
         bool math; // of MathML, or else of SVG, when foreign
+        std::uint32_t concealer;
     };
 
     bool Markup();
@@ -84,6 +85,7 @@ private:
     bool OnStack(std::uint8_t kind) const;
     bool SameName(const Open &open, std::size_t nameBegin, std::size_t nameEnd) const;
     QString Value(const Attribute &attribute) const;
+    std::string_view Raw(const Attribute &attribute) const;
     bool Printable(std::size_t begin, std::size_t end) const;
     const Attribute *Find(std::string_view name) const;
     QString Name(std::string_view name) const;

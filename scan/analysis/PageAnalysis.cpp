@@ -4,6 +4,8 @@
 #include "FastPass.h"
 #include "FindIt.h"
 #include "GuardedParse.h"
+#include "MarkupText.h"
+#include "PageAddress.h"
 #include "PageFacts.h"
 #include "SourceBytes.h"
 
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace PageAnalysis {
@@ -80,9 +83,12 @@ private:
         std::uint32_t hidden; // the script, style or noscript it is inside of
         int link;
         std::uint32_t parent;
+        std::uint32_t concealer;
     };
 
     bool Locate(const GumboStringPiece &text, std::size_t &begin, std::size_t &end) const;
+    bool RawSpan(const GumboAttribute &attribute, std::size_t &begin, std::size_t &end) const;
+    std::string_view RawValue(const GumboAttribute &attribute) const;
     void Element(const Frame &frame, std::vector<Frame> &stack);
     void Meta(const GumboElement &element);
 
@@ -116,10 +122,33 @@ bool Collector::Locate(const GumboStringPiece &text, std::size_t &begin, std::si
     return true;
 }
 
+// An attribute's value as written, without its quotes: what the fast reader reads too. An
+// attribute without a value has the name for its original value.
+bool Collector::RawSpan(const GumboAttribute &attribute, std::size_t &begin, std::size_t &end) const
+{
+    if (attribute.original_value.data == attribute.original_name.data
+        || !Locate(attribute.original_value, begin, end))
+        return false;
+    if ((base_[begin] == '"' || base_[begin] == '\'') && end - begin >= 2 && base_[end - 1] == base_[begin]) {
+        ++begin;
+        --end;
+    }
+    return true;
+}
+
+std::string_view Collector::RawValue(const GumboAttribute &attribute) const
+{
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (!RawSpan(attribute, begin, end))
+        return {};
+    return {base_ + begin, end - begin};
+}
+
 void Collector::Walk(const GumboNode *root)
 {
     // Pages nest as deep as they like: no recursion.
-    std::vector<Frame> stack{{root, Piece::NoName, -1, Piece::NoName}};
+    std::vector<Frame> stack{{root, Piece::NoName, -1, Piece::NoName, Piece::NoName}};
     while (!stack.empty()) {
         const Frame frame = stack.back();
         stack.pop_back();
@@ -131,7 +160,7 @@ void Collector::Walk(const GumboNode *root)
             const GumboVector &children = node->v.document.children;
             for (unsigned i = children.length; i-- > 0;)
                 stack.push_back({static_cast<const GumboNode *>(children.data[i]), Piece::NoName,
-                                 -1, Piece::NoName});
+                                 -1, Piece::NoName, Piece::NoName});
             break;
         }
         case GUMBO_NODE_ELEMENT:
@@ -152,8 +181,7 @@ void Collector::Walk(const GumboNode *root)
             break;
         case GUMBO_NODE_COMMENT:
             if (Locate(node->v.text.original_text, begin, end))
-                facts_.pieces.push_back(
-                    {begin, end, Context::Comment, -1, Piece::NoName, Piece::NoName});
+                facts_.pieces.push_back({begin, end, Context::Comment, -1, Piece::NoName, Piece::NoName});
             break;
         }
     }
@@ -182,6 +210,30 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
     }
     if (html && element.tag == GUMBO_TAG_META)
         Meta(element);
+    std::uint32_t concealer = frame.concealer;
+    const GumboAttribute *hiddenAttribute = gumbo_get_attribute(&element.attributes, "hidden");
+    const GumboAttribute *style = gumbo_get_attribute(&element.attributes, "style");
+    if (hiddenAttribute || style) {
+        const std::string_view hiddenValue = hiddenAttribute ? RawValue(*hiddenAttribute) : std::string_view();
+        const std::string_view styleValue = style ? RawValue(*style) : std::string_view();
+        concealer = facts_.Conceal(self, concealer, hiddenAttribute ? &hiddenValue : nullptr,
+                                   style ? &styleValue : nullptr);
+    }
+    facts_.concealerOf.push_back(concealer);
+    if (html && !hidden && (element.tag == GUMBO_TAG_BASE || element.tag == GUMBO_TAG_LINK)) {
+        const GumboAttribute *address = gumbo_get_attribute(&element.attributes, "href");
+        const GumboAttribute *rel = gumbo_get_attribute(&element.attributes, "rel");
+        const GumboNode *parent = node->parent;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        if (address && RawSpan(*address, begin, end)) {
+            if (element.tag == GUMBO_TAG_BASE)
+                facts_.AddBase({begin, end});
+            else if (rel && parent && parent->type == GUMBO_NODE_ELEMENT
+                     && parent->v.element.tag == GUMBO_TAG_HEAD)
+                facts_.AddHeadLink(RawValue(*rel), {begin, end});
+        }
+    }
 
     for (unsigned i = 0; i < element.attributes.length; ++i) {
         const auto *attribute = static_cast<const GumboAttribute *>(element.attributes.data[i]);
@@ -194,8 +246,7 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
             context = Context::ScriptStyleNoscript;
         else if (attribute == href)
             context = flagged ? Context::FlaggedLinkHref : Context::CleanLinkHref;
-        facts_.pieces.push_back({begin, end, context, attribute == href ? link : -1,
-                                 hidden ? frame.hidden : self,
+        facts_.pieces.push_back({begin, end, context, hidden ? -1 : link, hidden ? frame.hidden : self,
                                  std::uint32_t(attributes_.size())});
         attributes_.push_back(attribute);
     }
@@ -214,7 +265,7 @@ void Collector::Element(const Frame &frame, std::vector<Frame> &stack)
         inside = self;
     const GumboVector &children = element.children;
     for (unsigned i = children.length; i-- > 0;)
-        stack.push_back({static_cast<const GumboNode *>(children.data[i]), inside, link, self});
+        stack.push_back({static_cast<const GumboNode *>(children.data[i]), inside, link, self, concealer});
 }
 
 void Collector::Meta(const GumboElement &element)
@@ -333,9 +384,110 @@ void Finish(Analysis &result)
         result.contextName = ContextName(result.context);
 }
 
+// Link text longer than this is cut.
+constexpr qsizetype LinkTextLength = 200;
+
+bool InLink(Context context)
+{
+    return context == Context::CleanLinkHref || context == Context::FlaggedLinkHref
+        || context == Context::LinkText;
+}
+
+// Where search engines would see a piece, if it were not hidden.
+bool Visible(Context context)
+{
+    return context != Context::Comment && context != Context::ScriptStyleNoscript && context != Context::None;
+}
+
+QString Text(const QByteArray &bytes, std::size_t begin, std::size_t end)
+{
+    return QString::fromUtf8(bytes.constData() + begin, qsizetype(end - begin));
+}
+
+// An attribute's value without its quotes, character references decoded.
+QString AttributeValue(const QByteArray &bytes, const Piece &piece)
+{
+    std::size_t begin = piece.begin;
+    std::size_t end = piece.end;
+    const char quote = bytes[qsizetype(begin)];
+    if ((quote == '"' || quote == '\'') && end - begin >= 2 && bytes[qsizetype(end - 1)] == quote) {
+        ++begin;
+        --end;
+    }
+    return MarkupText::Decoded(Text(bytes, begin, end));
+}
+
+// The page's address, and the one its relative addresses are resolved against.
+struct Addresses {
+    QUrl page;
+    QUrl base;
+};
+
+Addresses AddressesOf(const QString &pageUrl, const PageFacts &facts, const QByteArray &bytes)
+{
+    Addresses addresses{QUrl(pageUrl), QUrl(pageUrl)};
+    if (facts.base) {
+        const QUrl base = PageAddress::Resolve(
+            addresses.page, MarkupText::Decoded(Text(bytes, facts.base->begin, facts.base->end)));
+        if (base.isValid() && !base.isEmpty())
+            addresses.base = base;
+    }
+    return addresses;
+}
+
+// The link's text (an image link's alt when it has none) and where it goes.
+void NoteLink(const std::vector<Piece> &pieces, int link, const QByteArray &bytes, const PageFacts &facts,
+              const QUrl &base, Analysis &result)
+{
+    QString text;
+    QStringList alts;
+    for (const Piece &piece : pieces) {
+        if (piece.link != link)
+            continue;
+        if (piece.context == Context::LinkText) {
+            text += Text(bytes, piece.begin, piece.end);
+        } else if (piece.context == Context::CleanLinkHref || piece.context == Context::FlaggedLinkHref) {
+            const QString href = AttributeValue(bytes, piece);
+            result.linkHref = PageAddress::Written(PageAddress::Resolve(base, href), href);
+        } else if (piece.context == Context::Attribute && piece.attribute != Piece::NoName
+                   && facts.attributeName(piece.attribute) == u"alt" && facts.holderName(piece.holder) == u"img") {
+            alts.append(AttributeValue(bytes, piece));
+        }
+    }
+    result.linkText = MarkupText::Shown(MarkupText::Decoded(text), LinkTextLength);
+    if (result.linkText.isEmpty())
+        result.linkText = MarkupText::Shown(alts.join(u' '), LinkTextLength);
+}
+
+// The canonical address that the page's <link> (first) or its Link header names: the first of
+// them that names another page, else the first there is.
+void NoteCanonical(const Addresses &addresses, const QString *element, const Headers &headers, Analysis &result)
+{
+    QList<QUrl> named;
+    if (element && !element->trimmed().isEmpty())
+        named.append(PageAddress::Resolve(addresses.base, *element));
+    for (const auto &[name, value] : headers) {
+        if (name.compare("link", Qt::CaseInsensitive) != 0)
+            continue;
+        const QString target = PageAddress::CanonicalInLinkHeader(value);
+        if (!target.isEmpty())
+            named.append(PageAddress::Resolve(addresses.page, target));
+    }
+    named.removeIf([](const QUrl &url) { return !url.isValid() || url.isEmpty(); });
+    if (named.isEmpty())
+        return;
+    const bool known = addresses.page.isValid() && !addresses.page.isRelative();
+    const auto other = std::find_if(named.cbegin(), named.cend(), [&](const QUrl &url) {
+        return known && !url.isRelative() && !PageAddress::SamePage(url, addresses.page);
+    });
+    result.canonical = PageAddress::Written(other != named.cend() ? *other : named.front(), {});
+    if (other != named.cend())
+        AddReason(result, Hollow::Canonical, result.canonical);
+}
+
 // Where each occurrence lies, by the facts of one reading of the page.
 void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &bytes, PageFacts &facts,
-           Analysis &result)
+                      const Headers &headers, const QString &pageUrl, Analysis &result)
 {
     const std::vector<Piece> pieces =
         facts.TakePieces(bytes.constData(), std::size_t(bytes.size()));
@@ -344,7 +496,9 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
     result.noindex = result.noindex || facts.meta.noindex;
     result.nofollow = result.nofollow || facts.meta.nofollow;
 
+    // Of two occurrences in places alike, one that is not hidden is the stronger.
     const Piece *best = nullptr;
+    bool bestHidden = false;
     if (!term.isEmpty()) {
         result.occurrences = 0;
         const bool ascii = bytes.size() == source.size();
@@ -354,10 +508,12 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
             ++result.occurrences;
             const auto [context, piece] = window.Classify(
                 std::size_t(offsets.Start(at)), std::size_t(offsets.End(at, at + term.size())));
-            if (Stronger(context, result.context)) {
+            const bool hidden = piece && facts.ConcealerOf(*piece) != Piece::NoName;
+            if (Stronger(context, result.context) || (context == result.context && bestHidden && !hidden)) {
                 result.context = context;
                 result.matchOffset = at;
                 best = piece;
+                bestHidden = hidden;
             }
         }
     }
@@ -367,9 +523,18 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
             result.element = facts.holderName(best->holder);
         if (best->attribute != Piece::NoName)
             result.attribute = facts.attributeName(best->attribute);
-        if (best->link >= 0)
+        if (best->link >= 0 && InLink(best->context))
             result.rel = facts.links[std::size_t(best->link)];
+        if (const std::uint32_t concealer = facts.ConcealerOf(*best);
+            Visible(result.context) && concealer != Piece::NoName)
+            AddReason(result, Hollow::Hidden, facts.Concealer(concealer));
     }
+    const Addresses addresses = AddressesOf(pageUrl, facts, bytes);
+    if (best && best->link >= 0 && InLink(best->context))
+        NoteLink(pieces, best->link, bytes, facts, addresses.base, result);
+    const QString canonical =
+        facts.canonical ? MarkupText::Decoded(Text(bytes, facts.canonical->begin, facts.canonical->end)) : QString();
+    NoteCanonical(addresses, facts.canonical ? &canonical : nullptr, headers, result);
 }
 
 // The fast reader is only asked within the default limits, and on pages of a size whose
@@ -380,7 +545,7 @@ constexpr qsizetype FastPassBytes = qsizetype(16) << 20;
 } // namespace
 
 std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
-                                  const Headers &headers, const Limits &limits)
+                                  const Headers &headers, const Limits &limits, const QString &pageUrl)
 {
     Analysis result;
     AddHeaderDirectives(headers, result);
@@ -393,6 +558,8 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
     result.found = true;
     result.matchOffset = first;
     result.occurrences = 1;
+    if (term.isEmpty())
+        AddReason(result, Hollow::EmptyTerm);
 
     const QByteArray bytes = ToUtf8(source);
     if (pass != Pass::Tree) {
@@ -400,7 +567,7 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
         PageFacts facts;
         FastPass fast(bytes.constData(), std::size_t(bytes.size()));
         if (defaults && bytes.size() <= FastPassBytes && fast.Read(facts)) {
-            PlaceOccurrences(source, term, bytes, facts, result);
+            PlaceOccurrences(source, term, bytes, facts, headers, pageUrl, result);
             Finish(result);
             return result;
         }
@@ -417,6 +584,7 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
             for (qsizetype at = FindFrom(source, term, first + 1); at >= 0;
                  at = FindFrom(source, term, at + 1))
                 ++result.occurrences;
+        NoteCanonical({QUrl(pageUrl), QUrl(pageUrl)}, nullptr, headers, result);
         Finish(result);
         return result;
     }
@@ -424,7 +592,7 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
     PageFacts facts;
     Collector collector(bytes.constData(), std::size_t(bytes.size()), facts);
     collector.Walk(parse.output()->document);
-    PlaceOccurrences(source, term, bytes, facts, result);
+    PlaceOccurrences(source, term, bytes, facts, headers, pageUrl, result);
     Finish(result);
     return result;
 }
@@ -453,17 +621,20 @@ std::optional<Reading> ReadBy(Pass pass, const QByteArray &page)
             {piece.begin, piece.end, piece.context,
              piece.holder == Piece::NoName ? QString() : facts.holderName(piece.holder),
              piece.attribute == Piece::NoName ? QString() : facts.attributeName(piece.attribute),
-             piece.link >= 0 ? facts.links[std::size_t(piece.link)] : QStringList()});
+             piece.link >= 0 ? facts.links[std::size_t(piece.link)] : QStringList(),
+             facts.ConcealerOf(piece) == Piece::NoName ? QString() : facts.Concealer(facts.ConcealerOf(piece))});
     reading.robots = facts.robots;
+    reading.base = facts.base;
+    reading.canonical = facts.canonical;
     reading.noindex = facts.meta.noindex;
     reading.nofollow = facts.meta.nofollow;
     return reading;
 }
 
 Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
-                 const Limits &limits)
+                 const Limits &limits, const QString &pageUrl)
 {
-    return *AnalyseBy(Pass::Either, source, term, headers, limits);
+    return *AnalyseBy(Pass::Either, source, term, headers, limits, pageUrl);
 }
 
 void NoteStatus(Analysis &analysis, long status)
@@ -558,7 +729,19 @@ QString Describe(const Analysis &analysis)
     for (const HollowReason &reason : analysis.reasons) {
         if (reason.why == Hollow::RobotsTxt)
             lines << QStringLiteral("robots.txt: %1").arg(reason.detail);
+        else if (reason.why == Hollow::Canonical)
+            lines << QStringLiteral("The page names another address as the one to index: %1").arg(reason.detail);
+        else if (reason.why == Hollow::Hidden)
+            lines << (InLink(analysis.context) ? QStringLiteral("The link is hidden: %1")
+                                               : QStringLiteral("The match is hidden: %1"))
+                         .arg(reason.detail);
+        else if (reason.why == Hollow::EmptyTerm)
+            lines << QStringLiteral("There is no search term, so every page matches.");
     }
+    if (!analysis.linkText.isEmpty())
+        lines << QStringLiteral("Link text: \u201c%1\u201d").arg(analysis.linkText);
+    if (!analysis.linkHref.isEmpty())
+        lines << QStringLiteral("Link goes to: %1").arg(analysis.linkHref);
     if (analysis.hollow)
         lines << QStringLiteral("Search engines will not count this match.");
     return lines.join(u'\n');

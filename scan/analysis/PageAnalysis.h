@@ -20,6 +20,10 @@
 // markup, such as href="http://...") is in a comment or in script, style or noscript if any
 // part of it is, and otherwise takes the strongest place it covers. <noscript> is read as
 // browsers that run scripts read it: all up to </noscript> is hidden.
+// A match is also hollow when the element around it, or one further out, is hidden by its own
+// attributes (InlineStyle; stylesheets are not read), when the page names another page as its
+// canonical address, and when there is no term at all. Of two occurrences in places alike, one
+// that is not hidden is the stronger.
 namespace PageAnalysis {
 
 // From strongest to weakest; the order of the values is the order of strength.
@@ -56,8 +60,11 @@ struct Analysis {
     HollowReasons reasons;     // why, strongest first (AddReason)
     QString linkText;          // for a match in a link: its text, whitespace collapsed, an
                                // image link's alt, at most 200 characters
-    QString linkHref;          // for a match in a link: its href resolved to an absolute address
-    QString canonical;         // the page's canonical address when it names one
+    QString linkHref;          // for a match in a link: its href resolved against the page's
+                               // address and its <base href>
+    QString canonical;         // for a match, the canonical address the page names (the first
+                               // <link rel="canonical"> in the head, or a Link header), resolved,
+                               // also when it is the page itself; hollow when it is another
     long errorStatus = 0;      // the HTTP status of a page that answered with an error, else 0
     bool gaveUp = false;       // the markup was too large or too deeply nested to parse within
                                // the limits; the context is then None and only the header
@@ -74,9 +81,11 @@ struct Limits {
 };
 
 // When the term is not found nothing is parsed, and only the header directives are reported.
-// An empty term is found at 0 of any non-empty source, in no particular place (context None).
+// An empty term is found at 0 of any non-empty source, in no particular place (context None),
+// and its match is hollow. pageUrl is the page's final address, which the addresses on the page
+// are resolved against; without it a canonical address cannot be told from the page's own.
 Analysis Analyse(QStringView source, QStringView term, const Headers &headers = {},
-                 const Limits &limits = {});
+                 const Limits &limits = {}, const QString &pageUrl = {});
 
 // Records why a found match is hollow; nothing for a match not found.
 void AddReason(Analysis &analysis, Hollow why, const QString &detail = {});
@@ -90,7 +99,8 @@ void NoteStatus(Analysis &analysis, long status);
 QString ContextName(Context context);
 
 // A few lines for a tool tip: where the term was found, the link's rel values, the page's
-// robots directives. Lines are separated by '\n'; no trailing newline.
+// robots directives, a canonical address of another page, what hides the match, the link's
+// text and target. Lines are separated by '\n'; no trailing newline.
 QString Describe(const Analysis &analysis);
 
 } // namespace PageAnalysis

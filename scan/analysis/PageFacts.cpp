@@ -1,5 +1,7 @@
 #include "PageFacts.h"
 
+#include "InlineStyle.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -73,6 +75,54 @@ void PageFacts::AddMeta(const QString &name, const QString &content)
 void PageFacts::AddNoscript(std::size_t content, std::uint32_t holder)
 {
     noscripts_.push_back({content, holder});
+}
+
+std::uint32_t PageFacts::Conceal(std::uint32_t holder, std::uint32_t inherited, const std::string_view *hidden,
+                                 const std::string_view *style)
+{
+    if (!hidden && !style)
+        return inherited;
+    std::string rule = InlineStyle::Hiding(hidden, style);
+    if (rule.empty())
+        return inherited;
+    concealments.push_back({holder, std::move(rule)});
+    return std::uint32_t(concealments.size() - 1);
+}
+
+QString PageFacts::Concealer(std::uint32_t concealer) const
+{
+    const Concealment &concealment = concealments[concealer];
+    return u'<' + holderName(concealment.holder) + u' ' + QString::fromUtf8(concealment.rule) + u'>';
+}
+
+void PageFacts::AddHeadLink(std::string_view rel, Span href)
+{
+    if (canonical)
+        return;
+    constexpr std::string_view Canonical = "canonical";
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+    for (std::size_t i = 0; i < rel.size();) {
+        while (i < rel.size() && blank(rel[i]))
+            ++i;
+        const std::size_t from = i;
+        while (i < rel.size() && !blank(rel[i]))
+            ++i;
+        if (i - from != Canonical.size())
+            continue;
+        std::size_t k = 0;
+        while (k < Canonical.size() && (rel[from + k] | 0x20) == Canonical[k])
+            ++k;
+        if (k == Canonical.size()) {
+            canonical = href;
+            return;
+        }
+    }
+}
+
+void PageFacts::AddBase(Span href)
+{
+    if (!base)
+        base = href;
 }
 
 std::vector<Piece> PageFacts::TakePieces(const char *base, std::size_t size)

@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +35,13 @@ struct Piece {
     std::uint32_t attribute; // NoName outside attribute values
 };
 
+// A stretch of the source: an attribute's value without its quotes.
+struct Span {
+    std::size_t begin;
+    std::size_t end;
+    bool operator==(const Span &) const = default;
+};
+
 // What a reading of the page tells, whichever reader made it: the pieces, the links' rel
 // tokens, the robots meta tags and the <noscript> elements. Elements and attributes are
 // numbers that the reader names on demand, as only the strongest place's names are shown.
@@ -45,6 +55,22 @@ public:
     void AddMeta(const QString &name, const QString &content);
     // content: where the element's content starts, right after its start tag.
     void AddNoscript(std::size_t content, std::uint32_t holder);
+    // The concealer of an element with these attributes (nullptr for one it lacks), whose
+    // parent's is inherited: a new one when its own attributes hide it, else the parent's.
+    std::uint32_t Conceal(std::uint32_t holder, std::uint32_t inherited, const std::string_view *hidden,
+                          const std::string_view *style);
+    // How a concealer hides, as "<div style=\"display:none\">".
+    QString Concealer(std::uint32_t concealer) const;
+    // The concealer of the element that holds a piece (for an attribute value, its own
+    // element), or NoName when neither it nor an element around it is hidden.
+    std::uint32_t ConcealerOf(const Piece &piece) const
+    {
+        return piece.holder == Piece::NoName ? Piece::NoName : concealerOf[piece.holder];
+    }
+    // A <link> right in the head, and a <base>, neither inside a script or noscript: the first
+    // canonical address and the first base address are kept.
+    void AddHeadLink(std::string_view rel, Span href);
+    void AddBase(Span href);
 
     // Sorted by position, without overlaps, <noscript> content hidden; base and size are the
     // page's bytes.
@@ -55,6 +81,14 @@ public:
     std::vector<QStringList> links; // rel tokens, lower case
     Robots::Directives meta;
     QStringList robots;
+    std::optional<Span> base;      // href of the first <base href>
+    std::optional<Span> canonical; // href of the first <link rel="canonical" href> in the head
+    struct Concealment {
+        std::uint32_t holder;
+        std::string rule; // as InlineStyle::Hiding says it
+    };
+    std::vector<Concealment> concealments;
+    std::vector<std::uint32_t> concealerOf; // by element, as the readers number them
     std::function<QString(std::uint32_t)> holderName;
     std::function<QString(std::uint32_t)> attributeName;
 

@@ -548,8 +548,9 @@ TEST(NoteStatus, DescribeTellsTheStatus)
     PageAnalysis::Analysis analysis = Analyse(QStringLiteral("<a href=//mysite.example>x</a>"), Site);
     PageAnalysis::NoteStatus(analysis, 404);
     EXPECT_EQ(PageAnalysis::Describe(analysis),
-              QStringLiteral("Found in the address of a link.\nThe page answered 404, an error.\nSearch engines will "
-                             "not count this match."));
+              QStringLiteral("Found in the address of a link.\nThe page answered 404, an error.\n"
+                             "Link text: \u201cx\u201d\nLink goes to: //mysite.example\n"
+                             "Search engines will not count this match."));
 }
 
 // --- Describe -------------------------------------------------------------------------------
@@ -582,14 +583,17 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, DescribeTest,
     testing::Values(
         DescribeCase{"CleanLink", "<a href=//mysite.example>x</a>", {},
-                     "Found in the address of a link."},
+                     "Found in the address of a link.\nLink text: \u201cx\u201d\nLink goes to: //mysite.example"},
         DescribeCase{"CleanLinkWithRel", "<a rel=me href=//mysite.example>x</a>", {},
-                     "Found in the address of a link (rel=\"me\")."},
+                     "Found in the address of a link (rel=\"me\").\nLink text: \u201cx\u201d\n"
+                     "Link goes to: //mysite.example"},
         DescribeCase{"FlaggedLink", "<a rel='NOFOLLOW noopener' href=//mysite.example>x</a>", {},
                      "Found in the address of a link marked rel=\"nofollow noopener\".\n"
+                     "Link text: \u201cx\u201d\nLink goes to: //mysite.example\n"
                      "Search engines will not count this match."},
         DescribeCase{"LinkTextTwice", "<a href=/>mysite.example</a><p>mysite.example", {},
-                     "Found in the text of a link (best of 2 places)."},
+                     "Found in the text of a link (best of 2 places).\nLink text: \u201cmysite.example\u201d\n"
+                     "Link goes to: /"},
         DescribeCase{"Text", "<p>mysite.example", {}, "Found in the page text, not in a link."},
         DescribeCase{"Attribute", "<img alt=mysite.example>", {},
                      "Found in the alt attribute of <img>, not in a link."},
@@ -602,8 +606,8 @@ INSTANTIATE_TEST_SUITE_P(
         DescribeCase{"Robots", "<meta name=robots content=none><a href=//mysite.example>x</a>",
                      {{"x-robots-tag", "noindex"}},
                      "Found in the address of a link.\nPage tells search engines: noindex (meta "
-                     "robots), nofollow (meta robots), noindex (X-Robots-Tag).\nSearch engines "
-                     "will not count this match."},
+                     "robots), nofollow (meta robots), noindex (X-Robots-Tag).\nLink text: \u201cx\u201d\n"
+                     "Link goes to: //mysite.example\nSearch engines will not count this match."},
         DescribeCase{"NotFound", "<p>nothing", {{"x-robots-tag", "nofollow"}},
                      "Search term not found.\nPage tells search engines: nofollow (X-Robots-Tag)."}),
     [](const testing::TestParamInfo<DescribeCase> &info) { return CaseName(info.param.name); });

@@ -148,6 +148,53 @@ INSTANTIATE_TEST_SUITE_P(
                 AnalyseCase{"empty_is_left_alone", "", nullptr, true, Status::Empty, nullptr, false, false}),
         [](const auto &info) { return std::string(info.param.label); });
 
+// The page's own addresses are read against the address it was finally fetched from.
+TEST(SiteVerdict, ACanonicalAddressIsComparedWithTheFinalAddress)
+{
+    const QString term = QStringLiteral("my-site.example");
+    GetSource::Page page;
+    page.opened = true;
+    page.status = 200;
+    page.text = QStringLiteral("<head><link rel=canonical href=\"/links\"></head><a href=\"go/\">my-site.example</a>");
+    page.bytes = page.text.toUtf8();
+
+    page.finalUrl = QStringLiteral("https://partner.example/links/");
+    SiteVerdict::SiteResult same = SiteVerdict::Judge(page, term);
+    SiteVerdict::Analyse(same, page.text, page.headers, term, true);
+    ASSERT_TRUE(same.analysis.has_value());
+    EXPECT_EQ(same.analysis->canonical.toStdString(), "https://partner.example/links");
+    EXPECT_EQ(same.analysis->linkHref.toStdString(), "https://partner.example/links/go/");
+    EXPECT_FALSE(same.analysis->hollow);
+    EXPECT_TRUE(same.verified);
+
+    page.finalUrl = QStringLiteral("https://partner.example/moved/page.html");
+    SiteVerdict::SiteResult other = SiteVerdict::Judge(page, term);
+    SiteVerdict::Analyse(other, page.text, page.headers, term, true);
+    ASSERT_TRUE(other.analysis.has_value());
+    EXPECT_EQ(other.status, Status::Ok);
+    EXPECT_TRUE(other.analysis->hollow);
+    EXPECT_FALSE(other.verified) << "strict: a match on a page that names another is not verified";
+}
+
+TEST(SiteVerdict, AnEmptyTermIsOkButHollow)
+{
+    GetSource::Page page;
+    page.opened = true;
+    page.status = 200;
+    page.text = QStringLiteral("<p>any page</p>");
+    page.bytes = page.text.toUtf8();
+    page.finalUrl = QStringLiteral("https://partner.example/");
+    for (const bool strict : {false, true}) {
+        SiteVerdict::SiteResult r = SiteVerdict::Judge(page, {});
+        SiteVerdict::Analyse(r, page.text, page.headers, {}, strict);
+        EXPECT_EQ(SiteVerdict::StatusText(r.status).toStdString(), "  --> OK");
+        ASSERT_TRUE(r.analysis.has_value());
+        ASSERT_EQ(r.analysis->reasons.size(), 1u);
+        EXPECT_EQ(std::string(PageAnalysis::HollowWord(r.analysis->reasons.front().why)), "empty-term");
+        EXPECT_EQ(r.verified, !strict);
+    }
+}
+
 TEST(SiteVerdict, StatusTextsAreTheWindows)
 {
     EXPECT_EQ(SiteVerdict::StatusText(Status::Ok).toStdString(), "  --> OK");

@@ -8,6 +8,7 @@
 #include "CodePage.h"
 #include "SourceBytes.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,9 +19,9 @@ using namespace PageAnalysis;
 
 void Print(const char *what, const Place &place)
 {
-    std::fprintf(stderr, "%s [%zu,%zu) %s <%s> %s rel=%s\n", what, place.begin, place.end,
+    std::fprintf(stderr, "%s [%zu,%zu) %s <%s> %s rel=%s hidden by %s\n", what, place.begin, place.end,
                  qPrintable(ContextName(place.context)), qPrintable(place.element),
-                 qPrintable(place.attribute), qPrintable(place.rel.join(u' ')));
+                 qPrintable(place.attribute), qPrintable(place.rel.join(u' ')), qPrintable(place.hiddenBy));
 }
 
 void Compare(const Reading &fast, const Reading &tree)
@@ -40,12 +41,21 @@ void Compare(const Reading &fast, const Reading &tree)
     __builtin_trap();
 }
 
+bool SameReasons(const HollowReasons &a, const HollowReasons &b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const HollowReason &x, const HollowReason &y) {
+        return x.why == y.why && x.detail == y.detail;
+    });
+}
+
 void Compare(const QString &page, const QString &term)
 {
-    const std::optional<Analysis> fast = AnalyseBy(Pass::Fast, page, term);
+    // An address with a path, for the page's relative addresses to resolve against.
+    const QString address = QStringLiteral("https://partner.example/links/page.html");
+    const std::optional<Analysis> fast = AnalyseBy(Pass::Fast, page, term, {}, {}, address);
     if (!fast)
         return;
-    const Analysis tree = *AnalyseBy(Pass::Tree, page, term);
+    const Analysis tree = *AnalyseBy(Pass::Tree, page, term, {}, {}, address);
     // The parser's time limit is on the clock: on a busy machine, and slowed by the
     // sanitizers, it can give up on a page it reads in time elsewhere.
     if (tree.gaveUp)
@@ -56,7 +66,8 @@ void Compare(const QString &page, const QString &term)
         || fast->attribute != tree.attribute || fast->rel != tree.rel
         || fast->robots != tree.robots || fast->noindex != tree.noindex
         || fast->nofollow != tree.nofollow || fast->hollow != tree.hollow
-        || fast->gaveUp != tree.gaveUp) {
+        || fast->gaveUp != tree.gaveUp || fast->linkText != tree.linkText || fast->linkHref != tree.linkHref
+        || fast->canonical != tree.canonical || !SameReasons(fast->reasons, tree.reasons)) {
         std::fprintf(stderr, "term \"%s\": fast %s at %lld <%s>, tree %s at %lld <%s>\n",
                      qPrintable(term), qPrintable(fast->contextName),
                      static_cast<long long>(fast->matchOffset), qPrintable(fast->element),
