@@ -735,6 +735,13 @@ QString Describe(const Analysis &analysis)
             lines << (InLink(analysis.context) ? QStringLiteral("The link is hidden: %1")
                                                : QStringLiteral("The match is hidden: %1"))
                          .arg(reason.detail);
+        else if (reason.why == Hollow::CrawlerView)
+            lines << QStringLiteral("A search engine's crawler is shown another page: the %1.").arg(reason.detail);
+        else if (reason.why == Hollow::ScriptRemoved)
+            lines << QStringLiteral("The page's scripts remove or hide it once the page runs.");
+        else if (reason.why == Hollow::ScriptDrawn)
+            lines << QStringLiteral("Found only after the page's scripts ran; some search engines and all older "
+                                    "crawlers do not see it.");
         else if (reason.why == Hollow::EmptyTerm)
             lines << QStringLiteral("There is no search term, so every page matches.");
     }
