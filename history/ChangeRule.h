@@ -20,4 +20,8 @@ struct Judgement {
 // way, the next failure is the loss.
 Judgement Judge(const std::optional<Standing> &before, const Outcome &outcome, int downAfter);
 
+// A change that one check alone must not decide: the site is checked once more, after a
+// pause, and only what that second check finds is recorded.
+bool NeedsConfirming(Change change);
+
 } // namespace History
