@@ -45,6 +45,14 @@ QString WindowHistory::open(const QString &sitesFile)
     return opened.message;
 }
 
+bool WindowHistory::needsConfirming(const SiteKey &site, const Outcome &outcome)
+{
+    if (!store_.isUsable())
+        return false;
+    const std::optional<HistoryStore::Recorded> preview = store_.preview(site, outcome);
+    return preview && NeedsConfirming(preview->judgement.change);
+}
+
 QString WindowHistory::whyOff() const
 {
     if (store_.isUsable())
@@ -76,10 +84,15 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
         return noted;
     }
     const qint64 now = at ? at : QDateTime::currentSecsSinceEpoch();
-    noted.lost = recorded->judgement.change == Change::Lost || recorded->judgement.change == Change::Down;
+    const Judgement &judgement = recorded->judgement;
+    noted.lost = judgement.change == Change::Lost;
     noted.before = QStringLiteral("Before: %1 since %2; last checked %3")
                            .arg(StateCaption(before->state), DateCaption(before->since, now),
                                 DateCaption(before->lastChecked, now));
+    if (judgement.state == State::PageFailed && judgement.downStreak > 0 && !judgement.lostTold)
+        noted.before += QStringLiteral("\nDown: %1 of %2 failed checks in a row before the link counts as lost")
+                                .arg(judgement.downStreak)
+                                .arg(store_.downAfter());
     return noted;
 }
 
