@@ -55,6 +55,9 @@ public:
     void mnuExportSites_Click();
     void mnuExportResults_Click();
     void mnuPartners_Click();
+    // The Partners window opened on the partners whose links were lost or no longer count, as
+    // a desktop notice of lost links asks.
+    void ShowLostPartners();
 
     // The site list and its editor.
     void FillLists();
