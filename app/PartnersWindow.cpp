@@ -157,7 +157,7 @@ void PartnersWindow::createFilterBar()
 void PartnersWindow::createTable()
 {
     sites_ = new HistoryModel(this);
-    sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter);
+    sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter.value_or(HistoryStore::DefaultDownAfter));
     shown_ = new HistoryFilter(sites_, this);
     tblSites = new QTableView(this);
     tblSites->setObjectName(QStringLiteral("tblSites"));

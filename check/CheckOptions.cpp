@@ -59,7 +59,8 @@ const QList<QCommandLineOption> &Definitions()
                                 "30, 0 for no second check)",
              "SECONDS"},
             {"down-after", "a page that was OK and cannot be opened is \"down\"; it counts as lost when it stays "
-                             "down N checks in a row (default 3)",
+                             "down N checks in a row; kept in the history for the checks that follow (default: the value "
+                             "kept there, else 3)",
              "N"},
             {"no-history", "record nothing"},
             {"history", "print each site's timeline (state, from, to) from the history and check nothing; --site "

@@ -50,7 +50,9 @@ struct Options {
     bool history = false;    // print the timelines instead of checking
     bool notify = false;     // a desktop notice names the links lost
     int confirmAfter = DefaultConfirmAfter; // seconds before a lost or down site is checked again; 0: never
-    int downAfter = DefaultDownAfter;       // checks in a row a page must fail before its link counts as lost
+    // Checks in a row a page must fail before its link counts as lost; none: the value the
+    // history holds from an earlier run, or DefaultDownAfter.
+    std::optional<int> downAfter;
 };
 
 struct Parsed {

@@ -14,9 +14,30 @@ HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &set
         warn_(opened.message);
     if (!opened.usable)
         return;
-    store_.setDownAfter(settings.downAfter);
+    if (settings.downAfter) {
+        if (store_.storedDownAfter() != settings.downAfter)
+            store_.storeDownAfter(*settings.downAfter);
+        store_.setDownAfter(*settings.downAfter);
+    } else {
+        store_.setDownAfter(store_.storedDownAfter().value_or(HistoryStore::DefaultDownAfter));
+    }
     run_ = store_.beginRun(settings.source);
     checkRecording();
+}
+
+std::optional<Details> HistoryRecorder::DetailsOf(const SiteVerdict::SiteResult &result)
+{
+    if (!result.analysis)
+        return std::nullopt;
+    const PageAnalysis::Analysis &analysis = *result.analysis;
+    Details details;
+    details.linkText = analysis.linkText;
+    details.linkHref = analysis.linkHref;
+    details.rel = analysis.rel.join(u' ');
+    for (const PageAnalysis::HollowReason &reason : analysis.reasons)
+        details.reasons << QLatin1StringView(PageAnalysis::HollowWord(reason.why));
+    details.canonical = analysis.canonical;
+    return details;
 }
 
 Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
@@ -24,16 +45,16 @@ Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
     switch (result.status) {
     case SiteVerdict::Status::Ok:
         if (!result.analysis)
-            return {State::Ok, false};
-        return {result.analysis->hollow ? State::HollowOk : State::Ok, true};
+            return {State::Ok, false, std::nullopt};
+        return {result.analysis->hollow ? State::HollowOk : State::Ok, true, DetailsOf(result)};
     case SiteVerdict::Status::NotFound:
-        return {State::NotFound, true};
+        return {State::NotFound, true, DetailsOf(result)};
     case SiteVerdict::Status::PageNotFound:
     case SiteVerdict::Status::Empty:
         // An empty answer says nothing about the term: it is a page that failed.
         break;
     }
-    return {State::PageFailed, true};
+    return {State::PageFailed, true, std::nullopt};
 }
 
 SiteKey HistoryRecorder::keyOf(const SiteRecord &site)
@@ -61,6 +82,9 @@ void HistoryRecorder::note(SiteVerdict::SiteResult &result, const HistoryStore::
     change.change = QLatin1StringView(ChangeWord(recorded.judgement.change));
     if (result.change)
         change.note = result.change->note;
+    if (!recorded.judgement.note.isEmpty())
+        change.note = change.note.isEmpty() ? recorded.judgement.note
+                                            : change.note + QStringLiteral("; ") + recorded.judgement.note;
     result.change = std::move(change);
 }
 

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 // Records each verdict of a tallyweave-check run in the sites file's history, and tells each
@@ -25,7 +26,9 @@ public:
     static constexpr int DefaultConfirmAfter = 30;
 
     struct Settings {
-        int downAfter = HistoryStore::DefaultDownAfter;
+        // None: the value stored in the history, or the default; a value given is stored there
+        // for the checks that follow, the window's included.
+        std::optional<int> downAfter;
         int confirmAfterSeconds = DefaultConfirmAfter; // 0: no second look
         QString source = QStringLiteral("tallyweave-check"); // the program the runs are told to be from
     };
@@ -35,6 +38,8 @@ public:
     HistoryRecorder(const QString &historyFile, const Settings &settings, const Warn &warn);
 
     bool isRecording() const { return run_.id != 0 && store_.isUsable(); }
+    // The --down-after this run judges by.
+    int downAfter() const { return store_.downAfter(); }
 
     // Each verdict, in file order.
     void deliver(const QList<SiteRecord> &sites, qsizetype position, SiteVerdict::SiteResult result, const Report &report);
@@ -50,6 +55,8 @@ public:
     QStringList lost() const;
 
     static History::Outcome OutcomeOf(const SiteVerdict::SiteResult &result);
+    // What an analysed check saw of the link; none when the page was not analysed.
+    static std::optional<History::Details> DetailsOf(const SiteVerdict::SiteResult &result);
 
 private:
     static History::SiteKey keyOf(const SiteRecord &site);

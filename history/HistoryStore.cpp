@@ -55,8 +55,60 @@ ALTER TABLE sites ADD COLUMN lost_told INTEGER NOT NULL DEFAULT 0;
 UPDATE sites SET lost_told = 1 WHERE down_streak >= 3;
 PRAGMA user_version = 3;
 )sql",
+    // What the link looked like: on each site as its last analysed check saw it, and on each
+    // change as it was then, with what changed in words. Reasons are the stable words,
+    // strongest first, separated by a space; NULL where the check was not analysed, and
+    // empty where it found no reason. Settings the programs share, such as down_after.
+    R"sql(
+ALTER TABLE sites ADD COLUMN link_text TEXT;
+ALTER TABLE sites ADD COLUMN link_href TEXT;
+ALTER TABLE sites ADD COLUMN link_rel TEXT;
+ALTER TABLE sites ADD COLUMN reasons TEXT;
+ALTER TABLE sites ADD COLUMN canonical TEXT;
+ALTER TABLE changes ADD COLUMN link_text TEXT;
+ALTER TABLE changes ADD COLUMN link_href TEXT;
+ALTER TABLE changes ADD COLUMN link_rel TEXT;
+ALTER TABLE changes ADD COLUMN reasons TEXT;
+ALTER TABLE changes ADD COLUMN canonical TEXT;
+ALTER TABLE changes ADD COLUMN note TEXT;
+CREATE TABLE settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+PRAGMA user_version = 4;
+)sql",
 };
 static_assert(std::size(Migrations) + 1 == HistoryStore::SchemaVersion);
+
+// Binds a site's details from `first` on: link text, target, rel, reasons, canonical; all
+// NULL when they are not known, and each text NULL where there is none.
+void bindDetails(SqliteStatement &statement, int first, const std::optional<Details> &details)
+{
+    const auto orNull = [](const QString &text) { return text.isEmpty() ? std::nullopt : std::optional(text); };
+    if (!details) {
+        for (int i = 0; i < 5; ++i)
+            statement.bind(first + i, std::optional<QString>());
+        return;
+    }
+    statement.bind(first, orNull(details->linkText));
+    statement.bind(first + 1, orNull(details->linkHref));
+    statement.bind(first + 2, orNull(details->rel));
+    statement.bind(first + 3, std::optional(details->reasons.join(u' ')));
+    statement.bind(first + 4, orNull(details->canonical));
+}
+
+// Reads what bindDetails wrote, from column `first` on.
+std::optional<Details> readDetails(const SqliteStatement &query, int first)
+{
+    if (query.isNull(first + 3))
+        return std::nullopt;
+    Details details;
+    details.linkText = query.text(first);
+    details.linkHref = query.text(first + 1);
+    details.rel = query.text(first + 2);
+    details.reasons = query.text(first + 3).split(u' ', Qt::SkipEmptyParts);
+    details.canonical = query.text(first + 4);
+    return details;
+}
+
+constexpr char DownAfterKey[] = "down_after";
 
 // Reads wait this long for a program that is making or mending the file.
 constexpr int ReadWaitMs = 10000;
@@ -272,12 +324,16 @@ QString HistoryStore::createOrMigrate()
 QString HistoryStore::prepareStatements()
 {
     const std::pair<SqliteStatement *, const char *> statements[] = {
-        {&m_selectSite, "SELECT id, name, state, since, down_streak, lost_told FROM sites WHERE url = ?1 AND term = ?2"},
+        {&m_selectSite, "SELECT id, name, state, since, down_streak, lost_told, link_text, link_href, link_rel, reasons,"
+                        " canonical FROM sites WHERE url = ?1 AND term = ?2"},
         {&m_insertSite, "INSERT INTO sites(url, term, name, state, since, last_checked, checks, state_changes,"
-                        " down_streak, lost_told) VALUES(?1, ?2, ?3, ?4, ?5, ?5, 1, 0, ?6, ?7)"},
+                        " down_streak, lost_told, link_text, link_href, link_rel, reasons, canonical)"
+                        " VALUES(?1, ?2, ?3, ?4, ?5, ?5, 1, 0, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"},
         {&m_updateSite, "UPDATE sites SET name = ?2, state = ?3, since = ?4, last_checked = ?5, checks = checks + 1,"
-                        " state_changes = state_changes + ?6, down_streak = ?7, lost_told = ?8 WHERE id = ?1"},
-        {&m_insertChange, "INSERT INTO changes(site, run, at, state, change) VALUES(?1, ?2, ?3, ?4, ?5)"},
+                        " state_changes = state_changes + ?6, down_streak = ?7, lost_told = ?8, link_text = ?9,"
+                        " link_href = ?10, link_rel = ?11, reasons = ?12, canonical = ?13 WHERE id = ?1"},
+        {&m_insertChange, "INSERT INTO changes(site, run, at, state, change, link_text, link_href, link_rel, reasons,"
+                          " canonical, note) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
         {&m_insertRun, "INSERT INTO runs(started, source) VALUES(?1, ?2)"},
         {&m_endRun, "UPDATE runs SET ended = ?2, sites = ?3 WHERE id = ?1"},
     };
@@ -454,6 +510,7 @@ SqliteDatabase::Error HistoryStore::writeOne(const Held &held)
         m_insertSite.bind(5, held.at);
         m_insertSite.bind(6, j.downStreak);
         m_insertSite.bind(7, j.lostTold ? 1 : 0);
+        bindDetails(m_insertSite, 8, j.details);
         if (const auto error = m_insertSite.run())
             return error;
         siteId = sqlite3_last_insert_rowid(m_db.handle());
@@ -464,19 +521,22 @@ SqliteDatabase::Error HistoryStore::writeOne(const Held &held)
         m_updateSite.bind(3, qint64(j.state));
         m_updateSite.bind(4, out.since);
         m_updateSite.bind(5, held.at);
-        m_updateSite.bind(6, j.stateChanged ? 1 : 0);
+        m_updateSite.bind(6, j.stateChanged || j.detailsChanged ? 1 : 0);
         m_updateSite.bind(7, j.downStreak);
         m_updateSite.bind(8, j.lostTold ? 1 : 0);
+        bindDetails(m_updateSite, 9, j.details);
         if (const auto error = m_updateSite.run())
             return error;
     }
-    if (!j.stateChanged)
+    if (!j.stateChanged && !j.detailsChanged)
         return {};
     m_insertChange.bind(1, siteId);
     m_insertChange.bind(2, run);
     m_insertChange.bind(3, held.at);
     m_insertChange.bind(4, qint64(j.state));
     m_insertChange.bind(5, qint64(j.change));
+    bindDetails(m_insertChange, 6, held.outcome.details);
+    m_insertChange.bind(11, j.note.isEmpty() ? std::nullopt : std::optional(j.note));
     return m_insertChange.run();
 }
 
@@ -494,6 +554,7 @@ std::optional<HistoryStore::Known> HistoryStore::lookup(const SiteKey &site)
     known.standing.since = m_selectSite.integer(3);
     known.standing.downStreak = int(m_selectSite.integer(4));
     known.standing.lostTold = m_selectSite.integer(5) != 0;
+    known.standing.details = readDetails(m_selectSite, 6);
     m_selectSite.reset();
     return known;
 }
@@ -547,7 +608,7 @@ std::optional<HistoryStore::Recorded> HistoryStore::record(const Run &run, const
         return std::nullopt;
     const Recorded out = judged(before, outcome, at);
     const Judgement &j = out.judgement;
-    m_heldStanding[{site.url, site.term}] = {j.state, out.since, j.downStreak, j.lostTold};
+    m_heldStanding[{site.url, site.term}] = {j.state, out.since, j.downStreak, j.lostTold, j.details};
     if (m_held.empty())
         m_batchAge.start();
     m_held.push_back({run.id, site, outcome, at, false, 0});
@@ -567,7 +628,7 @@ namespace {
 constexpr char SiteColumns[]
         = "SELECT id, url, term, name, state, since, last_checked, checks, state_changes,"
           " state NOT IN (0, 1) AND EXISTS(SELECT 1 FROM changes WHERE changes.site = sites.id AND changes.change IN (2, 3)),"
-          " down_streak FROM sites";
+          " down_streak, link_text, link_href, link_rel, reasons, canonical FROM sites";
 static_assert(int(Change::Lost) == 2 && int(Change::Down) == 3 && int(State::Ok) == 0 && int(State::HollowOk) == 1);
 
 HistoryStore::SiteRow siteRow(const SqliteStatement &query)
@@ -584,6 +645,7 @@ HistoryStore::SiteRow siteRow(const SqliteStatement &query)
     row.changes = query.integer(8);
     row.lost = query.integer(9) != 0;
     row.downStreak = int(query.integer(10));
+    row.details = readDetails(query, 11);
     return row;
 }
 
@@ -635,8 +697,8 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
     if (!isUsable())
         return spans;
     SqliteStatement query;
-    if (fail(query.prepare(m_db, "SELECT changes.state, changes.change, changes.at, changes.run, sites.last_checked"
-                                 " FROM changes JOIN sites ON sites.id = changes.site"
+    if (fail(query.prepare(m_db, "SELECT changes.state, changes.change, changes.at, changes.run, sites.last_checked,"
+                                 " changes.note FROM changes JOIN sites ON sites.id = changes.site"
                                  " WHERE changes.site = ?1 ORDER BY changes.at, changes.rowid")))
         return spans;
     query.bind(1, siteId);
@@ -649,6 +711,7 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
         span.from = query.integer(2);
         span.run = query.integer(3);
         lastChecked = query.integer(4);
+        span.note = query.text(5);
         if (!spans.empty())
             spans.back().to = span.from;
         spans.push_back(span);
@@ -662,4 +725,46 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
         spans.back().current = true;
     }
     return spans;
+}
+
+std::optional<int> HistoryStore::storedDownAfter()
+{
+    if (!isUsable())
+        return std::nullopt;
+    SqliteStatement query;
+    if (fail(query.prepare(m_db, "SELECT value FROM settings WHERE key = ?1")))
+        return std::nullopt;
+    query.bind(1, QString::fromLatin1(DownAfterKey));
+    if (!query.step()) {
+        const SqliteDatabase::Error error = query.error();
+        query = SqliteStatement();
+        fail(error);
+        return std::nullopt;
+    }
+    bool number = false;
+    const int value = query.text(0).toInt(&number);
+    query.reset();
+    // A value another hand wrote that no program would accept is as good as none.
+    if (!number || value < 1)
+        return std::nullopt;
+    return value;
+}
+
+bool HistoryStore::storeDownAfter(int checks)
+{
+    if (!isUsable() || checks < 1)
+        return false;
+    SqliteStatement statement;
+    SqliteDatabase::Error error = statement.prepare(
+            m_db, "INSERT INTO settings(key, value) VALUES(?1, ?2) ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+    if (!error) {
+        statement.bind(1, QString::fromLatin1(DownAfterKey));
+        statement.bind(2, QString::number(checks));
+        error = statement.run();
+    }
+    statement = SqliteStatement();
+    // Another program writing for longer than the wait leaves the old value; nothing is lost.
+    if (isBusy(error))
+        return false;
+    return !fail(error);
 }

@@ -27,7 +27,7 @@
 class HistoryStore
 {
 public:
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     static constexpr int DefaultDownAfter = 3;
     // Stamped in every file this program makes, so that another program's database is told apart.
     static constexpr int ApplicationId = 0x54774869;
@@ -56,6 +56,10 @@ public:
     void setFinalWait(int milliseconds) { m_finalWaitMs = std::max(0, milliseconds); }
     void setDownAfter(int checks) { m_downAfter = checks; }
     int downAfter() const { return m_downAfter; }
+    // The --down-after last used with this file, so that every program and later check judges
+    // alike; none when none was stored. Storing does not change downAfter().
+    std::optional<int> storedDownAfter();
+    bool storeDownAfter(int checks);
 
     struct Run {
         qint64 id = 0; // 0 when the history is not usable
@@ -96,11 +100,12 @@ public:
         qint64 since = 0;
         qint64 lastChecked = 0;
         qint64 checks = 0;
-        qint64 changes = 0; // changes of state after the first check
+        qint64 changes = 0; // changes after the first check: of state, or of the link's details
         // The link was OK once and is not now: the site's last fall from OK was a change the
         // history judged lost or down, and it has not come back since.
         bool lost = false;
         int downStreak = 0; // checks in a row the page failed since it was last OK
+        std::optional<History::Details> details; // as the last analysed check saw them
     };
     // Every site the history knows, in the order they were first checked.
     std::vector<SiteRow> sites();
@@ -113,6 +118,7 @@ public:
         qint64 to = 0;   // the next span's start; for the last span, the last check
         qint64 run = 0;  // the run that saw it begin
         bool current = false;
+        QString note; // what changed about the link, in words; empty for most
     };
     std::vector<Span> timeline(qint64 siteId);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -28,11 +29,23 @@ struct SiteKey {
     QString name;
 };
 
+// What an analysed check saw of the match. Each text is empty where there is none.
+struct Details {
+    QString linkText;    // the text of the link holding the match
+    QString linkHref;    // where that link goes, an absolute address
+    QString rel;         // the link's rel words, space-separated, lower case
+    QStringList reasons; // why search engines will not count the match: the stable words, strongest first
+    QString canonical;   // the address the page names as its canonical one
+    friend bool operator==(const Details &, const Details &) = default;
+};
+
 struct Outcome {
     State state = State::PageFailed;
     // False when an OK page was not placed in its markup, so a hollow match cannot be told
     // from a sound one: the site keeps the kind of OK it had.
     bool kindKnown = true;
+    // None when the page was not analysed (or not opened): the site keeps the details it had.
+    std::optional<Details> details = std::nullopt;
 };
 
 // A site's standing before a check.
@@ -41,6 +54,7 @@ struct Standing {
     qint64 since = 0;   // seconds since the epoch, UTC
     int downStreak = 0; // checks in a row the page failed since it was last OK
     bool lostTold = false; // this spell of failures has already been judged lost
+    std::optional<Details> details = std::nullopt; // as the last analysed check saw them
 };
 
 const char *StateWord(State state);

@@ -61,6 +61,14 @@ void SqliteStatement::bind(int index, const QString &text)
                                  SQLITE_UTF8));
 }
 
+void SqliteStatement::bind(int index, const std::optional<QString> &text)
+{
+    if (text)
+        bind(index, *text);
+    else
+        noteBind(sqlite3_bind_null(m_statement, index));
+}
+
 bool SqliteStatement::step()
 {
     if (m_bindError) {

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // One prepared statement of a SqliteDatabase, reset and reused. Move-only.
 class SqliteStatement
 {
@@ -21,6 +23,8 @@ public:
     // Parameters count from 1, as in SQLite. A failed bind fails the next step().
     void bind(int index, qint64 value);
     void bind(int index, const QString &text);
+    // NULL when there is no text.
+    void bind(int index, const std::optional<QString> &text);
 
     // Steps once: true while it delivers a row; at the end (or on failure) false, and error()
     // tells which. Resets itself at the end, so the statement can be bound and run again.

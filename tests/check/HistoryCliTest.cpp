@@ -18,6 +18,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <unistd.h>
@@ -375,6 +376,42 @@ TEST_F(HistoryCli, DownAfterLoweredDuringASpellCallsItLostAtTheNextFailure)
         runs.push_back(run({"--format", "json", "--down-after", downAfter}));
     EXPECT_EQ(changesOfB(*this, runs), (std::vector<std::string>{"down", "unchanged", "lost", "unchanged", "unchanged"}));
 }
+
+struct KeptDownAfter {
+    const char *name;
+    std::vector<const char *> given; // --down-after of the runs before, one run each
+    const char *change;              // of B, down for the first time in a run without --down-after
+    std::optional<int> stored;
+};
+
+void PrintTo(const KeptDownAfter &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class DownAfterKept : public HistoryCli, public testing::WithParamInterface<KeptDownAfter> { };
+
+TEST_P(DownAfterKept, JudgesTheRunsThatDoNotGiveIt)
+{
+    const KeptDownAfter &c = GetParam();
+    run({});
+    for (const char *given : c.given)
+        EXPECT_EQ(run({"--down-after", given}).exitCode, 0);
+    serve_["/b"] = Serve::Refused;
+    const auto sites = byName(run({"--format", "json"}).out);
+    ASSERT_EQ(sites.count("B"), 1u);
+    EXPECT_EQ(sites.at("B")["change"], c.change);
+    HistoryStore store;
+    ASSERT_TRUE(store.open(historyFile_).usable);
+    EXPECT_EQ(store.storedDownAfter(), c.stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DownAfterKept,
+                         testing::Values(KeptDownAfter{"NeverGivenIsThree", {}, "down", std::nullopt},
+                                         KeptDownAfter{"GivenOnceIsKept", {"1"}, "lost", 1},
+                                         KeptDownAfter{"TheLastGivenWins", {"1", "4"}, "down", 4},
+                                         KeptDownAfter{"GivenAgainAsBefore", {"1", "1"}, "lost", 1}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(HistoryCli, ARenamedSiteKeepsItsHistory)
 {

@@ -29,7 +29,7 @@ void PrintTo(const Case &c, std::ostream *out)
 
 Standing was(State state, int downStreak = 0, bool lostTold = false)
 {
-    return {state, 1000, downStreak, lostTold};
+    return {state, 1000, downStreak, lostTold, std::nullopt};
 }
 
 class ChangeRule : public testing::TestWithParam<Case> { };

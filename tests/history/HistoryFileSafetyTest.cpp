@@ -179,7 +179,7 @@ TEST_F(SafeFile, ANewFileCarriesTheProgramsStamp)
 {
     MakeHistory(path_, 1);
     EXPECT_EQ(Number(path_, "PRAGMA application_id"), 0x54774869);
-    EXPECT_EQ(Number(path_, "PRAGMA user_version"), 3);
+    EXPECT_EQ(Number(path_, "PRAGMA user_version"), 4);
 }
 
 // Turns the page of the index that keeps sites unique into an empty one: the file still

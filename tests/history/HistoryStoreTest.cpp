@@ -431,7 +431,7 @@ TEST_F(HistoryFile, AFileOfTheFirstVersionIsBroughtForward)
     sqlite3_stmt *version = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
     ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(version, 0), 3);
+    EXPECT_EQ(sqlite3_column_int(version, 0), 4);
     sqlite3_finalize(version);
     sqlite3_stmt *stamp = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &stamp, nullptr);
