@@ -31,7 +31,8 @@ public:
     std::vector<HistoryStore::Span> timeline(qint64 siteId) { return store_.timeline(siteId); }
 
     // Whether this check would call the site lost or down, so that it must be confirmed by a
-    // second check before it is recorded. Judged as the terminal checker judges.
+    // second check before it is recorded. Judged as the terminal checker judges, with the
+    // number of failed checks in a row it was last given.
     bool needsConfirming(const History::SiteKey &site, const History::Outcome &outcome);
 
     struct Noted {
@@ -55,6 +56,7 @@ public:
 
 private:
     void writeOrRetry();
+    void takeDownAfter();
 
     HistoryStore store_;
     QTimer retry_;

@@ -1,7 +1,8 @@
 // The main window judges a site as the terminal checker does: a check that would call a site
 // lost or down is recorded only when a second look confirms it, and a page that cannot be
-// opened counts as lost only after as many failed checks in a row as the checker counts.
+// opened counts as lost only after as many failed checks in a row as the checker was told.
 #include "HistoryStore.h"
+#include "RunProgram.h"
 #include "ScanFixture.h"
 #include "SecondLook.h"
 
@@ -11,6 +12,7 @@
 
 namespace {
 
+const std::string Checker = TALLYWEAVE_CHECK;
 // What the test waits for when it looks at a line before its second look.
 constexpr int Unhurried = 60 * 1000;
 
@@ -141,5 +143,46 @@ TEST_F(Confirming, TheScanGoesOnWhileASiteWaitsForItsSecondLook)
     lookNow();
     EXPECT_TRUE(HasLostSign(find<QListWidget>("lstResults")->item(0)));
 }
+
+struct DownCase {
+    const char *name;
+    int downAfter; // as the checker was last run with
+    const char *changes; // of each failed check in a row, as confirmed
+};
+
+class DownAfter : public Confirming, public testing::WithParamInterface<DownCase> { };
+
+// The checker stores its --down-after in the history; the window then waits as long.
+TEST_P(DownAfter, APageThatCannotBeOpenedIsLostAfterAsManyFailuresAsTheCheckerWasTold)
+{
+    const DownCase &c = GetParam();
+    writeSites(site("Partner", partner->url(QStringLiteral("/links"))).prepend("1,1\r\n"));
+    const RunResult checker = RunProgram(Checker, {"--sites", path(QStringLiteral("Sites.dqx")).toStdString(), "--quiet",
+                                                   "--down-after", std::to_string(c.downAfter)});
+    ASSERT_EQ(checker.exitCode, 0) << checker.err;
+    startPartner();
+    partner.reset();
+
+    const qsizetype failures = QString::fromLatin1(c.changes).split(u' ').size();
+    QStringList changes;
+    for (int failure = 1; failure <= failures; ++failure) {
+        QListWidgetItem *line = scanOnce();
+        ASSERT_EQ(line->text(), QStringLiteral("Partner\t  --> Page Not Found"));
+        if (look()->busy()) {
+            EXPECT_FALSE(HasLostSign(line)) << failure;
+            EXPECT_EQ(recorded().downStreak, failure - 1) << "a failure not yet confirmed is not recorded";
+            lookNow();
+        }
+        EXPECT_EQ(recorded().downStreak, failure);
+        EXPECT_EQ(HasLostSign(line), failure == c.downAfter) << failure;
+        changes << change(line);
+    }
+    EXPECT_EQ(changes.join(u' ').toStdString(), c.changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DownAfter,
+                         testing::Values(DownCase{"One", 1, "lost unchanged"}, DownCase{"Two", 2, "down lost unchanged"},
+                                         DownCase{"Four", 4, "down unchanged unchanged lost unchanged"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
