@@ -18,6 +18,8 @@ const QList<QCommandLineOption> &Definitions()
     static const QList<QCommandLineOption> definitions{
             {{"h", "help"}, "show this text and exit"},
             {"version", "show the version and exit"},
+            {"partners", "open with the Partners window, showing the partners whose links were lost or no longer "
+                         "count"},
     };
     return definitions;
 }
@@ -37,6 +39,15 @@ QString helpText()
                              "manual page, man tallyweave-check.\n");
 }
 
+// Qt's arguments are unknown here and no fault.
+void parse(QCommandLineParser &parser, const QStringList &arguments)
+{
+    // Qt's options are single-dash words: -stylesheet must not read as -s -t -y ... -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(Definitions());
+    parser.parse(arguments);
+}
+
 void print(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -50,11 +61,7 @@ std::optional<int> Answer(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    // Qt's options are single-dash words: -stylesheet must not read as -s -t -y ... -h.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions(Definitions());
-    // Arguments meant for Qt are unknown here and no fault.
-    parser.parse(arguments);
+    parse(parser, arguments);
     if (parser.isSet(QStringLiteral("help"))) {
         print(helpText());
         return 0;
@@ -68,6 +75,13 @@ std::optional<int> Answer(int argc, char *argv[])
         return 0;
     }
     return std::nullopt;
+}
+
+bool OpensPartners(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parse(parser, arguments);
+    return parser.isSet(QStringLiteral("partners"));
 }
 
 } // namespace CommandLine

@@ -15,11 +15,11 @@ void HistoryFilter::setText(const QString &text)
     invalidate();
 }
 
-void HistoryFilter::setShow(std::optional<HistoryModel::Kind> kind)
+void HistoryFilter::setShow(const QList<HistoryModel::Kind> &kinds)
 {
-    if (kind == show_)
+    if (kinds == show_)
         return;
-    show_ = kind;
+    show_ = kinds;
     invalidate();
 }
 
@@ -28,7 +28,7 @@ void HistoryFilter::setShow(std::optional<HistoryModel::Kind> kind)
 // over a long list: tens of thousands of notices, each costing the view a pass over its rows.
 bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
-    if (show_ && sites_->kind(sourceRow) != *show_)
+    if (!show_.isEmpty() && !show_.contains(sites_->kind(sourceRow)))
         return false;
     const HistoryStore::SiteRow &site = sites_->site(sourceRow);
     return text_.isEmpty() || site.name.contains(text_, Qt::CaseInsensitive) || site.url.contains(text_, Qt::CaseInsensitive)

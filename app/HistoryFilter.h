@@ -2,13 +2,12 @@
 
 #include "HistoryModel.h"
 
+#include <QList>
 #include <QSortFilterProxyModel>
 #include <QString>
 
-#include <optional>
-
 // The Partners window's view of its model: the rows whose name, page address or search term
-// hold the filter text (in any case), of one kind when asked, in the order chosen.
+// hold the filter text (in any case), of the kinds asked for, in the order chosen.
 class HistoryFilter : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -17,8 +16,8 @@ public:
     explicit HistoryFilter(HistoryModel *sites, QObject *parent = nullptr);
 
     void setText(const QString &text);
-    // None: every kind.
-    void setShow(std::optional<HistoryModel::Kind> kind);
+    // Empty: every kind.
+    void setShow(const QList<HistoryModel::Kind> &kinds);
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
@@ -27,5 +26,5 @@ protected:
 private:
     HistoryModel *sites_;
     QString text_;
-    std::optional<HistoryModel::Kind> show_;
+    QList<HistoryModel::Kind> show_;
 };

@@ -21,3 +21,9 @@ void frmMain::mnuPartners_Click()
     partnersWindow_->raise();
     partnersWindow_->activateWindow();
 }
+
+void frmMain::ShowLostPartners()
+{
+    mnuPartners_Click();
+    partnersWindow_->ShowLostOrHollow();
+}

@@ -52,16 +52,19 @@ const char *const ColumnSamples[HistoryModel::ColumnCount]
 // The show filter's choices, in the order offered.
 struct ShowChoice {
     const char *caption;
-    std::optional<HistoryModel::Kind> kind;
+    QList<HistoryModel::Kind> kinds; // empty: all
 };
-const std::array<ShowChoice, 6> ShowChoices{{
-        {"All", std::nullopt},
-        {"OK", HistoryModel::Kind::Ok},
-        {"Hollow", HistoryModel::Kind::Hollow},
-        {"Lost", HistoryModel::Kind::Lost},
-        {"Down", HistoryModel::Kind::Down},
-        {"Not found", HistoryModel::Kind::NotFound},
+const std::array<ShowChoice, 7> ShowChoices{{
+        {"All", {}},
+        {"OK", {HistoryModel::Kind::Ok}},
+        {"Hollow", {HistoryModel::Kind::Hollow}},
+        {"Lost", {HistoryModel::Kind::Lost}},
+        {"Down", {HistoryModel::Kind::Down}},
+        {"Not found", {HistoryModel::Kind::NotFound}},
+        {"Lost or hollow", {HistoryModel::Kind::Lost, HistoryModel::Kind::Hollow}},
 }};
+// Where a desktop notice of lost links leads.
+constexpr int LostOrHollowChoice = 6;
 
 QSettings settings()
 {
@@ -504,9 +507,14 @@ void PartnersWindow::txtFilter_Change()
 void PartnersWindow::cboShow_Click()
 {
     const int choice = cboShow->currentIndex();
-    shown_->setShow(choice < 0 ? std::nullopt : ShowChoices[std::size_t(choice)].kind);
+    shown_->setShow(choice < 0 ? QList<HistoryModel::Kind>() : ShowChoices[std::size_t(choice)].kinds);
     tblSites_Select();
     ShowNote();
+}
+
+void PartnersWindow::ShowLostOrHollow()
+{
+    cboShow->setCurrentIndex(LostOrHollowChoice);
 }
 
 void PartnersWindow::tblSites_Select()

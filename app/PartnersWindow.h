@@ -43,6 +43,8 @@ public:
     void ChecksRecorded();
     // Beside `main` on its screen, where there is room; a place of its own once it has one.
     void PlaceBeside(const QWidget *main);
+    // The show filter on the partners whose links were lost or no longer count.
+    void ShowLostOrHollow();
 
     void txtFilter_Change();
     void cboShow_Click();

@@ -8,11 +8,13 @@
 #include "Feedback.h"
 #include "FindIt.h"
 #include "GetSource.h"
+#include "HistoryCaptions.h"
 #include "HistoryRecorder.h"
 #include "PageAnalysis.h"
 #include "PageFetcher.h"
 #include "ResultLine.h"
 #include "RobotsTxt.h"
+#include "SecondLook.h"
 #include "SourceBox.h"
 
 #include <QLabel>
@@ -80,6 +82,19 @@ PageAnalysis::Limits AnalysisLimits(const QString &page)
     if (page.size() > ReadWithoutTree)
         limits.parseMemory = TreeMemory;
     return limits;
+}
+
+// What a second look found, judged as the first check is: an empty page is one that failed,
+// as the checker counts it.
+History::Outcome PageOutcome(const GetSource::Page &page, const QString &term)
+{
+    if (!page.opened || page.text.isEmpty())
+        return {History::State::PageFailed};
+    if (FindIt::Find(page.text, term) < 0)
+        return {History::State::NotFound};
+    PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page.text, term, page.headers, AnalysisLimits(page.text));
+    PageAnalysis::NoteStatus(analysis, page.status);
+    return {analysis.hollow ? History::State::HollowOk : History::State::Ok};
 }
 
 QIcon LostIcon()
@@ -338,10 +353,23 @@ void frmMain::tmrSearch_Timer()
     FinishScan();
 }
 
-void frmMain::FinishScan()
+void frmMain::EndRun()
 {
+    if (secondLook->busy())
+        return;
     history_.endRun();
     emit checksRecorded();
+}
+
+void frmMain::secondLook_Idle()
+{
+    if (!ScanPending())
+        EndRun();
+}
+
+void frmMain::FinishScan()
+{
+    EndRun();
     SetStatus(QStringLiteral("Finished . . .%1 out of %2 verified").arg(txtCount->text()).arg(lstNames->count()));
     lblManual->show();
     lblScan1->show();
@@ -352,8 +380,7 @@ void frmMain::FinishScan()
 void frmMain::tmrSearch2_Timer()
 {
     SearchStep(tmrSearch2);
-    history_.endRun();
-    emit checksRecorded();
+    EndRun();
     SetStatus(QStringLiteral("Finished . . ."));
 }
 
@@ -402,8 +429,17 @@ void frmMain::RaiseCounter()
 
 void frmMain::NoteInHistory(QListWidgetItem *line, const History::Outcome &outcome)
 {
-    const std::optional<WindowHistory::Noted> noted
-            = history_.record({fetchedUrl_, SelectedText(lstSearch), SelectedText(lstNames)}, outcome);
+    const History::SiteKey site{fetchedUrl_, SelectedText(lstSearch), SelectedText(lstNames)};
+    if (history_.needsConfirming(site, outcome)) {
+        // The line keeps its verdict; only the history waits for the second look.
+        line->setData(LookRole, ++lastLookLine_);
+        line->setToolTip(line->toolTip()
+                         + QStringLiteral("\nHistory: not yet confirmed; the page is checked once more in %1 s")
+                                   .arg((secondLook->pause() + 999) / 1000));
+        secondLook->add(site, lastLookLine_);
+        return;
+    }
+    const std::optional<WindowHistory::Noted> noted = history_.record(site, outcome);
     // Also said when the check was recorded: a damaged file set aside on the way.
     if (const QString failure = history_.failure(); !failure.isEmpty())
         Feedback::Message(this, failure);
@@ -413,4 +449,32 @@ void frmMain::NoteInHistory(QListWidgetItem *line, const History::Outcome &outco
     SetExportField(line, ExportChange, noted->change);
     if (noted->lost)
         line->setIcon(LostIcon());
+}
+
+void frmMain::SecondLooked(const History::SiteKey &site, const QList<qint64> &lines, const GetSource::Page &page)
+{
+    const History::Outcome outcome = PageOutcome(page, site.term);
+    const bool confirmed = history_.needsConfirming(site, outcome);
+    const std::optional<WindowHistory::Noted> noted = history_.record(site, outcome);
+    if (const QString failure = history_.failure(); !failure.isEmpty())
+        Feedback::Message(this, failure);
+    const QString look = confirmed ? QStringLiteral("History: confirmed by a second check")
+                                   : QStringLiteral("History: not confirmed; a second check found %1")
+                                             .arg(History::StateCaption(outcome.state));
+    // Lines of an earlier scan may have been cleared meanwhile.
+    for (int row = 0; row < lstResults->count(); ++row) {
+        QListWidgetItem *line = lstResults->item(row);
+        if (!lines.contains(line->data(LookRole).toLongLong()))
+            continue;
+        line->setData(LookRole, {});
+        // The last line of the tip said that the answer was awaited.
+        QString tip = line->toolTip().section(u'\n', 0, -2) + u'\n' + look;
+        if (noted) {
+            tip += u'\n' + noted->before;
+            SetExportField(line, ExportChange, noted->change);
+            if (noted->lost)
+                line->setIcon(LostIcon());
+        }
+        line->setToolTip(tip);
+    }
 }

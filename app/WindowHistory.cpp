@@ -42,7 +42,25 @@ QString WindowHistory::open(const QString &sitesFile)
     openFailure_ = opened.usable ? QString() : opened.message;
     if (!opened.usable)
         failureTold_ = true;
+    takeDownAfter();
     return opened.message;
+}
+
+void WindowHistory::takeDownAfter()
+{
+    // The checker keeps the --down-after it was last given, and may have been run since.
+    if (store_.isUsable())
+        store_.setDownAfter(store_.storedDownAfter().value_or(HistoryStore::DefaultDownAfter));
+}
+
+bool WindowHistory::needsConfirming(const SiteKey &site, const Outcome &outcome)
+{
+    if (!store_.isUsable())
+        return false;
+    if (!run_.id)
+        takeDownAfter();
+    const std::optional<HistoryStore::Recorded> preview = store_.preview(site, outcome);
+    return preview && NeedsConfirming(preview->judgement.change);
 }
 
 QString WindowHistory::whyOff() const
@@ -58,8 +76,10 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
 {
     if (!store_.isUsable())
         return std::nullopt;
-    if (!run_.id)
+    if (!run_.id) {
+        takeDownAfter();
         run_ = store_.beginRun(QStringLiteral("window"), at);
+    }
     // The site's row before this check carries the last check's time, which the judgement
     // does not.
     const std::optional<HistoryStore::SiteRow> before = store_.site(site.url, site.term);
@@ -76,10 +96,15 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
         return noted;
     }
     const qint64 now = at ? at : QDateTime::currentSecsSinceEpoch();
-    noted.lost = recorded->judgement.change == Change::Lost || recorded->judgement.change == Change::Down;
+    const Judgement &judgement = recorded->judgement;
+    noted.lost = judgement.change == Change::Lost;
     noted.before = QStringLiteral("Before: %1 since %2; last checked %3")
                            .arg(StateCaption(before->state), DateCaption(before->since, now),
                                 DateCaption(before->lastChecked, now));
+    if (judgement.state == State::PageFailed && judgement.downStreak > 0 && !judgement.lostTold)
+        noted.before += QStringLiteral("\nDown: %1 of %2 failed checks in a row before the link counts as lost")
+                                .arg(judgement.downStreak)
+                                .arg(store_.downAfter());
     return noted;
 }
 

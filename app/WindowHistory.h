@@ -30,8 +30,14 @@ public:
     std::vector<HistoryStore::SiteRow> sites() { return store_.sites(); }
     std::vector<HistoryStore::Span> timeline(qint64 siteId) { return store_.timeline(siteId); }
 
+    // Whether this check would call the site lost or down, so that it must be confirmed by a
+    // second check before it is recorded. Judged as the terminal checker judges, with the
+    // number of failed checks in a row it was last given.
+    bool needsConfirming(const History::SiteKey &site, const History::Outcome &outcome);
+
     struct Noted {
-        // The link was OK at the site's previous check and is not now.
+        // The link was OK and is judged lost now: its term is gone, or its page has failed
+        // as often in a row as a page may before it counts as lost.
         bool lost = false;
         // For the line's tool tip: where the site stood before this check.
         QString before;
@@ -50,6 +56,7 @@ public:
 
 private:
     void writeOrRetry();
+    void takeDownAfter();
 
     HistoryStore store_;
     QTimer retry_;

@@ -5,6 +5,7 @@
 #include "MainLayout.h"
 #include "Module1.h"
 #include "PageFetcher.h"
+#include "SecondLook.h"
 #include "ResultLineDelegate.h"
 #include "SitesFile.h"
 #include "SitesLocation.h"
@@ -249,6 +250,8 @@ void frmMain::createTimers()
     tmrSearch2 = findChild<QTimer *>(QStringLiteral("tmrSearch2"));
     pageFetch = new PageFetcher(this);
     pageFetch->setObjectName(QStringLiteral("pageFetch"));
+    secondLook = new SecondLook(this);
+    secondLook->setObjectName(QStringLiteral("secondLook"));
 }
 
 void frmMain::connectHandlers()
@@ -282,6 +285,8 @@ void frmMain::connectHandlers()
     connect(tmrScan2, &QTimer::timeout, this, &frmMain::tmrScan2_Timer);
     connect(tmrSearch2, &QTimer::timeout, this, &frmMain::tmrSearch2_Timer);
     connect(pageFetch, &PageFetcher::pageFetched, this, &frmMain::PageFetched);
+    connect(secondLook, &SecondLook::looked, this, &frmMain::SecondLooked);
+    connect(secondLook, &SecondLook::idle, this, &frmMain::secondLook_Idle);
 
     // A double-click anywhere in a list, on a line or below the last one, acts on the selected
     // line as Enter does; the list's own signal only reports clicks on a line.
@@ -370,6 +375,8 @@ void frmMain::Form_Unload()
     for (QTimer *timer : {tmrScan, tmrSearch, tmrScan2, tmrSearch2})
         timer->stop();
     pageFetch->cancel();
+    // A finding not confirmed is not history.
+    secondLook->cancel();
     history_.endRun();
     StoreRecord();
     if (const QString error = Module1::SaveSites(); !error.isEmpty())

@@ -17,6 +17,7 @@ struct Page;
 
 class PageFetcher;
 class PartnersWindow;
+class SecondLook;
 class SourceBox;
 class QAction;
 class QGroupBox;
@@ -56,6 +57,9 @@ public:
     void mnuExportSites_Click();
     void mnuExportResults_Click();
     void mnuPartners_Click();
+    // The Partners window opened on the partners whose links were lost or no longer count, as
+    // a desktop notice of lost links asks.
+    void ShowLostPartners();
 
     // The site list and its editor.
     void FillLists();
@@ -80,6 +84,7 @@ public:
     void tmrSearch_Timer();
     void tmrScan2_Timer();
     void tmrSearch2_Timer();
+    void secondLook_Idle();
 
     // Manual verification of a result line.
     void lstResults_DblClick();
@@ -123,6 +128,11 @@ private:
     // Records the check a result line tells of, and adds what the history knew before to it.
     void SetExportField(QListWidgetItem *line, int field, const QString &value);
     void NoteInHistory(QListWidgetItem *line, const History::Outcome &outcome);
+    // A check that would call a site lost or down is recorded only once a second look
+    // confirms it; its lines wait for the answer.
+    void SecondLooked(const History::SiteKey &site, const QList<qint64> &lines, const GetSource::Page &page);
+    // The history's run ends with the scan, or with the last second look after it.
+    void EndRun();
     // Shows the tool tip of the result line under the mouse as plain text.
     void ShowLineTip(const QHelpEvent *help);
     void RaiseCounter();
@@ -149,6 +159,8 @@ private:
     // A result line's fields as Export Results writes them.
     static constexpr int ExportRole = Qt::UserRole + 1;
     enum ExportField { ExportName, ExportUrl, ExportTerm, ExportResult, ExportHollow, ExportStatus, ExportFinalUrl, ExportChange };
+    // The number of a result line that waits for a second look.
+    static constexpr int LookRole = Qt::UserRole + 2;
     // The download of a fetch step; the window goes on answering meanwhile.
     PageFetcher *pageFetch = nullptr;
 
@@ -168,6 +180,8 @@ private:
     // The sites this full scan has written a line for: none is checked twice in one scan.
     QSet<int> scanned_;
     WindowHistory history_;
+    SecondLook *secondLook = nullptr;
+    qint64 lastLookLine_ = 0;
     // Made when first asked for; whoever closes it for good may delete it.
     QPointer<PartnersWindow> partnersWindow_;
 };

@@ -53,5 +53,7 @@ int main(int argc, char *argv[])
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->Form_Load();
     window->ShowCentred();
+    if (CommandLine::OpensPartners(QApplication::arguments()))
+        window->ShowLostPartners();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "DesktopNotice.h"
 
 #include "CheckOptions.h"
+#include "NoticeWaiter.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -65,15 +67,27 @@ QString Send(const QString &summary, const QString &body)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return QStringLiteral("no desktop session bus: %1").arg(bus.lastError().message());
+        return QStringLiteral("could not be shown: no desktop session bus: %1").arg(bus.lastError().message());
     QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call << QString::fromLatin1(CheckOptions::ProgramName) << uint(0) << QString() << summary << body << QStringList()
-         << QVariantMap() << ShowMs;
+    // A click can lead only where the window is installed.
+    const QString window = NoticeWaiter::WindowProgram();
+    QStringList actions;
+    if (!window.isEmpty())
+        actions << QStringLiteral("default") << QStringLiteral("Show the partners");
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString::fromLatin1(DesktopEntry)}};
+    call << QString::fromLatin1(CheckOptions::ProgramName) << uint(0) << QString::fromLatin1(DesktopEntry) << summary
+         << body << actions << hints << ShowMs;
     const QDBusMessage reply = bus.call(call, QDBus::Block, ReplyTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
-        return reply.errorMessage();
+        return QStringLiteral("could not be shown: %1").arg(reply.errorMessage());
+    if (window.isEmpty() || reply.arguments().size() != 1)
+        return {};
+    if (const QString why = NoticeWaiter::StartDetached(QCoreApplication::applicationFilePath(),
+                                                        reply.arguments().constFirst().toUInt(), window);
+        !why.isEmpty())
+        return QStringLiteral("was shown, but a click on it cannot open the window: %1").arg(why);
     return {};
 }
 

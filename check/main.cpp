@@ -6,6 +6,7 @@
 #include "DesktopNotice.h"
 #include "HistoryCommand.h"
 #include "HistoryRecorder.h"
+#include "NoticeWaiter.h"
 #include "ProgressBar.h"
 #include "RenderStage.h"
 #include "SitesFile.h"
@@ -82,6 +83,9 @@ QString readSites(const QString &path, QList<SiteRecord> &records)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Left behind by an earlier run that showed a desktop notice.
+    if (const std::optional<int> waited = NoticeWaiter::RunIfAsked(QCoreApplication::arguments()))
+        return *waited;
 
     const CheckOptions::Parsed parsed = CheckOptions::Parse(QCoreApplication::arguments().mid(1));
     if (!parsed.error.isEmpty()) {
@@ -215,7 +219,7 @@ int main(int argc, char *argv[])
         if (const QString error = DesktopNotice::Send(DesktopNotice::Summary(lost.size(), weakened.size()),
                                                       DesktopNotice::Body(lost, weakened));
             !error.isEmpty())
-            warn(QStringLiteral("the desktop notice could not be shown: %1").arg(error));
+            warn(QStringLiteral("the desktop notice %1").arg(error));
 
     if (const int status = finishOutput(); status != ExitVerified)
         return status;

@@ -4,15 +4,6 @@
 
 using namespace History;
 
-namespace {
-
-bool alarming(Change change)
-{
-    return change == Change::Lost || change == Change::Down;
-}
-
-} // namespace
-
 HistoryRecorder::HistoryRecorder(const QString &historyFile, const Settings &settings, const Warn &warn)
     : settings_(settings), warn_(warn)
 {
@@ -121,7 +112,7 @@ void HistoryRecorder::deliver(const QList<SiteRecord> &sites, qsizetype position
     if (isRecording() && settings_.confirmAfterSeconds > 0) {
         const auto preview = store_.preview(keyOf(site), OutcomeOf(result));
         checkRecording();
-        if (preview && alarming(preview->judgement.change)) {
+        if (preview && NeedsConfirming(preview->judgement.change)) {
             toConfirm_.push_back(position);
             waiting_.emplace(position, std::move(result));
             return;
@@ -157,7 +148,7 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
             if (!isRecording())
                 return;
             const auto recorded = store_.preview(keyOf(sites[position]), OutcomeOf(second));
-            if (recorded && !alarming(recorded->judgement.change))
+            if (recorded && !NeedsConfirming(recorded->judgement.change))
                 first.change = SiteChange{{}, {}, 0, {},
                                           QStringLiteral("first check: %1, not confirmed by a second check %2 s later")
                                                   .arg(firstWord)

@@ -150,4 +150,9 @@ Judgement Judge(const std::optional<Standing> &before, const Outcome &outcome, i
     return out;
 }
 
+bool NeedsConfirming(Change change)
+{
+    return change == Change::Lost || change == Change::Down;
+}
+
 } // namespace History

@@ -28,6 +28,10 @@ struct Judgement {
 // A check whose state is unchanged but whose details differ is a `changed` change too.
 Judgement Judge(const std::optional<Standing> &before, const Outcome &outcome, int downAfter);
 
+// A change that one check alone must not decide: the site is checked once more, after a
+// pause, and only what that second check finds is recorded.
+bool NeedsConfirming(Change change);
+
 // What differs between two checks' details, in words, parts joined by "; "; empty when
 // nothing a user would care about differs. Untrusted text is quoted as it came.
 QString DetailNote(const Details &was, const Details &now);

@@ -35,8 +35,8 @@ TEST_P(WindowProgramHelp, IsAnsweredWithoutADisplay)
     const RunResult r = RunProgram(Program, GetParam().arguments, NoDisplay());
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Usage: tallyweave [-h|--help] [--version]\n", 0), 0u) << r.out;
-    for (const char *part : {"\n  -h, --help ", "\n  --version ", "tallyweave-check --help"})
+    EXPECT_EQ(r.out.rfind("Usage: tallyweave [-h|--help] [--version] [--partners]\n", 0), 0u) << r.out;
+    for (const char *part : {"\n  -h, --help ", "\n  --version ", "\n  --partners ", "tallyweave-check --help"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
 }
 

@@ -1,6 +1,7 @@
 #include "HeldLock.h"
 #include "HistoryStore.h"
 #include "ScanFixture.h"
+#include "SecondLook.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -56,7 +57,9 @@ TEST_F(HistoryLines, ALinkThatWasOkAndIsGoneGetsTheLostSignAndItsPastInTheTip)
     EXPECT_TRUE(line(0)->toolTip().endsWith(QStringLiteral("History: first check of this page"))) << line(0)->toolTip().toStdString();
 
     server.route(QStringLiteral("/a"), "<html><body>the link was taken down</body></html>");
+    find<SecondLook>("secondLook")->setPause(0);
     scanAgain();
+    ASSERT_TRUE(waitFor([this] { return !find<SecondLook>("secondLook")->busy(); }));
     // The line texts stay as they are; only the sign and the tip tell the change.
     ASSERT_EQ(items("lstResults"), (QStringList{"Alpha\t  --> Search Term Not Found", "Beta\t  --> Search Term Not Found",
                                                 "Gamma\t  --> OK"}));

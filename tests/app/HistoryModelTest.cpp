@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,9 +134,9 @@ void PrintTo(const FilterCase &c, std::ostream *out)
 class Filtering : public HistoryModels, public testing::WithParamInterface<FilterCase>
 {
 protected:
-    static std::optional<HistoryModel::Kind> lostOnly(bool on)
+    static QList<HistoryModel::Kind> lostOnly(bool on)
     {
-        return on ? std::optional(HistoryModel::Kind::Lost) : std::nullopt;
+        return on ? QList<HistoryModel::Kind>{HistoryModel::Kind::Lost} : QList<HistoryModel::Kind>{};
     }
 };
 
@@ -149,7 +148,7 @@ TEST_P(Filtering, ShowsTheRowsThatMeetBoth)
     filter.setShow(lostOnly(c.lostOnly));
     EXPECT_EQ(shownNames(), c.shown);
 
-    filter.setShow(std::nullopt);
+    filter.setShow({});
     filter.setText({});
     filter.setShow(lostOnly(c.lostOnly));
     filter.setText(QString::fromUtf8(c.text));
@@ -175,7 +174,7 @@ TEST_F(HistoryModels, SortsByValueNotByText)
     filter.sort(HistoryModel::Name, Qt::AscendingOrder);
     filter.setText(QStringLiteral("shop"));
     EXPECT_EQ(shownNames(), (std::vector<std::string>{"Alpha shop", "Beta shop", "Delta shop"}));
-    filter.setShow(HistoryModel::Kind::Lost);
+    filter.setShow({HistoryModel::Kind::Lost});
     filter.sort(HistoryModel::State, Qt::DescendingOrder);
     EXPECT_EQ(shownNames(), (std::vector<std::string>{"Beta shop", "Alpha shop"}));
 }

@@ -304,8 +304,26 @@ INSTANTIATE_TEST_SUITE_P(Table, ShowFilter,
                          testing::Values(ShowCase{"All", 0, {"Alpha", "Beta", "Delta shop", "Gamma"}},
                                          ShowCase{"Ok", 1, {"Beta"}}, ShowCase{"Hollow", 2, {}},
                                          ShowCase{"Lost", 3, {"Alpha"}}, ShowCase{"Down", 4, {"Gamma"}},
-                                         ShowCase{"NotFound", 5, {"Delta shop"}}),
+                                         ShowCase{"NotFound", 5, {"Delta shop"}},
+                                         ShowCase{"LostOrHollow", 6, {"Alpha"}}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// Where a desktop notice of lost links leads (tallyweave --partners): Epsilon's match turned
+// hollow, Alpha's link went; the others are left out.
+TEST_F(PartnersWindowTest, OpenedForTheLostLinksShowsTheLostAndHollowPartners)
+{
+    std::vector<Partner> partners = Partners();
+    partners.push_back({{"http://epsilon.example/", "my.example", "Epsilon"}, {{1, State::Ok}, {2, State::HollowOk}}});
+    record(partners);
+    writeSites(sites({{"Alpha", "http://alpha.example/links", "my.example"}}));
+    start();
+    window->ShowLostPartners();
+    auto *partnersWindow = find<QWidget>("frmPartners");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(partnersWindow));
+    EXPECT_EQ(find<QComboBox>("cboShow")->currentText(), QStringLiteral("Lost or hollow"));
+    EXPECT_EQ(names(), (QStringList{"Alpha", "Epsilon"}));
+    EXPECT_EQ(text("lblNote"), QStringLiteral("2 of 5 partners shown."));
+}
 
 TEST_F(PartnersWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
 {

@@ -2,6 +2,7 @@
 // records each call.
 #include "DesktopNotice.h"
 #include "LocalServer.h"
+#include "PrivateBus.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
 
@@ -14,8 +15,6 @@
 #include <QVariantMap>
 
 #include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -44,37 +43,6 @@ public slots:
         notices.push_back({app, summary, body});
         return uint(notices.size());
     }
-};
-
-// A session bus of the test's own, ended with the test.
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        FILE *daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        if (!daemon)
-            return;
-        char line[1024];
-        if (fgets(line, sizeof line, daemon))
-            address_ = QString::fromUtf8(line).trimmed();
-        if (fgets(line, sizeof line, daemon))
-            pid_ = QString::fromUtf8(line).trimmed().toInt();
-        pclose(daemon);
-    }
-    ~PrivateBus()
-    {
-        if (pid_ > 0)
-            kill(pid_, SIGTERM);
-    }
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    QString address() const { return address_; }
-
-private:
-    QString address_;
-    int pid_ = 0;
 };
 
 class Notify : public testing::Test
