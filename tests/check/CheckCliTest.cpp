@@ -985,7 +985,7 @@ TEST_F(CheckCli, HelpIsShownAndEndsWell)
                           "                        [--connect-timeout S] [--max-time S]\n"
                           "                        [--user-agent TEXT] [--max-redirects N] [--retry N]\n"
                           "                        [--strict] [--crawler-check] [--crawler-agent TEXT]\n"
-                          "                        [-q|--quiet] [--changes] [--notify]\n"
+                          "                        [-q|--quiet] [--no-analysis] [--changes] [--notify]\n"
                           "                        [--confirm-after SECONDS] [--down-after N]\n"
                           "                        [--render WHICH] [--render-jobs N] [--render-timeout S]\n"
                           "                        [--render-memory M] [--browser PATH] [--no-history]\n"

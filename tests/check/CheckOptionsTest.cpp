@@ -294,7 +294,6 @@ TEST(CheckOptions, CrawlerCheckNamesGooglebotUnlessToldAndImpliesTheAnalysis)
 {
     const CheckOptions::Options plain = CheckOptions::Parse({}).options;
     EXPECT_FALSE(plain.crawlerCheck);
-    EXPECT_FALSE(CheckOptions::NeedsAnalysis(plain));
     const CheckOptions::Options crawler = CheckOptions::Parse({QStringLiteral("--crawler-check")}).options;
     EXPECT_TRUE(crawler.crawlerCheck);
     EXPECT_TRUE(CheckOptions::NeedsAnalysis(crawler));
