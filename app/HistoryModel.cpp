@@ -21,12 +21,14 @@ bool isNumber(int column)
     return column == HistoryModel::Result || column == HistoryModel::HttpStatus || column >= HistoryModel::State;
 }
 
-// The link text as this window's last check found it. The one place it is read from, so that
-// a value the history keeps can stand in for a partner not checked here.
+// The link text as this window's last check found it, else as the history keeps it from the
+// last check that looked at the link.
 const QString &linkText(const HistoryModel::Partner &partner)
 {
     static const QString none;
-    return partner.latest ? partner.latest->linkText : none;
+    if (partner.latest)
+        return partner.latest->linkText;
+    return partner.site.details ? partner.site.details->linkText : none;
 }
 
 const QString &text(const HistoryModel::Partner &partner, int column)

@@ -203,6 +203,16 @@ TEST_F(HistoryModels, TheLinkTextOfTheLastCheckShowsOnOneLine)
     EXPECT_EQ(shownNames().front(), "Gamma");
 }
 
+TEST_F(HistoryModels, APartnerNotCheckedHereShowsTheLinkTextTheHistoryKeeps)
+{
+    std::vector<HistoryStore::SiteRow> known = Sites();
+    known[1].details = History::Details{QStringLiteral("Alpha \x1b[2Jblog"), QStringLiteral("https://my.example/"), {}, {}, {}};
+    sites.setPartners({}, std::move(known));
+    const int blog = sites.rowOf(QStringLiteral("http://alpha-blog.example/"), QStringLiteral("my.example"));
+    ASSERT_GE(blog, 0);
+    EXPECT_EQ(sites.index(blog, HistoryModel::LinkText).data().toString(), QStringLiteral("Alpha \\x1B[2Jblog"));
+}
+
 struct PaletteCase {
     const char *name;
     QColor base;
