@@ -185,7 +185,6 @@ void PartnersWindow::createFilterBar()
 void PartnersWindow::createTable()
 {
     sites_ = new HistoryModel(this);
-    sites_->setDownAfter(PartnerCheck::Defaults().history.downAfter.value_or(HistoryStore::DefaultDownAfter));
     shown_ = new HistoryFilter(sites_, this);
     tblSites = new QTableView(this);
     tblSites->setObjectName(QStringLiteral("tblSites"));
@@ -418,6 +417,7 @@ void PartnersWindow::Reload()
     const QString url = selected < 0 ? QString() : sites_->site(selected).url;
     const QString term = selected < 0 ? QString() : sites_->site(selected).term;
     const int before = sites_->rowCount();
+    sites_->setDownAfter(history_.usable() ? history_.downAfter() : HistoryStore::DefaultDownAfter);
     sites_->setPartners(Module1::Sites, history_.usable() ? history_.sites() : std::vector<HistoryStore::SiteRow>{});
     // Rows changed in place keep their selection; a new set of rows gets it back by partner.
     if (selected >= 0 && (before != sites_->rowCount() || selectedSite() < 0)) {

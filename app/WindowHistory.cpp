@@ -53,6 +53,12 @@ void WindowHistory::takeDownAfter()
         store_.setDownAfter(store_.storedDownAfter().value_or(HistoryStore::DefaultDownAfter));
 }
 
+int WindowHistory::downAfter()
+{
+    takeDownAfter();
+    return store_.downAfter();
+}
+
 bool WindowHistory::needsConfirming(const SiteKey &site, const Outcome &outcome)
 {
     if (!store_.isUsable())

@@ -28,6 +28,8 @@ public:
 
     // What the History window shows.
     std::vector<HistoryStore::SiteRow> sites() { return store_.sites(); }
+    // Failed checks in a row before a page's link counts as lost, as the checker was last told.
+    int downAfter();
     std::vector<HistoryStore::Span> timeline(qint64 siteId) { return store_.timeline(siteId); }
 
     // Whether this check would call the site lost or down, so that it must be confirmed by a

@@ -446,6 +446,30 @@ INSTANTIATE_TEST_SUITE_P(Table, OpeningThePage,
 
 // The selected partner's link as its latest analysed check saw it, page text shown and not
 // obeyed; a change of the link alone is listed with what changed.
+// A page that failed once is down for the window's own default, but lost for a checker that
+// was told --down-after 1: the window tells it as the history was told.
+TEST_F(PartnersWindowTest, APageIsLostAfterAsManyFailuresAsTheCheckerWasLastTold)
+{
+    const History::SiteKey shop{QStringLiteral("http://shop.example/links"), QStringLiteral("my.example"),
+                                QStringLiteral("Garden Shop")};
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.open(historyFile()).usable);
+        ASSERT_TRUE(store.storeDownAfter(1));
+        store.setDownAfter(1);
+        for (const auto &[on, state] : {std::pair{1, State::Ok}, std::pair{2, State::PageFailed}}) {
+            const HistoryStore::Run run = store.beginRun(QStringLiteral("test"), day(on));
+            ASSERT_TRUE(store.record(run, shop, {state}, day(on)));
+            store.endRun(run, 1, day(on));
+        }
+    }
+    openHistory({});
+    show(3); // Lost
+    EXPECT_EQ(names(), QStringList{QStringLiteral("Garden Shop")});
+    show(4); // Down
+    EXPECT_EQ(names(), QStringList{});
+}
+
 TEST_F(PartnersWindowTest, TheDetailShowsTheLinksTextTargetAndReasons)
 {
     const History::SiteKey shop{QStringLiteral("http://shop.example/links"), QStringLiteral("my.example"),
