@@ -44,14 +44,22 @@ void PartnerCheck::run(const QList<SiteRecord> &sites, const QString &historyFil
 {
     CheckRun::Settings runSettings = settings.run;
     runSettings.stop = &stop_;
-    HistoryRecorder recorder(historyFile, settings.history, [this](const QString &message) { emit warned(message); });
+    RenderStage::Settings rendering = settings.rendering;
+    rendering.strict = runSettings.strict;
+    HistoryRecorder::Settings recording = settings.history;
+    // The confirming re-check looks as the first check did.
+    recording.check = [&rendering](const QList<SiteRecord> &again, const CheckRun::Settings &check,
+                                   const CheckRun::Deliver &deliver) {
+        return RenderStage::CheckSites(again, check, rendering, deliver);
+    };
+    HistoryRecorder recorder(historyFile, recording, [this](const QString &message) { emit warned(message); });
     std::vector<bool> reported(std::size_t(sites.size()), false);
     const HistoryRecorder::Report report = [this, &reported](qsizetype position, const SiteVerdict::SiteResult &result) {
         reported[std::size_t(position)] = true;
         emit checked(position, result);
     };
-    CheckRun::CheckSites(
-            sites, runSettings,
+    RenderStage::CheckSites(
+            sites, runSettings, rendering,
             [&](qsizetype position, const SiteVerdict::SiteResult &result) {
                 const qsizetype held = recorder.toConfirm();
                 recorder.deliver(sites, position, result, report);

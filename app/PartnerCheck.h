@@ -2,6 +2,7 @@
 
 #include "CheckRun.h"
 #include "HistoryRecorder.h"
+#include "RenderStage.h"
 #include "SiteRecord.h"
 #include "SiteVerdict.h"
 
@@ -23,6 +24,7 @@ public:
     struct Settings {
         CheckRun::Settings run;
         HistoryRecorder::Settings history;
+        RenderStage::Settings rendering; // off unless its mode is set
     };
     // The checker's own defaults, with every match placed in its markup so that hollow ones
     // are known.

@@ -9,6 +9,7 @@
 #include "HistoryStore.h"
 #include "LinkDetails.h"
 #include "Module1.h"
+#include "PageRenderer.h"
 #include "PartnerCheck.h"
 #include "ShexIt.h"
 #include "TimelineStrip.h"
@@ -76,6 +77,7 @@ constexpr char DailyTimer[] = "tallyweave-check.timer";
 constexpr char CronLine[]
         = "0 7 * * * DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/$(id -u)/bus tallyweave-check --quiet --changes --notify";
 constexpr char ColumnsKey[] = "partners/columns";
+constexpr char RenderKey[] = "partners/render";
 // The columns the saved layout was made for: a layout from before a column came or went would
 // give each width and the sort to the wrong column.
 constexpr char ColumnCountKey[] = "partners/columnCount";
@@ -156,6 +158,20 @@ void PartnersWindow::createCheckBar()
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
     lblSummary->setTextFormat(Qt::PlainText);
+    chkRender = new QCheckBox(QStringLiteral("&Render pages that scripts draw"), this);
+    chkRender->setObjectName(QStringLiteral("chkRender"));
+    browser_ = PageRenderer::FindBrowser();
+    if (browser_.isEmpty()) {
+        chkRender->setEnabled(false);
+        chkRender->setToolTip(QStringLiteral("Rendering needs Chromium, which is not installed: install the %1 package "
+                                             "(apt-get install %1)")
+                                      .arg(QLatin1StringView(PageRenderer::BrowserPackage)));
+    } else {
+        chkRender->setChecked(settings().value(QLatin1StringView(RenderKey), false).toBool());
+        chkRender->setToolTip(QStringLiteral(
+                "A page without your term is loaded once more in a headless Chromium, which runs the partner's "
+                "scripts, so a link they draw is found; about a second and a few hundred MiB per page"));
+    }
     chkDaily = new QCheckBox(QStringLiteral("Check every &day"), this);
     chkDaily->setObjectName(QStringLiteral("chkDaily"));
     chkDaily->setEnabled(false);
@@ -265,6 +281,8 @@ void PartnersWindow::layOut()
     // In the bar's place once the check is over.
     checkBar->addWidget(lblSummary, 1);
     checkBar->addSpacing(12);
+    checkBar->addWidget(chkRender);
+    checkBar->addSpacing(12);
     checkBar->addWidget(chkDaily);
     checkBar->addWidget(lblDaily);
 
@@ -291,7 +309,8 @@ void PartnersWindow::layOut()
     window->addWidget(lstChanges, 1);
     setTabOrder(cmdCheckAll, cmdCheckSelected);
     setTabOrder(cmdCheckSelected, cmdStop);
-    setTabOrder(cmdStop, chkDaily);
+    setTabOrder(cmdStop, chkRender);
+    setTabOrder(chkRender, chkDaily);
     setTabOrder(chkDaily, txtFilter);
     setTabOrder(txtFilter, cboShow);
     setTabOrder(cboShow, cmdExport);
@@ -312,6 +331,7 @@ void PartnersWindow::connectHandlers()
     connect(check_, &PartnerCheck::confirming, this, &PartnersWindow::Confirming);
     connect(check_, &PartnerCheck::finished, this, &PartnersWindow::CheckFinished);
     connect(check_, &PartnerCheck::warned, this, [this](const QString &message) { warning_ = message; });
+    connect(chkRender, &QCheckBox::clicked, this, &PartnersWindow::chkRender_Click);
     connect(chkDaily, &QCheckBox::clicked, this, &PartnersWindow::chkDaily_Click);
     connect(daily_, &UserTimer::changed, this, &PartnersWindow::ShowDaily);
     connect(daily_, &UserTimer::failed, this, [this](const QString &message) { Feedback::Message(this, message); });
@@ -439,6 +459,11 @@ void PartnersWindow::ShowNote()
         lblNote->setText(QStringLiteral("No partner yet; add partners to the list in the main window."));
     else
         lblNote->setText(QStringLiteral("%1 of %2 partners shown.").arg(count(shown_->rowCount()), count(sites_->rowCount())));
+}
+
+void PartnersWindow::chkRender_Click(bool checked)
+{
+    settings().setValue(QLatin1StringView(RenderKey), checked);
 }
 
 void PartnersWindow::chkDaily_Click(bool checked)
@@ -638,7 +663,12 @@ void PartnersWindow::StartCheck(const QList<SiteRecord> &sites)
     ShowChecking(true);
     tmrProgress_Timer();
     tmrProgress->start();
-    check_->start(sites, history_.usable() ? HistoryStore::PathFor(sitesFile_) : QString(), PartnerCheck::Defaults());
+    PartnerCheck::Settings options = PartnerCheck::Defaults();
+    if (chkRender->isChecked()) {
+        options.rendering.mode = RenderedVerdict::Mode::Missing;
+        options.rendering.render.browser = browser_;
+    }
+    check_->start(sites, history_.usable() ? HistoryStore::PathFor(sitesFile_) : QString(), options);
 }
 
 void PartnersWindow::ShowChecking(bool checking)
@@ -646,6 +676,7 @@ void PartnersWindow::ShowChecking(bool checking)
     cmdCheckAll->setEnabled(!checking);
     cmdCheckSelected->setEnabled(!checking && selectedSite() >= 0);
     cmdStop->setEnabled(checking);
+    chkRender->setEnabled(!checking && !browser_.isEmpty());
     prgCheck->setVisible(checking);
     lblProgress->setVisible(checking);
     lblSummary->setVisible(!checking);

@@ -57,6 +57,7 @@ public:
     void mnuCopyAddress_Click();
     void tmrProgress_Timer();
     void chkDaily_Click(bool checked);
+    void chkRender_Click(bool checked);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -99,6 +100,8 @@ private:
     QProgressBar *prgCheck = nullptr;
     QLabel *lblProgress = nullptr;
     QLabel *lblSummary = nullptr;
+    QCheckBox *chkRender = nullptr;
+    QString browser_; // the browser that renders pages for chkRender; empty when there is none
     QCheckBox *chkDaily = nullptr;
     QLabel *lblDaily = nullptr;
     UserTimer *daily_ = nullptr;

@@ -3,8 +3,11 @@
 #include "HistoryModel.h"
 #include "HistoryStore.h"
 #include "LocalServer.h"
+#include "PageRenderer.h"
+#include "ScriptPages.h"
 #include "WindowFixture.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -27,6 +30,7 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path(QStringLiteral("settings")));
         server.page("/link", "<html><body><a href=\"http://MY.example/\">me</a></body></html>");
         server.page("/comment", "<html><body><!-- my.example --></body></html>");
+        server.page("/drawn", ScriptPages::Timer);
         server.page("/none", "<html><body>nothing for you here</body></html>");
         // Answers only when the test lets it.
         server.http().Get("/hang", [this](const httplib::Request &, httplib::Response &response) {
@@ -275,6 +279,92 @@ TEST_F(PartnersCheck, CheckSelectedChecksOnlyThoseSelected)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^2 checked in \\d+ s: 0 OK, 1 hollow, 0 lost, 1 down$")).match(summary()).hasMatch())
             << summary().toStdString();
     EXPECT_EQ(recorded().size(), 2u);
+}
+
+// The window's switch for the rendered second look, with Debian's chromium.
+class RenderSwitch : public PartnersCheck
+{
+protected:
+    void SetUp() override
+    {
+        PartnersCheck::SetUp();
+        if (PageRenderer::FindBrowser().isEmpty())
+            GTEST_SKIP() << "chromium is not installed (./go test installs it)";
+    }
+
+    // One partner whose link a script draws after the page loaded, and one plain link.
+    void openDrawnAndPlain()
+    {
+        writeSites("2,1\r\n\"Drawn\"\r\n\"" + server.url("/drawn").toUtf8() + "\"\r\n\"" + ScriptPages::Term
+                   + "\"\r\n\"Plain\"\r\n\"" + server.url("/link").toUtf8() + "\"\r\n\"my.example\"\r\n");
+        start();
+        find<QAction>("mnuPartners")->trigger();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(find<QWidget>("frmPartners")));
+    }
+
+    QCheckBox *renderSwitch() const { return find<QCheckBox>("chkRender"); }
+};
+
+TEST_F(RenderSwitch, OnFindsTheDrawnLinkAndRecordsItsReasonOffDoesNot)
+{
+    openDrawnAndPlain();
+    ASSERT_TRUE(renderSwitch()->isEnabled());
+    if (renderSwitch()->isChecked())
+        QTest::mouseClick(renderSwitch(), Qt::LeftButton);
+    click("cmdCheckAll");
+    ASSERT_TRUE(waitUntilDone(30000));
+    EXPECT_EQ(cell(QStringLiteral("Drawn"), HistoryModel::Result), QStringLiteral("Search Term Not Found"));
+    EXPECT_EQ(cell(QStringLiteral("Plain"), HistoryModel::Result), QStringLiteral("OK"));
+
+    QTest::mouseClick(renderSwitch(), Qt::LeftButton);
+    ASSERT_TRUE(renderSwitch()->isChecked());
+    click("cmdCheckAll");
+    EXPECT_FALSE(renderSwitch()->isEnabled()) << "the switch stays as it is while a check runs";
+    ASSERT_TRUE(waitUntilDone(60000));
+    EXPECT_TRUE(renderSwitch()->isEnabled());
+    EXPECT_EQ(cell(QStringLiteral("Drawn"), HistoryModel::Result), QStringLiteral("OK"));
+    EXPECT_EQ(cell(QStringLiteral("Drawn"), HistoryModel::Why),
+              QStringLiteral("Found in the address of a link. Found only after the page's scripts ran; some search engines "
+                             "and all older crawlers do not see it. Link text: \u201cMy Shop\u201d Link goes to: "
+                             "https://www.my-shop.example/"));
+    EXPECT_EQ(cell(QStringLiteral("Plain"), HistoryModel::Why), QString());
+    bool found = false;
+    for (const HistoryStore::SiteRow &site : recorded())
+        if (site.name == u"Drawn") {
+            found = true;
+            ASSERT_TRUE(site.details.has_value());
+            EXPECT_EQ(site.details->reasons, QStringList{QStringLiteral("script-drawn")});
+        }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(RenderSwitch, KeepsItsStateAcrossARestart)
+{
+    openDrawnAndPlain();
+    const bool before = renderSwitch()->isChecked();
+    QTest::mouseClick(renderSwitch(), Qt::LeftButton);
+    EXPECT_EQ(renderSwitch()->isChecked(), !before);
+    window.reset();
+    start();
+    find<QAction>("mnuPartners")->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(find<QWidget>("frmPartners")));
+    EXPECT_EQ(renderSwitch()->isChecked(), !before);
+}
+
+TEST_F(PartnersCheck, WithoutABrowserTheRenderSwitchIsOffAndNamesThePackage)
+{
+    // A PATH on which no chromium can be found.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(this->path(QStringLiteral("empty"))));
+    openWith({{"Alpha", "/link"}});
+    qputenv("PATH", path);
+    auto *render = find<QCheckBox>("chkRender");
+    EXPECT_FALSE(render->isEnabled());
+    EXPECT_FALSE(render->isChecked());
+    EXPECT_TRUE(render->toolTip().contains(QStringLiteral("apt-get install chromium"))) << render->toolTip().toStdString();
+    click("cmdCheckAll");
+    ASSERT_TRUE(waitUntilDone());
+    EXPECT_FALSE(render->isEnabled()) << "a check's end leaves it disabled";
 }
 
 } // namespace
