@@ -128,12 +128,12 @@ HistoryModel::Kind HistoryModel::kind(int row) const
     if (!partner.latest)
         return Kind::Unchecked;
     switch (partner.latest->status) {
-    case SiteVerdict::Status::Ok:
+    case Verdict::Ok:
         return partner.latest->hollow ? Kind::Hollow : Kind::Ok;
-    case SiteVerdict::Status::NotFound:
+    case Verdict::NotFound:
         return Kind::NotFound;
-    case SiteVerdict::Status::PageNotFound:
-    case SiteVerdict::Status::Empty:
+    case Verdict::PageNotFound:
+    case Verdict::Empty:
         break;
     }
     return Kind::Down;
@@ -148,7 +148,7 @@ HistoryModel::Kind HistoryModel::standing(const HistoryStore::SiteRow &site) con
         return Kind::Hollow;
     case History::State::NotFound:
         return site.lost ? Kind::Lost : Kind::NotFound;
-    case History::State::PageFailed:
+    case History::State::PageNotFound:
         break;
     }
     // A page that fails is down until it has failed long enough to count as lost.
@@ -190,23 +190,13 @@ void HistoryModel::noteChecked(int row, const SiteVerdict::SiteResult &result, q
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
-std::optional<SiteVerdict::Status> HistoryModel::result(const Partner &partner) const
+std::optional<Verdict> HistoryModel::result(const Partner &partner) const
 {
     if (partner.latest)
-        return partner.latest->status == SiteVerdict::Status::Empty ? SiteVerdict::Status::PageNotFound
-                                                                   : partner.latest->status;
+        return partner.latest->status == Verdict::Empty ? Verdict::PageNotFound : partner.latest->status;
     if (!known(partner.site))
         return std::nullopt;
-    switch (partner.site.state) {
-    case History::State::Ok:
-    case History::State::HollowOk:
-        return SiteVerdict::Status::Ok;
-    case History::State::NotFound:
-        return SiteVerdict::Status::NotFound;
-    case History::State::PageFailed:
-        break;
-    }
-    return SiteVerdict::Status::PageNotFound;
+    return History::VerdictOf(partner.site.state);
 }
 
 bool HistoryModel::lessThan(int left, int right, int column) const
@@ -324,23 +314,14 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     return QString::fromLatin1(Headers[section]);
 }
 
-QString HistoryModel::ResultCaption(SiteVerdict::Status status)
+QString HistoryModel::ResultCaption(Verdict status)
 {
-    switch (status) {
-    case SiteVerdict::Status::Ok:
-        return History::StateCaption(History::State::Ok);
-    case SiteVerdict::Status::NotFound:
-        return History::StateCaption(History::State::NotFound);
-    case SiteVerdict::Status::PageNotFound:
-    case SiteVerdict::Status::Empty:
-        break;
-    }
-    return History::StateCaption(History::State::PageFailed);
+    return History::StateCaption(History::StateOf(status, false));
 }
 
 QString HistoryModel::WhyOf(const SiteVerdict::SiteResult &result)
 {
-    if (result.status == SiteVerdict::Status::Empty)
+    if (result.status == Verdict::Empty)
         return QStringLiteral("empty page");
     if (result.analysis && result.analysis->hollow) {
         // Where the match sits and what the page asks of search engines; not the closing line,

@@ -31,7 +31,7 @@ public:
 
     // What this window's last check of a partner found.
     struct Latest {
-        SiteVerdict::Status status = SiteVerdict::Status::PageNotFound;
+        Verdict status = Verdict::PageNotFound;
         QString why;
         long httpStatus = 0;
         QString linkText; // the text of the link that holds the match
@@ -77,7 +77,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // "OK", "Search Term Not Found", "Page Not Found": the window's verdict without its arrow.
-    static QString ResultCaption(SiteVerdict::Status status);
+    static QString ResultCaption(Verdict status);
     // Why a page failed, or why a match does not count; empty for a sound match.
     static QString WhyOf(const SiteVerdict::SiteResult &result);
     // A time of day for today's times, a date for earlier ones.
@@ -90,7 +90,7 @@ public:
 private:
     static QString keyOf(const QString &url, const QString &term);
     // The result column's value: the last check's, else the history's last state.
-    std::optional<SiteVerdict::Status> result(const Partner &partner) const;
+    std::optional<Verdict> result(const Partner &partner) const;
 
     // Where the history places a partner it knows.
     Kind standing(const HistoryStore::SiteRow &site) const;

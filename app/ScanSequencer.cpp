@@ -89,7 +89,7 @@ PageAnalysis::Limits AnalysisLimits(const QString &page)
 History::Outcome PageOutcome(const GetSource::Page &page, const QString &term)
 {
     if (!page.opened || page.text.isEmpty())
-        return {History::State::PageFailed};
+        return {History::State::PageNotFound};
     if (FindIt::Find(page.text, term) < 0)
         return {History::State::NotFound};
     PageAnalysis::Analysis analysis = PageAnalysis::Analyse(page.text, term, page.headers, AnalysisLimits(page.text));
@@ -257,7 +257,7 @@ void frmMain::PageFetched(const GetSource::Page &page)
     fetchFinalUrl_ = page.finalUrl;
     if (!page.opened) {
         NoteInHistory(AddResult(ResultLine::PageNotFound, fetchedUrl_, fetchDetails_ + RefusalHint(page.status)),
-                      {History::State::PageFailed, true});
+                      {History::State::PageNotFound, true});
         if (search == tmrSearch)
             scanned_.insert(lstNames->currentRow());
     }

@@ -16,7 +16,7 @@ constexpr int TickLength = 4;
 constexpr int ShortestSpan = 4;
 // Dates shown under the strip, its two ends included.
 constexpr int Ticks = 5;
-constexpr State Legend[] = {State::Ok, State::HollowOk, State::NotFound, State::PageFailed};
+constexpr State Legend[] = {State::Ok, State::HollowOk, State::NotFound, State::PageNotFound};
 } // namespace
 
 TimelineStrip::TimelineStrip(QWidget *parent)
@@ -40,7 +40,7 @@ QColor TimelineStrip::Colour(State state)
         return QColor(0xe8, 0xa3, 0x17);
     case State::NotFound:
         return QColor(0xd2, 0x3a, 0x3a);
-    case State::PageFailed:
+    case State::PageNotFound:
         return QColor(0x8a, 0x8a, 0x8a);
     }
     return Qt::black;

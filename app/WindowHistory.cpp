@@ -107,7 +107,7 @@ std::optional<WindowHistory::Noted> WindowHistory::record(const SiteKey &site, c
     noted.before = QStringLiteral("Before: %1 since %2; last checked %3")
                            .arg(StateCaption(before->state), DateCaption(before->since, now),
                                 DateCaption(before->lastChecked, now));
-    if (judgement.state == State::PageFailed && judgement.downStreak > 0 && !judgement.lostTold)
+    if (judgement.state == State::PageNotFound && judgement.downStreak > 0 && !judgement.lostTold)
         noted.before += QStringLiteral("\nDown: %1 of %2 failed checks in a row before the link counts as lost")
                                 .arg(judgement.downStreak)
                                 .arg(store_.downAfter());

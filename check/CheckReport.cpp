@@ -49,7 +49,7 @@ json reasonWords(const PageAnalysis::Analysis &analysis)
 constexpr Field FieldTable[] = {
     {"name", [](const SiteRecord &s, const SiteResult &) { return text(s.Name); }},
     {"url", [](const SiteRecord &s, const SiteResult &) { return text(s.Url); }},
-    {"status", [](const SiteRecord &, const SiteResult &r) { return json(SiteVerdict::StatusWord(r.status)); }},
+    {"status", [](const SiteRecord &, const SiteResult &r) { return json(VerdictWord(r.status)); }},
     {"http_status", [](const SiteRecord &, const SiteResult &r) { return r.httpStatus ? json(r.httpStatus) : json(); }},
     {"final_url", [](const SiteRecord &, const SiteResult &r) { return textOrNull(r.finalUrl); }},
     {"bytes", [](const SiteRecord &, const SiteResult &r) { return json(r.bytes); }},
@@ -164,16 +164,16 @@ void Summary::add(const SiteVerdict::SiteResult &result)
     if (result.analysis && result.analysis->hollow)
         ++hollow;
     switch (result.status) {
-    case SiteVerdict::Status::Ok:
+    case Verdict::Ok:
         ++ok;
         break;
-    case SiteVerdict::Status::NotFound:
+    case Verdict::NotFound:
         ++notFound;
         break;
-    case SiteVerdict::Status::PageNotFound:
+    case Verdict::PageNotFound:
         ++pageNotFound;
         break;
-    case SiteVerdict::Status::Empty:
+    case Verdict::Empty:
         ++empty;
         break;
     }
@@ -187,7 +187,7 @@ QString ClosingLine(qsizetype verified, qsizetype sites)
 
 QString TextLine(const QString &name, const SiteResult &result, bool withReason)
 {
-    QString line = ResultLine::Make(VisibleText::Of(name), SiteVerdict::StatusText(result.status));
+    QString line = ResultLine::Make(VisibleText::Of(name), VerdictLine(result.status));
     if (!withReason)
         return line;
     if (const QString reason = SiteVerdict::Reason(result); !reason.isEmpty())
@@ -232,7 +232,7 @@ void Writer::site(const SiteRecord &site, const SiteVerdict::SiteResult &result)
     switch (format_) {
     case CheckOptions::Format::Text:
         // As in the window, an empty page gets no line.
-        if (result.status != SiteVerdict::Status::Empty)
+        if (result.status != Verdict::Empty)
             out_ << TextLine(site.Name, result, reasons_).toStdString()
                  << (result.change ? TextSuffix(*result.change, showChanges_) : std::string()) << '\n';
         break;
@@ -275,10 +275,10 @@ void Writer::end(const Summary &summary)
         s["strict"] = summary.strict;
         s["verified"] = summary.verified;
         s["not_verified"] = summary.checked() - summary.verified;
-        s["ok"] = summary.ok;
-        s["not_found"] = summary.notFound;
-        s["page_not_found"] = summary.pageNotFound;
-        s["empty"] = summary.empty;
+        s[VerdictWord(Verdict::Ok)] = summary.ok;
+        s[VerdictWord(Verdict::NotFound)] = summary.notFound;
+        s[VerdictWord(Verdict::PageNotFound)] = summary.pageNotFound;
+        s[VerdictWord(Verdict::Empty)] = summary.empty;
         s["hollow"] = summary.hollow;
         s["ms"] = summary.ms;
         if (!heldJson_.empty())

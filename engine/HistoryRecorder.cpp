@@ -43,21 +43,21 @@ Outcome HistoryRecorder::OutcomeOf(const SiteVerdict::SiteResult &result)
         return result.analysis ? std::optional(DetailsOf(*result.analysis)) : std::nullopt;
     };
     switch (result.status) {
-    case SiteVerdict::Status::Ok:
+    case Verdict::Ok:
         if (!result.analysis)
             return {State::Ok, false, std::nullopt};
-        return {result.analysis->hollow ? State::HollowOk : State::Ok, true, detailsOf()};
-    case SiteVerdict::Status::NotFound:
+        return {StateOf(Verdict::Ok, result.analysis->hollow), true, detailsOf()};
+    case Verdict::NotFound:
         // Without the term there is no link to describe, only whether it was looked at. A page
         // that could not be rendered was not seen whole: like a page that failed, it is not
         // called lost at once.
-        return {result.renderFailure.isEmpty() ? State::NotFound : State::PageFailed, true, detailsOf()};
-    case SiteVerdict::Status::PageNotFound:
-    case SiteVerdict::Status::Empty:
+        return {result.renderFailure.isEmpty() ? State::NotFound : State::PageNotFound, true, detailsOf()};
+    case Verdict::PageNotFound:
+    case Verdict::Empty:
         // An empty answer says nothing about the term: it is a page that failed.
         break;
     }
-    return {State::PageFailed, true, std::nullopt};
+    return {State::PageNotFound, true, std::nullopt};
 }
 
 SiteKey HistoryRecorder::keyOf(const SiteRecord &site)
@@ -143,7 +143,7 @@ void HistoryRecorder::finish(const QList<SiteRecord> &sites, const CheckRun::Set
         settings_.check(again, checkSettings, [&](qsizetype index, const SiteVerdict::SiteResult &second) {
             const qsizetype position = toConfirm_[index];
             SiteVerdict::SiteResult &first = waiting_[position];
-            const QString firstWord = QLatin1StringView(SiteVerdict::StatusWord(first.status));
+            const QString firstWord = QLatin1StringView(VerdictWord(first.status));
             first = second;
             if (!isRecording())
                 return;

@@ -38,20 +38,19 @@ bool Needed(const SiteVerdict::SiteResult &result, Mode mode)
     case Mode::Off:
         return false;
     case Mode::Missing:
-        return result.status == SiteVerdict::Status::NotFound;
+        return result.status == Verdict::NotFound;
     case Mode::All:
-        return result.status == SiteVerdict::Status::NotFound || result.status == SiteVerdict::Status::Ok;
+        return result.status == Verdict::NotFound || result.status == Verdict::Ok;
     }
     return false;
 }
 
 void Apply(SiteVerdict::SiteResult &result, QStringView dom, QStringView term, bool strict)
 {
-    using SiteVerdict::Status;
     result.rendered = true;
     const qsizetype at = FindIt::Find(dom, term);
     if (at < 0) {
-        if (result.status == Status::Ok) {
+        if (result.status == Verdict::Ok) {
             if (!result.analysis) {
                 result.analysis.emplace();
                 result.analysis->found = true;
@@ -63,15 +62,15 @@ void Apply(SiteVerdict::SiteResult &result, QStringView dom, QStringView term, b
     } else {
         PageAnalysis::Analysis seen = PageAnalysis::Analyse(dom, term, result.robotsHeaders);
         PageAnalysis::NoteStatus(seen, result.httpStatus);
-        if (result.status == Status::Ok && result.analysis)
+        if (result.status == Verdict::Ok && result.analysis)
             compare(*result.analysis, seen);
-        else if (result.status == Status::NotFound)
+        else if (result.status == Verdict::NotFound)
             AddReason(seen, Hollow::ScriptDrawn);
-        result.status = Status::Ok;
+        result.status = Verdict::Ok;
         result.matchOffset = at;
         result.analysis = std::move(seen);
     }
-    result.verified = result.status == Status::Ok && !(strict && result.analysis && result.analysis->hollow);
+    result.verified = result.status == Verdict::Ok && !(strict && result.analysis && result.analysis->hollow);
 }
 
 void Failed(SiteVerdict::SiteResult &result, const QString &why)

@@ -2,7 +2,6 @@
 
 #include "CodePage.h"
 #include "FindIt.h"
-#include "ResultLine.h"
 
 namespace SiteVerdict {
 
@@ -20,7 +19,7 @@ SiteResult Judge(GetSource::Page &page, QStringView term)
         if (header.first == "x-robots-tag")
             result.robotsHeaders.append(header);
     if (!page.opened) {
-        result.status = Status::PageNotFound;
+        result.status = Verdict::PageNotFound;
         result.verified = false;
         return result;
     }
@@ -32,18 +31,18 @@ SiteResult Judge(GetSource::Page &page, QStringView term)
     if (!at && page.text.isEmpty())
         GetSource::DecodeText(page);
     if (!at && page.text.isEmpty()) {
-        result.status = Status::Empty;
+        result.status = Verdict::Empty;
     } else {
         result.matchOffset = at ? *at : FindIt::Find(page.text, term);
-        result.status = result.matchOffset >= 0 ? Status::Ok : Status::NotFound;
+        result.status = result.matchOffset >= 0 ? Verdict::Ok : Verdict::NotFound;
     }
-    result.verified = result.status == Status::Ok;
+    result.verified = result.status == Verdict::Ok;
     return result;
 }
 
 bool Analysable(const SiteResult &result)
 {
-    return result.status == Status::Ok;
+    return result.status == Verdict::Ok;
 }
 
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
@@ -61,7 +60,7 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
 static QString downloadReason(const SiteResult &result)
 {
     using GetSource::Failure;
-    if (result.status == Status::PageNotFound) {
+    if (result.status == Verdict::PageNotFound) {
         switch (result.failure) {
         case Failure::NameNotResolved:
             return QStringLiteral("name not resolved");
@@ -100,36 +99,6 @@ QString Reason(const SiteResult &result)
     if (result.renderFailure.isEmpty())
         return reason;
     return reason.isEmpty() ? result.renderFailure : reason + QStringLiteral("; ") + result.renderFailure;
-}
-
-QString StatusText(Status status)
-{
-    switch (status) {
-    case Status::Ok:
-        return ResultLine::Ok;
-    case Status::NotFound:
-        return ResultLine::NotFound;
-    case Status::PageNotFound:
-        return ResultLine::PageNotFound;
-    case Status::Empty:
-        break;
-    }
-    return {};
-}
-
-const char *StatusWord(Status status)
-{
-    switch (status) {
-    case Status::Ok:
-        return "ok";
-    case Status::NotFound:
-        return "not_found";
-    case Status::PageNotFound:
-        return "page_not_found";
-    case Status::Empty:
-        return "empty";
-    }
-    return "";
 }
 
 } // namespace SiteVerdict

@@ -3,6 +3,7 @@
 #include "GetSource.h"
 #include "PageAnalysis.h"
 #include "SiteChange.h"
+#include "Verdict.h"
 
 #include <QString>
 #include <QStringView>
@@ -13,15 +14,8 @@
 // facts about the download, never the page itself.
 namespace SiteVerdict {
 
-enum class Status {
-    Ok,           // the term occurs in the page text
-    NotFound,     // the page text is not empty and lacks the term
-    PageNotFound, // the page could not be opened
-    Empty,        // the page opened but delivered nothing; the window writes no line for it
-};
-
 struct SiteResult {
-    Status status = Status::PageNotFound;
+    Verdict status = Verdict::PageNotFound;
     long httpStatus = 0;      // 0 when no response arrived
     QString finalUrl;         // after redirects; empty when unknown
     qint64 bytes = 0;         // bytes read (at most the download limit)
@@ -64,10 +58,5 @@ void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &
 // name not resolved, a refused or broken connection, a page too large; and a render that
 // failed. Empty when nothing went wrong.
 QString Reason(const SiteResult &result);
-
-// The window's status text; empty for Status::Empty, for which the window writes no line.
-QString StatusText(Status status);
-// The word that json and csv output use.
-const char *StatusWord(Status status);
 
 } // namespace SiteVerdict

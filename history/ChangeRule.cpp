@@ -120,7 +120,7 @@ Judgement Judge(const std::optional<Standing> &before, const Outcome &outcome, i
     // down long enough to count as lost.
     const bool wasOk = IsOk(was.state) || (was.downStreak > 0 && !was.lostTold);
 
-    if (out.state == State::PageFailed) {
+    if (out.state == State::PageNotFound) {
         if (IsOk(was.state)) {
             out.downStreak = 1;
             out.lostTold = out.downStreak >= downAfter;

@@ -9,7 +9,7 @@ namespace History {
 // What a check means for a site, given where it stood before.
 struct Judgement {
     Change change = Change::New;
-    State state = State::PageFailed; // the state the site is in after the check
+    State state = State::PageNotFound; // the state the site is in after the check
     bool stateChanged = true;        // the state differs from the one before (or there was none)
     int downStreak = 0;
     bool lostTold = false;

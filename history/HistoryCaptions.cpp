@@ -14,7 +14,7 @@ QString StateCaption(State state)
         return QStringLiteral("OK (hollow)");
     case State::NotFound:
         return QStringLiteral("Search Term Not Found");
-    case State::PageFailed:
+    case State::PageNotFound:
         return QStringLiteral("Page Not Found");
     }
     return {};

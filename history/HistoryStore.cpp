@@ -550,7 +550,7 @@ std::optional<HistoryStore::Known> HistoryStore::lookup(const SiteKey &site)
     Known known;
     known.id = m_selectSite.integer(0);
     known.name = m_selectSite.text(1);
-    known.standing.state = StateFromNumber(m_selectSite.integer(2)).value_or(State::PageFailed);
+    known.standing.state = StateFromNumber(m_selectSite.integer(2)).value_or(State::PageNotFound);
     known.standing.since = m_selectSite.integer(3);
     known.standing.downStreak = int(m_selectSite.integer(4));
     known.standing.lostTold = m_selectSite.integer(5) != 0;
@@ -638,7 +638,7 @@ HistoryStore::SiteRow siteRow(const SqliteStatement &query)
     row.url = query.text(1);
     row.term = query.text(2);
     row.name = query.text(3);
-    row.state = StateFromNumber(query.integer(4)).value_or(State::PageFailed);
+    row.state = StateFromNumber(query.integer(4)).value_or(State::PageNotFound);
     row.since = query.integer(5);
     row.lastChecked = query.integer(6);
     row.checks = query.integer(7);
@@ -705,7 +705,7 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
     qint64 lastChecked = 0;
     while (query.step()) {
         Span span;
-        span.state = StateFromNumber(query.integer(0)).value_or(State::PageFailed);
+        span.state = StateFromNumber(query.integer(0)).value_or(State::PageNotFound);
         const qint64 change = query.integer(1);
         span.change = change >= 0 && change <= qint64(Change::Changed) ? Change(change) : Change::Changed;
         span.from = query.integer(2);

@@ -96,7 +96,7 @@ public:
         QString url;
         QString term;
         QString name;
-        History::State state = History::State::PageFailed;
+        History::State state = History::State::PageNotFound;
         qint64 since = 0;
         qint64 lastChecked = 0;
         qint64 checks = 0;
@@ -112,7 +112,7 @@ public:
     std::optional<SiteRow> site(const QString &url, const QString &term);
 
     struct Span {
-        History::State state = History::State::PageFailed;
+        History::State state = History::State::PageNotFound;
         History::Change change = History::Change::New; // how the span began
         qint64 from = 0;
         qint64 to = 0;   // the next span's start; for the last span, the last check

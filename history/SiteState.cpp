@@ -6,15 +6,43 @@ const char *StateWord(State state)
 {
     switch (state) {
     case State::Ok:
-        return "ok";
+        return VerdictWord(Verdict::Ok);
     case State::HollowOk:
         return "hollow_ok";
     case State::NotFound:
-        return "not_found";
-    case State::PageFailed:
-        return "page_not_found";
+        return VerdictWord(Verdict::NotFound);
+    case State::PageNotFound:
+        return VerdictWord(Verdict::PageNotFound);
     }
     return "";
+}
+
+State StateOf(Verdict verdict, bool hollow)
+{
+    switch (verdict) {
+    case Verdict::Ok:
+        return hollow ? State::HollowOk : State::Ok;
+    case Verdict::NotFound:
+        return State::NotFound;
+    case Verdict::PageNotFound:
+    case Verdict::Empty:
+        break;
+    }
+    return State::PageNotFound;
+}
+
+Verdict VerdictOf(State state)
+{
+    switch (state) {
+    case State::Ok:
+    case State::HollowOk:
+        return Verdict::Ok;
+    case State::NotFound:
+        return Verdict::NotFound;
+    case State::PageNotFound:
+        break;
+    }
+    return Verdict::PageNotFound;
 }
 
 std::optional<State> StateFromNumber(qint64 number)
@@ -23,7 +51,7 @@ std::optional<State> StateFromNumber(qint64 number)
     case qint64(State::Ok):
     case qint64(State::HollowOk):
     case qint64(State::NotFound):
-    case qint64(State::PageFailed):
+    case qint64(State::PageNotFound):
         return State(number);
     default:
         return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Verdict.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,9 +10,9 @@
 // What the history knows of a site's checks, shared by every program that records them.
 namespace History {
 
-// What a check found: the page carried the term (in a place search engines count, or only
-// hollow), it opened without the term, or it could not be opened.
-enum class State { Ok = 0, HollowOk = 1, NotFound = 2, PageFailed = 3 };
+// What a check found: a Verdict, with an OK split by whether search engines count the match
+// or it is only hollow. The numbers are what history files hold.
+enum class State { Ok = 0, HollowOk = 1, NotFound = 2, PageNotFound = 3 };
 
 // How a check compares with the site's previous one.
 enum class Change {
@@ -40,7 +42,7 @@ struct Details {
 };
 
 struct Outcome {
-    State state = State::PageFailed;
+    State state = State::PageNotFound;
     // False when an OK page was not placed in its markup, so a hollow match cannot be told
     // from a sound one: the site keeps the kind of OK it had.
     bool kindKnown = true;
@@ -50,7 +52,7 @@ struct Outcome {
 
 // A site's standing before a check.
 struct Standing {
-    State state = State::PageFailed;
+    State state = State::PageNotFound;
     qint64 since = 0;   // seconds since the epoch, UTC
     int downStreak = 0; // checks in a row the page failed since it was last OK
     bool lostTold = false; // this spell of failures has already been judged lost
@@ -58,6 +60,9 @@ struct Standing {
 };
 
 const char *StateWord(State state);
+// The state a check's verdict leaves a site in; an empty page counts as one that failed.
+State StateOf(Verdict verdict, bool hollow);
+Verdict VerdictOf(State state);
 std::optional<State> StateFromNumber(qint64 number);
 const char *ChangeWord(Change change);
 bool IsOk(State state);

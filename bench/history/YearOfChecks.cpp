@@ -40,7 +40,7 @@ std::optional<Written> Write(const QString &path, const Plan &plan, const char *
     const std::vector<History::SiteKey> keys = Sites(plan.sites);
     std::vector<History::State> state(std::size_t(plan.sites), History::State::Ok);
     QRandomGenerator random(20261207);
-    const History::State cycle[] = {History::State::NotFound, History::State::Ok, History::State::PageFailed,
+    const History::State cycle[] = {History::State::NotFound, History::State::Ok, History::State::PageNotFound,
                                     History::State::Ok, History::State::HollowOk};
 
     Written out;

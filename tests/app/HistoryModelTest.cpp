@@ -33,7 +33,7 @@ HistoryStore::SiteRow row(qint64 id, const char *name, const char *url, State st
     site.changes = checks / 2;
     site.lost = lost;
     // A lost page that fails has failed at least as often as a loss takes.
-    site.downStreak = lost && state == State::PageFailed ? HistoryStore::DefaultDownAfter : 0;
+    site.downStreak = lost && state == State::PageNotFound ? HistoryStore::DefaultDownAfter : 0;
     return site;
 }
 
@@ -42,7 +42,7 @@ std::vector<HistoryStore::SiteRow> Sites()
 {
     return {row(1, "Alpha shop", "http://alpha-shop.example/", State::NotFound, 7, true),
             row(2, "Alpha blog", "http://alpha-blog.example/", State::Ok, 10, false),
-            row(3, "Beta shop", "http://beta.example/links", State::PageFailed, 3, true),
+            row(3, "Beta shop", "http://beta.example/links", State::PageNotFound, 3, true),
             row(4, "Gamma", "http://gamma.example/", State::Ok, 2, false),
             row(5, "Delta shop", "http://delta.example/", State::HollowOk, 12, false)};
 }
@@ -184,7 +184,7 @@ TEST_F(HistoryModels, TheLinkTextOfTheLastCheckShowsOnOneLine)
     const int gamma = sites.rowOf(QStringLiteral("http://gamma.example/"), QStringLiteral("my.example"));
     ASSERT_GE(gamma, 0);
     SiteVerdict::SiteResult result;
-    result.status = SiteVerdict::Status::Ok;
+    result.status = Verdict::Ok;
     result.httpStatus = 200;
     result.analysis.emplace();
     result.analysis->found = true;

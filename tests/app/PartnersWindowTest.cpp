@@ -58,7 +58,7 @@ const std::vector<Partner> &Partners()
             {{"http://alpha.example/links", "my.example", "Alpha"}, {{3, State::Ok}, {20, State::NotFound}}},
             {{"http://beta.example/", "my.example", "Beta"}, {{1, State::Ok}, {9, State::Ok}, {21, State::Ok}}},
             {{"http://gamma.example/", "my.example", "Gamma"},
-             {{2, State::Ok}, {5, State::NotFound}, {10, State::Ok}, {15, State::PageFailed}}},
+             {{2, State::Ok}, {5, State::NotFound}, {10, State::Ok}, {15, State::PageNotFound}}},
             {{"https://delta.example/partners", "other-term.example", "Delta shop"},
              {{4, State::NotFound}, {5, State::NotFound}, {6, State::NotFound}, {7, State::NotFound}, {8, State::NotFound},
               {9, State::NotFound}, {11, State::NotFound}, {12, State::NotFound}, {13, State::NotFound}, {14, State::NotFound}}},
@@ -332,7 +332,7 @@ TEST_F(PartnersWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
     auto *strip = find<TimelineStrip>("timelineStrip");
     const std::vector<HistoryStore::Span> &spans = strip->spans();
     ASSERT_EQ(spans.size(), 4u);
-    const State states[] = {State::Ok, State::NotFound, State::Ok, State::PageFailed};
+    const State states[] = {State::Ok, State::NotFound, State::Ok, State::PageNotFound};
     const QImage drawn = strip->grab().toImage();
     const qreal ratio = drawn.devicePixelRatio();
     int lastRight = -1;
@@ -457,7 +457,7 @@ TEST_F(PartnersWindowTest, APageIsLostAfterAsManyFailuresAsTheCheckerWasLastTold
         ASSERT_TRUE(store.open(historyFile()).usable);
         ASSERT_TRUE(store.storeDownAfter(1));
         store.setDownAfter(1);
-        for (const auto &[on, state] : {std::pair{1, State::Ok}, std::pair{2, State::PageFailed}}) {
+        for (const auto &[on, state] : {std::pair{1, State::Ok}, std::pair{2, State::PageNotFound}}) {
             const HistoryStore::Run run = store.beginRun(QStringLiteral("test"), day(on));
             ASSERT_TRUE(store.record(run, shop, {state}, day(on)));
             store.endRun(run, 1, day(on));

@@ -72,7 +72,7 @@ TEST(ChangeReport, TextTellsTheChangeOnlyWhenAsked)
 SiteVerdict::SiteResult withChange(const char *change)
 {
     SiteVerdict::SiteResult result;
-    result.status = SiteVerdict::Status::Ok;
+    result.status = Verdict::Ok;
     result.verified = true;
     result.change = SiteChange{QStringLiteral("ok"), QStringLiteral("ok"), 1765090800, QString::fromLatin1(change), {}};
     return result;

@@ -7,7 +7,6 @@
 #include <sstream>
 
 using SiteVerdict::SiteResult;
-using SiteVerdict::Status;
 
 namespace {
 
@@ -16,7 +15,7 @@ struct Sample {
     SiteResult result;
 };
 
-SiteResult makeResult(Status status, long http, const char *finalUrl, qint64 bytes, qint64 ms, qsizetype offset,
+SiteResult makeResult(Verdict status, long http, const char *finalUrl, qint64 bytes, qint64 ms, qsizetype offset,
                       bool truncated, const char *error)
 {
     SiteResult r;
@@ -28,7 +27,7 @@ SiteResult makeResult(Status status, long http, const char *finalUrl, qint64 byt
     r.matchOffset = offset;
     r.truncated = truncated;
     r.error = QString::fromUtf8(error);
-    r.verified = status == Status::Ok;
+    r.verified = status == Verdict::Ok;
     return r;
 }
 
@@ -46,7 +45,7 @@ SiteResult analysed(SiteResult r, const char *context, qsizetype occurrences, QS
     a.nofollow = nofollow;
     a.hollow = hollow;
     r.analysis = std::move(a);
-    r.verified = r.status == Status::Ok && !(strict && hollow);
+    r.verified = r.status == Verdict::Ok && !(strict && hollow);
     return r;
 }
 
@@ -69,21 +68,21 @@ std::vector<Sample> samples()
 {
     return {
             {{"Plain", "http://a.example/", "term"},
-             makeResult(Status::Ok, 200, "http://a.example/", 1234, 15, 42, false, "")},
+             makeResult(Verdict::Ok, 200, "http://a.example/", 1234, 15, 42, false, "")},
             {{"Comma, \"quoted\" name", "http://b.example/x?a=1,2", "t"},
-             makeResult(Status::NotFound, 404, "http://b.example/x?a=1,2", 10, 3, -1, false, "")},
+             makeResult(Verdict::NotFound, 404, "http://b.example/x?a=1,2", 10, 3, -1, false, "")},
             {{"Line\r\nbreak\ttab", "gopher://x", ""},
-             makeResult(Status::PageNotFound, 0, "", 0, 0, -1, false, "Unsupported protocol")},
-            {{"  blanks  ", "http://c.example/", "x"}, makeResult(Status::Empty, 200, "http://c.example/", 0, 1, -1, false, "")},
+             makeResult(Verdict::PageNotFound, 0, "", 0, 0, -1, false, "Unsupported protocol")},
+            {{"  blanks  ", "http://c.example/", "x"}, makeResult(Verdict::Empty, 200, "http://c.example/", 0, 1, -1, false, "")},
             {{QString::fromUtf8("\u00dcn\u00efc\u00f6d\u00e9 \U0001F517"), QString::fromUtf8("http://d.example/\u00e9"),
               QString::fromUtf8("\u00fc")},
-             makeResult(Status::Ok, 301, "http://e.example/", 67108864, 900, 0, true, "Maximum file size exceeded")},
+             makeResult(Verdict::Ok, 301, "http://e.example/", 67108864, 900, 0, true, "Maximum file size exceeded")},
             {{"Analysed", "http://f.example/", "me.example"},
-             linked(analysed(makeResult(Status::Ok, 200, "http://f.example/", 500, 4, 77, false, ""), "link-href", 2,
+             linked(analysed(makeResult(Verdict::Ok, 200, "http://f.example/", 500, 4, 77, false, ""), "link-href", 2,
                              {"noopener"}, {}, false, false, false, true),
                     "Me", "https://me.example/", "")},
             {{"Hollow, strict", "http://g.example/", "me.example"},
-             withReasons(linked(analysed(makeResult(Status::Ok, 200, "http://g.example/", 600, 5, 12, false, ""),
+             withReasons(linked(analysed(makeResult(Verdict::Ok, 200, "http://g.example/", 600, 5, 12, false, ""),
                                          "flagged-link-href", 1, {"nofollow", "ugc"},
                                          {"noindex (meta robots)", "nofollow (X-Robots-Tag)"}, true, true, true, true),
                                 "=Garden\x1bShop", "https://me.example/?a=1,2", "http://g.example/home"),
@@ -161,7 +160,7 @@ TEST(CheckReport, JsonParsesAndCarriesEveryField)
 
 struct SummaryCase {
     const char *label;
-    std::vector<std::pair<Status, int>> sites; // verdict, and for ok: 0 plain, 1 analysed clean, 2 hollow
+    std::vector<std::pair<Verdict, int>> sites; // verdict, and for ok: 0 plain, 1 analysed clean, 2 hollow
     bool strict;
     qsizetype verified;
     qsizetype hollow;
@@ -175,8 +174,8 @@ TEST_P(SummaryCounts, CountHollowAndVerifiedAsJudged)
     const SummaryCase &c = GetParam();
     CheckReport::Summary summary;
     for (const auto &[status, kind] : c.sites) {
-        SiteResult r = makeResult(status, 200, "", 1, 1, status == Status::Ok ? 0 : -1, false, "");
-        if (status == Status::Ok && kind > 0)
+        SiteResult r = makeResult(status, 200, "", 1, 1, status == Verdict::Ok ? 0 : -1, false, "");
+        if (status == Verdict::Ok && kind > 0)
             r = analysed(r, kind == 2 ? "comment" : "link-text", 1, {}, {}, false, false, kind == 2, c.strict);
         summary.add(r);
     }
@@ -189,12 +188,12 @@ TEST_P(SummaryCounts, CountHollowAndVerifiedAsJudged)
 INSTANTIATE_TEST_SUITE_P(
         Table, SummaryCounts,
         testing::Values(SummaryCase{"none", {}, false, 0, 0, true},
-                        SummaryCase{"plain_ok", {{Status::Ok, 0}, {Status::Ok, 0}}, false, 2, 0, true},
-                        SummaryCase{"hollow_lenient", {{Status::Ok, 1}, {Status::Ok, 2}}, false, 2, 1, true},
-                        SummaryCase{"hollow_strict", {{Status::Ok, 1}, {Status::Ok, 2}}, true, 1, 1, false},
-                        SummaryCase{"clean_strict", {{Status::Ok, 1}, {Status::Ok, 1}}, true, 2, 0, true},
-                        SummaryCase{"not_found_strict", {{Status::Ok, 1}, {Status::NotFound, 0}}, true, 1, 0, false},
-                        SummaryCase{"empty", {{Status::Empty, 0}}, false, 0, 0, false}),
+                        SummaryCase{"plain_ok", {{Verdict::Ok, 0}, {Verdict::Ok, 0}}, false, 2, 0, true},
+                        SummaryCase{"hollow_lenient", {{Verdict::Ok, 1}, {Verdict::Ok, 2}}, false, 2, 1, true},
+                        SummaryCase{"hollow_strict", {{Verdict::Ok, 1}, {Verdict::Ok, 2}}, true, 1, 1, false},
+                        SummaryCase{"clean_strict", {{Verdict::Ok, 1}, {Verdict::Ok, 1}}, true, 2, 0, true},
+                        SummaryCase{"not_found_strict", {{Verdict::Ok, 1}, {Verdict::NotFound, 0}}, true, 1, 0, false},
+                        SummaryCase{"empty", {{Verdict::Empty, 0}}, false, 0, 0, false}),
         [](const auto &info) { return std::string(info.param.label); });
 
 TEST(CheckReport, CsvReadsBackWithARealReader)
@@ -268,7 +267,7 @@ TEST(CheckReport, EveryWriteEndsALine)
 
 TEST(CheckReport, BrokenCharactersDoNotBreakTheJson)
 {
-    Sample s{{QString(QChar(0xD800)) + "x", "http://a/", "t"}, makeResult(Status::Ok, 200, "", 1, 1, 0, false, "")};
+    Sample s{{QString(QChar(0xD800)) + "x", "http://a/", "t"}, makeResult(Verdict::Ok, 200, "", 1, 1, 0, false, "")};
     const nlohmann::json doc = nlohmann::json::parse(write(CheckOptions::Format::Json, {s}), nullptr, false);
     ASSERT_FALSE(doc.is_discarded());
     EXPECT_EQ(doc["sites"].size(), 1u);
@@ -280,9 +279,9 @@ TEST(CheckReport, BareCarriageReturnsReadBackAsData)
 {
     const std::vector<Sample> list = {
             {{QStringLiteral("Bare\rReturn"), QStringLiteral("http://a/"), QStringLiteral("t")},
-             makeResult(Status::PageNotFound, 0, "http://a/", 0, 3, -1, false, "reset\rby peer")},
+             makeResult(Verdict::PageNotFound, 0, "http://a/", 0, 3, -1, false, "reset\rby peer")},
             {{QStringLiteral("\r"), QStringLiteral("http://b/\r"), QStringLiteral("t")},
-             makeResult(Status::Ok, 200, "http://b/", 10, 4, 2, false, "")},
+             makeResult(Verdict::Ok, 200, "http://b/", 10, 4, 2, false, "")},
     };
     CsvRows rows;
     std::string error;
@@ -334,7 +333,7 @@ void PrintTo(const ReasonCase &c, std::ostream *out)
 
 SiteResult failed(GetSource::Failure failure, long http = 0, const char *error = "")
 {
-    SiteResult r = makeResult(Status::PageNotFound, http, "", 0, 0, -1, false, error);
+    SiteResult r = makeResult(Verdict::PageNotFound, http, "", 0, 0, -1, false, error);
     r.failure = failure;
     return r;
 }
@@ -359,11 +358,11 @@ INSTANTIATE_TEST_SUITE_P(
                            "the response headers are malformed or too large"},
                 ReasonCase{"OtherSaysCurlsWords", failed(GetSource::Failure::Other, 0, "SSL certificate problem"),
                            "SSL certificate problem"},
-                ReasonCase{"ErrorStatus", makeResult(Status::NotFound, 404, "", 10, 1, -1, false, ""), "HTTP 404"},
-                ReasonCase{"MatchOnAnErrorPage", makeResult(Status::Ok, 500, "", 10, 1, 0, false, ""), "HTTP 500"},
-                ReasonCase{"TooLarge", makeResult(Status::NotFound, 200, "", 10, 1, -1, true, "larger"),
+                ReasonCase{"ErrorStatus", makeResult(Verdict::NotFound, 404, "", 10, 1, -1, false, ""), "HTTP 404"},
+                ReasonCase{"MatchOnAnErrorPage", makeResult(Verdict::Ok, 500, "", 10, 1, 0, false, ""), "HTTP 500"},
+                ReasonCase{"TooLarge", makeResult(Verdict::NotFound, 200, "", 10, 1, -1, true, "larger"),
                            "too large; the first 64 MiB searched"},
-                ReasonCase{"Fine", makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), ""}),
+                ReasonCase{"Fine", makeResult(Verdict::Ok, 200, "", 10, 1, 0, false, ""), ""}),
         [](const auto &info) { return std::string(info.param.name); });
 
 // The reasons come after the failure's, in the words of a text line, strongest first; page
@@ -378,12 +377,12 @@ TEST(TextLine, HollowReasonsFollowTheLineUnlessQuiet)
     EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Plain"), list[5].result, true).toStdString(), "Plain\t  --> OK");
 
     const SiteResult errorPage = withReasons(
-            analysed(makeResult(Status::Ok, 404, "", 10, 1, 0, false, ""), "text", 1, {}, {}, false, false, true, false),
+            analysed(makeResult(Verdict::Ok, 404, "", 10, 1, 0, false, ""), "text", 1, {}, {}, false, false, true, false),
             {{PageAnalysis::Hollow::ErrorStatus, ""}});
     EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), errorPage, true).toStdString(),
               "Shop\t  --> OK  [HTTP 404]  [hollow: error page]");
     const SiteResult hostile = withReasons(
-            analysed(makeResult(Status::Ok, 200, "", 10, 1, 0, false, ""), "flagged-link-href", 1, {}, {}, false,
+            analysed(makeResult(Verdict::Ok, 200, "", 10, 1, 0, false, ""), "flagged-link-href", 1, {}, {}, false,
                      false, true, false),
             {{PageAnalysis::Hollow::FlaggedLink, "nofollow\x1b[2J"}});
     EXPECT_EQ(CheckReport::TextLine(QStringLiteral("Shop"), hostile, true).toStdString(),

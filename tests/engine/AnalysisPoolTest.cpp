@@ -80,7 +80,7 @@ AnalysisPool::Job job(qsizetype position)
 {
     AnalysisPool::Job j;
     j.position = position;
-    j.result.status = SiteVerdict::Status::Ok;
+    j.result.status = Verdict::Ok;
     j.text = QStringLiteral("page %1").arg(position);
     j.term = QStringLiteral("term");
     return j;

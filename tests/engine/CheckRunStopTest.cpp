@@ -61,7 +61,7 @@ TEST_P(StoppingARun, DeliversTheJudgedSitesInOrderAndDropsTheRest)
     settings.retries = GetParam().retries;
     settings.stop = &stop;
 
-    std::vector<std::pair<qsizetype, SiteVerdict::Status>> delivered;
+    std::vector<std::pair<qsizetype, Verdict>> delivered;
     qsizetype lastJudged = 0;
     const auto started = std::chrono::steady_clock::now();
     CheckRun::CheckSites(
@@ -75,8 +75,7 @@ TEST_P(StoppingARun, DeliversTheJudgedSitesInOrderAndDropsTheRest)
     const auto took = std::chrono::steady_clock::now() - started;
 
     EXPECT_EQ(lastJudged, 3);
-    using SiteVerdict::Status;
-    EXPECT_EQ(delivered, (std::vector<std::pair<qsizetype, Status>>{{1, Status::Ok}, {3, Status::NotFound}, {4, Status::Ok}}));
+    EXPECT_EQ(delivered, (std::vector<std::pair<qsizetype, Verdict>>{{1, Verdict::Ok}, {3, Verdict::NotFound}, {4, Verdict::Ok}}));
     // The hanging pages never answer while the run lasts: it ended without them.
     EXPECT_LT(took, 10s);
 }

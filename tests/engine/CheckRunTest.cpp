@@ -103,20 +103,20 @@ TEST_P(CheckSites, DeliversInFileOrderWithinTheLookAhead)
     for (qsizetype i = 0; i < sites.size(); ++i) {
         EXPECT_EQ(order[std::size_t(i)], i);
         const QString &name = sites[i].Name;
-        const SiteVerdict::Status want = name == u"bad" || name == u"empty" ? SiteVerdict::Status::PageNotFound
-                : name.toInt() % 3 == 0                                       ? SiteVerdict::Status::NotFound
-                                                                              : SiteVerdict::Status::Ok;
+        const Verdict want = name == u"bad" || name == u"empty" ? Verdict::PageNotFound
+                : name.toInt() % 3 == 0                                       ? Verdict::NotFound
+                                                                              : Verdict::Ok;
         const SiteVerdict::SiteResult &r = results[std::size_t(i)];
         EXPECT_EQ(r.status, want) << name.toStdString();
-        const bool inComment = want == SiteVerdict::Status::Ok && name.toInt() % 3 == 2;
-        if (c.analysers > 0 && want == SiteVerdict::Status::Ok) {
+        const bool inComment = want == Verdict::Ok && name.toInt() % 3 == 2;
+        if (c.analysers > 0 && want == Verdict::Ok) {
             ASSERT_TRUE(r.analysis.has_value()) << name.toStdString();
             EXPECT_EQ(r.analysis->contextName, inComment ? u"comment" : u"link-href") << name.toStdString();
             EXPECT_EQ(r.analysis->hollow, inComment) << name.toStdString();
         } else {
             EXPECT_FALSE(r.analysis.has_value()) << name.toStdString();
         }
-        EXPECT_EQ(r.verified, want == SiteVerdict::Status::Ok && !(c.strict && inComment)) << name.toStdString();
+        EXPECT_EQ(r.verified, want == Verdict::Ok && !(c.strict && inComment)) << name.toStdString();
     }
     EXPECT_TRUE(progressInOrder);
     EXPECT_EQ(lastJudged, sites.size());
@@ -202,7 +202,7 @@ TEST_P(MemoryBudget, HoldsTheTransfersInFlightAndLosesNoPage)
     ASSERT_EQ(results.size(), std::size_t(Sites));
     for (int i = 0; i < Sites; ++i) {
         const SiteVerdict::SiteResult &r = results[std::size_t(i)];
-        EXPECT_EQ(r.status, i % 2 ? SiteVerdict::Status::Ok : SiteVerdict::Status::NotFound) << i;
+        EXPECT_EQ(r.status, i % 2 ? Verdict::Ok : Verdict::NotFound) << i;
         if (c.analysers > 0 && i % 2) {
             ASSERT_TRUE(r.analysis.has_value()) << i;
             EXPECT_EQ(r.analysis->contextName.toStdString(), "text") << i;

@@ -55,7 +55,7 @@ TEST_P(CrawlerCopies, MakeAMatchHollowWhenTheCrawlerIsShownLess)
             reasons += std::string(PageAnalysis::HollowWord(reason.why)) + ": " + reason.detail.toStdString() + ";";
     EXPECT_EQ(reasons, c.reasons);
     EXPECT_EQ(results[0].verified, c.verifiedWhenStrict);
-    EXPECT_EQ(results[0].status, c.browsers == Without ? SiteVerdict::Status::NotFound : SiteVerdict::Status::Ok);
+    EXPECT_EQ(results[0].status, c.browsers == Without ? Verdict::NotFound : Verdict::Ok);
     // Only a match is looked at again.
     EXPECT_EQ(crawlerHits.load(), c.browsers == Without ? 0 : 1);
 }

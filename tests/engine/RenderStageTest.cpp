@@ -14,7 +14,6 @@
 #include <thread>
 
 using SiteVerdict::SiteResult;
-using SiteVerdict::Status;
 
 namespace {
 
@@ -65,7 +64,7 @@ protected:
     static SiteResult notFound()
     {
         SiteResult result;
-        result.status = Status::NotFound;
+        result.status = Verdict::NotFound;
         result.httpStatus = 200;
         return result;
     }
@@ -104,7 +103,7 @@ TEST_F(RenderStageTest, HandsOnEveryVerdictInOrderOnceRendered)
         stage.deliver(0, notFound());
         stage.deliver(1, notFound());
         SiteResult ok;
-        ok.status = Status::Ok;
+        ok.status = Verdict::Ok;
         ok.verified = true;
         stage.deliver(2, ok);
         stage.deliver(3, notFound());
@@ -116,16 +115,16 @@ TEST_F(RenderStageTest, HandsOnEveryVerdictInOrderOnceRendered)
     }
     EXPECT_EQ(order, (std::vector<qsizetype>{0, 1, 2, 3, 4}));
     for (const qsizetype drawn : {0, 1}) {
-        EXPECT_EQ(handed[drawn].status, Status::Ok);
+        EXPECT_EQ(handed[drawn].status, Verdict::Ok);
         EXPECT_TRUE(handed[drawn].rendered);
         EXPECT_TRUE(handed[drawn].verified);
         EXPECT_EQ(words(handed[drawn]), QStringList{"script-drawn"});
     }
     EXPECT_FALSE(handed[2].rendered) << "an OK page is rendered only with --render=all";
-    EXPECT_EQ(handed[3].status, Status::NotFound);
+    EXPECT_EQ(handed[3].status, Verdict::NotFound);
     EXPECT_TRUE(handed[3].rendered);
     EXPECT_FALSE(handed[4].rendered);
-    EXPECT_EQ(handed[4].status, Status::PageNotFound);
+    EXPECT_EQ(handed[4].status, Verdict::PageNotFound);
 }
 
 class RenderJobs : public RenderStageTest, public testing::WithParamInterface<int>
@@ -172,12 +171,12 @@ TEST_F(RenderStageTest, ChecksAndRendersWhatTheServerGives)
         handed.push_back(result);
     });
     ASSERT_EQ(handed.size(), 4u);
-    EXPECT_EQ(handed[0].status, Status::Ok);
+    EXPECT_EQ(handed[0].status, Verdict::Ok);
     EXPECT_EQ(words(handed[0]), QStringList{"script-drawn"});
-    EXPECT_EQ(handed[1].status, Status::Ok);
+    EXPECT_EQ(handed[1].status, Verdict::Ok);
     EXPECT_EQ(words(handed[1]), QStringList{"script-removed"});
-    EXPECT_EQ(handed[2].status, Status::NotFound);
-    EXPECT_EQ(handed[3].status, Status::PageNotFound);
+    EXPECT_EQ(handed[2].status, Verdict::NotFound);
+    EXPECT_EQ(handed[3].status, Verdict::PageNotFound);
     EXPECT_EQ((std::vector<bool>{handed[0].rendered, handed[1].rendered, handed[2].rendered, handed[3].rendered}),
               (std::vector<bool>{true, true, true, false}));
 }
@@ -205,7 +204,7 @@ TEST_F(RenderStageTest, StopEndsTheRendersAndKeepsTheSourceVerdicts)
     ASSERT_EQ(handed.size(), 4u);
     EXPECT_EQ(handed[0].renderFailure, QStringLiteral("render failed: stopped"));
     for (std::size_t i = 1; i < handed.size(); ++i) {
-        EXPECT_EQ(handed[i].status, Status::NotFound);
+        EXPECT_EQ(handed[i].status, Verdict::NotFound);
         EXPECT_EQ(handed[i].renderFailure, QStringLiteral("render failed: the check was stopped"));
     }
     EXPECT_EQ(LiveProcessesNaming(browser_.toStdString()), std::vector<int>{});

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 using SiteVerdict::SiteResult;
-using SiteVerdict::Status;
 using RenderedVerdict::Mode;
 
 namespace {
@@ -40,7 +39,7 @@ struct ApplyCase {
     const char *source;
     const char *rendered;
     bool strict;
-    Status status;
+    Verdict status;
     const char *context; // of the match reported; empty when none
     QStringList reasons;
     bool verified;
@@ -65,29 +64,29 @@ INSTANTIATE_TEST_SUITE_P(
         RenderedVerdict, Apply,
         testing::Values(
                 ApplyCase{"DrawnLink", "<p>nothing</p>", "<a href=\"https://www.my-shop.example/\">x</a>", false,
-                          Status::Ok, "link-href", {"script-drawn"}, true},
+                          Verdict::Ok, "link-href", {"script-drawn"}, true},
                 ApplyCase{"DrawnLinkStrict", "<p>nothing</p>", "<a href=\"https://www.my-shop.example/\">x</a>", true,
-                          Status::Ok, "link-href", {"script-drawn"}, false},
+                          Verdict::Ok, "link-href", {"script-drawn"}, false},
                 ApplyCase{"DrawnNofollowLink", "<p>nothing</p>",
-                          "<a rel=\"nofollow\" href=\"https://www.my-shop.example/\">x</a>", false, Status::Ok,
+                          "<a rel=\"nofollow\" href=\"https://www.my-shop.example/\">x</a>", false, Verdict::Ok,
                           "flagged-link-href", {"flagged-link", "script-drawn"}, true},
-                ApplyCase{"AbsentEither", "<p>nothing</p>", "<p>still nothing</p>", false, Status::NotFound, "", {},
+                ApplyCase{"AbsentEither", "<p>nothing</p>", "<p>still nothing</p>", false, Verdict::NotFound, "", {},
                           false},
                 ApplyCase{"RemovedLink", "<a href=\"https://www.my-shop.example/\">x</a>", "<body></body>", false,
-                          Status::Ok, "link-href", {"script-removed"}, true},
+                          Verdict::Ok, "link-href", {"script-removed"}, true},
                 ApplyCase{"RemovedLinkStrict", "<a href=\"https://www.my-shop.example/\">x</a>", "<body></body>", true,
-                          Status::Ok, "link-href", {"script-removed"}, false},
+                          Verdict::Ok, "link-href", {"script-removed"}, false},
                 ApplyCase{"LinkTurnedToText", "<a href=\"https://www.my-shop.example/\">x</a>",
-                          "<p>www.my-shop.example</p>", false, Status::Ok, "text", {"script-removed"}, true},
+                          "<p>www.my-shop.example</p>", false, Verdict::Ok, "text", {"script-removed"}, true},
                 ApplyCase{"ScriptWritesTheLink", "<script>document.write('www.my-shop.example')</script>",
-                          "<a href=\"https://www.my-shop.example/\">x</a>", false, Status::Ok, "link-href",
+                          "<a href=\"https://www.my-shop.example/\">x</a>", false, Verdict::Ok, "link-href",
                           {"script-drawn"}, true},
                 ApplyCase{"SameLinkBothTimes", "<a href=\"https://www.my-shop.example/\">x</a>",
                           "<html><head></head><body><a href=\"https://www.my-shop.example/\">x</a></body></html>",
-                          true, Status::Ok, "link-href", {}, true},
+                          true, Verdict::Ok, "link-href", {}, true},
                 ApplyCase{"NoindexAddedByScript", "<a href=\"https://www.my-shop.example/\">x</a>",
                           "<meta name=\"robots\" content=\"noindex\"><a href=\"https://www.my-shop.example/\">x</a>",
-                          false, Status::Ok, "link-href", {"noindex"}, true}),
+                          false, Verdict::Ok, "link-href", {"noindex"}, true}),
         [](const testing::TestParamInfo<ApplyCase> &info) { return std::string(info.param.name); });
 
 TEST(RenderedVerdict, DrawnLinkKeepsTheSourceHeadersAndStatus)
@@ -98,7 +97,7 @@ TEST(RenderedVerdict, DrawnLinkKeepsTheSourceHeadersAndStatus)
     page.text = QStringLiteral("<p>nothing</p>");
     page.headers = {{"x-robots-tag", "nofollow"}, {"content-type", "text/html"}};
     SiteResult result = SiteVerdict::Judge(page, Term);
-    ASSERT_EQ(result.status, Status::NotFound);
+    ASSERT_EQ(result.status, Verdict::NotFound);
     RenderedVerdict::Apply(result, Link, Term, false);
     EXPECT_EQ(words(result), (QStringList{"nofollow", "error-status", "script-drawn"}));
     EXPECT_EQ(result.analysis->robots, QStringList{"nofollow (X-Robots-Tag)"});
@@ -109,7 +108,7 @@ TEST(RenderedVerdict, FailureKeepsTheSourceVerdictWithTheReason)
 {
     SiteResult result = sourceVerdict(QStringLiteral("<p>nothing</p>"));
     RenderedVerdict::Failed(result, QStringLiteral("no answer within 20 s"));
-    EXPECT_EQ(result.status, Status::NotFound);
+    EXPECT_EQ(result.status, Verdict::NotFound);
     EXPECT_FALSE(result.rendered);
     EXPECT_EQ(result.renderFailure, QStringLiteral("render failed: no answer within 20 s"));
     EXPECT_EQ(result.error, QStringLiteral("render failed: no answer within 20 s"));
@@ -125,7 +124,7 @@ TEST(RenderedVerdict, FailureIsNoLostLinkInTheHistory)
     SiteResult notFound = sourceVerdict(QStringLiteral("<p>nothing</p>"));
     EXPECT_EQ(HistoryRecorder::OutcomeOf(notFound).state, History::State::NotFound);
     RenderedVerdict::Failed(notFound, QStringLiteral("the browser crashed"));
-    EXPECT_EQ(HistoryRecorder::OutcomeOf(notFound).state, History::State::PageFailed);
+    EXPECT_EQ(HistoryRecorder::OutcomeOf(notFound).state, History::State::PageNotFound);
 
     SiteResult found = sourceVerdict(Link);
     RenderedVerdict::Failed(found, QStringLiteral("the browser crashed"));
@@ -134,7 +133,7 @@ TEST(RenderedVerdict, FailureIsNoLostLinkInTheHistory)
 
 struct NeededCase {
     const char *name;
-    Status status;
+    Verdict status;
     Mode mode;
     bool needed;
 };
@@ -149,15 +148,15 @@ TEST_P(Needed, PicksThePagesOfItsMode)
 }
 
 INSTANTIATE_TEST_SUITE_P(RenderedVerdict, Needed,
-                         testing::Values(NeededCase{"OffNotFound", Status::NotFound, Mode::Off, false},
-                                         NeededCase{"MissingNotFound", Status::NotFound, Mode::Missing, true},
-                                         NeededCase{"MissingOk", Status::Ok, Mode::Missing, false},
-                                         NeededCase{"MissingPageNotFound", Status::PageNotFound, Mode::Missing, false},
-                                         NeededCase{"MissingEmpty", Status::Empty, Mode::Missing, false},
-                                         NeededCase{"AllNotFound", Status::NotFound, Mode::All, true},
-                                         NeededCase{"AllOk", Status::Ok, Mode::All, true},
-                                         NeededCase{"AllPageNotFound", Status::PageNotFound, Mode::All, false},
-                                         NeededCase{"AllEmpty", Status::Empty, Mode::All, false}),
+                         testing::Values(NeededCase{"OffNotFound", Verdict::NotFound, Mode::Off, false},
+                                         NeededCase{"MissingNotFound", Verdict::NotFound, Mode::Missing, true},
+                                         NeededCase{"MissingOk", Verdict::Ok, Mode::Missing, false},
+                                         NeededCase{"MissingPageNotFound", Verdict::PageNotFound, Mode::Missing, false},
+                                         NeededCase{"MissingEmpty", Verdict::Empty, Mode::Missing, false},
+                                         NeededCase{"AllNotFound", Verdict::NotFound, Mode::All, true},
+                                         NeededCase{"AllOk", Verdict::Ok, Mode::All, true},
+                                         NeededCase{"AllPageNotFound", Verdict::PageNotFound, Mode::All, false},
+                                         NeededCase{"AllEmpty", Verdict::Empty, Mode::All, false}),
                          [](const testing::TestParamInfo<NeededCase> &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -60,7 +60,7 @@ TEST(RobotsTxtInARun, IsFetchedOnceForAllThePagesOfAHost)
     ASSERT_EQ(results.size(), 24u);
     for (int i = 0; i < 24; ++i) {
         const SiteVerdict::SiteResult &r = results[std::size_t(i)];
-        EXPECT_EQ(r.status, SiteVerdict::Status::Ok) << i;
+        EXPECT_EQ(r.status, Verdict::Ok) << i;
         EXPECT_EQ(reasonsOf(r), i % 2 ? "robots-txt: Disallow: /private/ (for *);" : "") << i;
         EXPECT_TRUE(r.verified) << i;
         EXPECT_EQ(r.robotsUnknown.toStdString(), "") << i;
@@ -89,7 +89,7 @@ TEST(RobotsTxtInARun, IsNotFetchedForAPageWithoutTheTerm)
     server.page("/page", "no link here");
     ASSERT_TRUE(server.start());
     const auto results = check({{QStringLiteral("a"), server.url("/page"), QStringLiteral("the-link")}}, analysing());
-    EXPECT_EQ(results.at(0).status, SiteVerdict::Status::NotFound);
+    EXPECT_EQ(results.at(0).status, Verdict::NotFound);
     EXPECT_EQ(server.hits("/robots.txt"), 0);
 }
 
@@ -118,7 +118,7 @@ TEST_P(RobotsAnswers, DecideWhetherTheMatchCounts)
     const auto results = check({{QStringLiteral("a"), server.url(c.page), QStringLiteral("the-link")}}, settings);
 
     ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].status, SiteVerdict::Status::Ok);
+    EXPECT_EQ(results[0].status, Verdict::Ok);
     EXPECT_EQ(reasonsOf(results[0]), c.reasons);
     EXPECT_EQ(results[0].verified, c.verifiedWhenStrict);
     EXPECT_EQ(results[0].robotsUnknown.toStdString(), c.unknown);

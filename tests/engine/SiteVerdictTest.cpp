@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using SiteVerdict::Status;
 
 namespace {
 
@@ -11,7 +10,7 @@ struct JudgeCase {
     bool opened;
     const char *text;
     const char *term;
-    Status status;
+    Verdict status;
     qsizetype offset;
     qint64 bytes; // of the page as it came
 };
@@ -69,18 +68,18 @@ TEST_P(Judge, GivesTheSameVerdictForAPageNotYetDecoded)
 
 INSTANTIATE_TEST_SUITE_P(
         Table, Judge,
-        testing::Values(JudgeCase{"not_opened", false, "", "x", Status::PageNotFound, -1, 0},
-                        JudgeCase{"opened_empty", true, "", "x", Status::Empty, -1, 0},
-                        JudgeCase{"opened_empty_empty_term", true, "", "", Status::Empty, -1, 0},
-                        JudgeCase{"case_differs", true, "see www.Example.com here", "WWW.EXAMPLE.COM", Status::Ok, 4, 24},
-                        JudgeCase{"leftmost_wins", true, "ab ab ab", "AB", Status::Ok, 0, 8},
-                        JudgeCase{"at_the_very_end", true, "xyz", "yz", Status::Ok, 1, 3},
-                        JudgeCase{"longer_than_page", true, "abc", "abcd", Status::NotFound, -1, 3},
-                        JudgeCase{"absent", true, "<html>nothing</html>", "link", Status::NotFound, -1, 20},
-                        JudgeCase{"empty_term", true, "abc", "", Status::Ok, 0, 3},
-                        JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Status::Ok, 8, 15},
-                        JudgeCase{"windows_1252", true, "caf\xe9 term", "TERM", Status::Ok, 5, 9},
-                        JudgeCase{"dotless_i_counts_as_i", true, "l\xc4\xb1nk", "LINK", Status::Ok, 0, 5}),
+        testing::Values(JudgeCase{"not_opened", false, "", "x", Verdict::PageNotFound, -1, 0},
+                        JudgeCase{"opened_empty", true, "", "x", Verdict::Empty, -1, 0},
+                        JudgeCase{"opened_empty_empty_term", true, "", "", Verdict::Empty, -1, 0},
+                        JudgeCase{"case_differs", true, "see www.Example.com here", "WWW.EXAMPLE.COM", Verdict::Ok, 4, 24},
+                        JudgeCase{"leftmost_wins", true, "ab ab ab", "AB", Verdict::Ok, 0, 8},
+                        JudgeCase{"at_the_very_end", true, "xyz", "yz", Verdict::Ok, 1, 3},
+                        JudgeCase{"longer_than_page", true, "abc", "abcd", Verdict::NotFound, -1, 3},
+                        JudgeCase{"absent", true, "<html>nothing</html>", "link", Verdict::NotFound, -1, 20},
+                        JudgeCase{"empty_term", true, "abc", "", Verdict::Ok, 0, 3},
+                        JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Verdict::Ok, 8, 15},
+                        JudgeCase{"windows_1252", true, "caf\xe9 term", "TERM", Verdict::Ok, 5, 9},
+                        JudgeCase{"dotless_i_counts_as_i", true, "l\xc4\xb1nk", "LINK", Verdict::Ok, 0, 5}),
         [](const auto &info) { return std::string(info.param.label); });
 
 struct AnalyseCase {
@@ -88,7 +87,7 @@ struct AnalyseCase {
     const char *text; // empty: a page that opened with nothing in it
     const char *robotsHeader; // nullptr: none
     bool strict;
-    Status status;
+    Verdict status;
     const char *context; // nullptr: no analysis is kept
     bool hollow;
     bool verified;
@@ -110,7 +109,7 @@ TEST_P(Analyse, AddsWhereTheMatchSitsAndStrictnessDecidesVerified)
 
     SiteVerdict::SiteResult r = SiteVerdict::Judge(page, term);
     ASSERT_EQ(r.status, c.status);
-    EXPECT_EQ(r.verified, c.status == Status::Ok) << "before the analysis, verified is the window's verdict";
+    EXPECT_EQ(r.verified, c.status == Verdict::Ok) << "before the analysis, verified is the window's verdict";
     const qsizetype offset = r.matchOffset;
     SiteVerdict::Analyse(r, page.text, page.headers, term, c.strict);
 
@@ -129,23 +128,23 @@ TEST_P(Analyse, AddsWhereTheMatchSitsAndStrictnessDecidesVerified)
 INSTANTIATE_TEST_SUITE_P(
         Table, Analyse,
         testing::Values(
-                AnalyseCase{"clean_link", "<a href=\"http://my-site.example/\">me</a>", nullptr, true, Status::Ok,
+                AnalyseCase{"clean_link", "<a href=\"http://my-site.example/\">me</a>", nullptr, true, Verdict::Ok,
                             "link-href", false, true},
-                AnalyseCase{"comment_strict", "<p>x</p><!-- http://my-site.example/ -->", nullptr, true, Status::Ok,
+                AnalyseCase{"comment_strict", "<p>x</p><!-- http://my-site.example/ -->", nullptr, true, Verdict::Ok,
                             "comment", true, false},
-                AnalyseCase{"comment_lenient", "<p>x</p><!-- http://my-site.example/ -->", nullptr, false, Status::Ok,
+                AnalyseCase{"comment_lenient", "<p>x</p><!-- http://my-site.example/ -->", nullptr, false, Verdict::Ok,
                             "comment", true, true},
-                AnalyseCase{"script_strict", "<script>var u='MY-SITE.EXAMPLE';</script>", nullptr, true, Status::Ok,
+                AnalyseCase{"script_strict", "<script>var u='MY-SITE.EXAMPLE';</script>", nullptr, true, Verdict::Ok,
                             "script", true, false},
                 AnalyseCase{"nofollow_strict", "<a rel=\"nofollow\" href=\"http://my-site.example/\">me</a>", nullptr,
-                            true, Status::Ok, "flagged-link-href", true, false},
+                            true, Verdict::Ok, "flagged-link-href", true, false},
                 AnalyseCase{"header_noindex_strict", "<a href=\"http://my-site.example/\">me</a>", "noindex", true,
-                            Status::Ok, "link-href", true, false},
+                            Verdict::Ok, "link-href", true, false},
                 AnalyseCase{"header_other_robot", "<a href=\"http://my-site.example/\">me</a>", "otherbot: noindex",
-                            true, Status::Ok, "link-href", false, true},
-                AnalyseCase{"not_found_is_left_alone", "<p>nothing</p>", "noindex", true, Status::NotFound, nullptr,
+                            true, Verdict::Ok, "link-href", false, true},
+                AnalyseCase{"not_found_is_left_alone", "<p>nothing</p>", "noindex", true, Verdict::NotFound, nullptr,
                             false, false},
-                AnalyseCase{"empty_is_left_alone", "", nullptr, true, Status::Empty, nullptr, false, false}),
+                AnalyseCase{"empty_is_left_alone", "", nullptr, true, Verdict::Empty, nullptr, false, false}),
         [](const auto &info) { return std::string(info.param.label); });
 
 // The page's own addresses are read against the address it was finally fetched from.
@@ -171,7 +170,7 @@ TEST(SiteVerdict, ACanonicalAddressIsComparedWithTheFinalAddress)
     SiteVerdict::SiteResult other = SiteVerdict::Judge(page, term);
     SiteVerdict::Analyse(other, page.text, page.headers, term, true);
     ASSERT_TRUE(other.analysis.has_value());
-    EXPECT_EQ(other.status, Status::Ok);
+    EXPECT_EQ(other.status, Verdict::Ok);
     EXPECT_TRUE(other.analysis->hollow);
     EXPECT_FALSE(other.verified) << "strict: a match on a page that names another is not verified";
 }
@@ -187,24 +186,12 @@ TEST(SiteVerdict, AnEmptyTermIsOkButHollow)
     for (const bool strict : {false, true}) {
         SiteVerdict::SiteResult r = SiteVerdict::Judge(page, {});
         SiteVerdict::Analyse(r, page.text, page.headers, {}, strict);
-        EXPECT_EQ(SiteVerdict::StatusText(r.status).toStdString(), "  --> OK");
+        EXPECT_EQ(VerdictLine(r.status).toStdString(), "  --> OK");
         ASSERT_TRUE(r.analysis.has_value());
         ASSERT_EQ(r.analysis->reasons.size(), 1u);
         EXPECT_EQ(std::string(PageAnalysis::HollowWord(r.analysis->reasons.front().why)), "empty-term");
         EXPECT_EQ(r.verified, !strict);
     }
-}
-
-TEST(SiteVerdict, StatusTextsAreTheWindows)
-{
-    EXPECT_EQ(SiteVerdict::StatusText(Status::Ok).toStdString(), "  --> OK");
-    EXPECT_EQ(SiteVerdict::StatusText(Status::NotFound).toStdString(), "  --> Search Term Not Found");
-    EXPECT_EQ(SiteVerdict::StatusText(Status::PageNotFound).toStdString(), "  --> Page Not Found");
-    EXPECT_TRUE(SiteVerdict::StatusText(Status::Empty).isEmpty());
-    EXPECT_STREQ(SiteVerdict::StatusWord(Status::Ok), "ok");
-    EXPECT_STREQ(SiteVerdict::StatusWord(Status::NotFound), "not_found");
-    EXPECT_STREQ(SiteVerdict::StatusWord(Status::PageNotFound), "page_not_found");
-    EXPECT_STREQ(SiteVerdict::StatusWord(Status::Empty), "empty");
 }
 
 } // namespace

@@ -12,7 +12,7 @@ TEST(HistoryCaptions, StatesInTheWindowsWords)
     EXPECT_EQ(StateCaption(State::Ok), QStringLiteral("OK"));
     EXPECT_EQ(StateCaption(State::HollowOk), QStringLiteral("OK (hollow)"));
     EXPECT_EQ(StateCaption(State::NotFound), QStringLiteral("Search Term Not Found"));
-    EXPECT_EQ(StateCaption(State::PageFailed), QStringLiteral("Page Not Found"));
+    EXPECT_EQ(StateCaption(State::PageNotFound), QStringLiteral("Page Not Found"));
 }
 
 struct DateCase {

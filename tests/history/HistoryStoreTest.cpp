@@ -119,8 +119,8 @@ TEST_P(ChangeAcrossRuns, IsRecordedAndTold)
 INSTANTIATE_TEST_SUITE_P(Table, ChangeAcrossRuns,
                          testing::Values(TwoRuns{"Unchanged", {State::Ok}, {State::Ok}, Change::Unchanged, 0},
                                          TwoRuns{"Lost", {State::Ok}, {State::NotFound}, Change::Lost, 1},
-                                         TwoRuns{"Down", {State::Ok}, {State::PageFailed}, Change::Down, 1},
-                                         TwoRuns{"Back", {State::PageFailed}, {State::Ok}, Change::Back, 1},
+                                         TwoRuns{"Down", {State::Ok}, {State::PageNotFound}, Change::Down, 1},
+                                         TwoRuns{"Back", {State::PageNotFound}, {State::Ok}, Change::Back, 1},
                                          TwoRuns{"Changed", {State::Ok}, {State::HollowOk}, Change::Changed, 1}),
                          [](const auto &info) { return std::string(info.param.name); });
 
@@ -132,7 +132,7 @@ TEST_F(HistoryFile, DownForMoreChecksThanDownAfterIsLostOnce)
     check(store, Shop, {State::Ok}, 100);
     std::vector<Change> seen;
     for (qint64 at : {200, 300, 400, 500})
-        seen.push_back(check(store, Shop, {State::PageFailed}, at)->judgement.change);
+        seen.push_back(check(store, Shop, {State::PageNotFound}, at)->judgement.change);
     EXPECT_EQ(seen, (std::vector{Change::Down, Change::Unchanged, Change::Lost, Change::Unchanged}));
     // Down since the first failure, not since it was called lost.
     EXPECT_EQ(store.site(Shop.url, Shop.term)->since, 200);
@@ -231,12 +231,12 @@ TEST_P(LostNow, FollowsTheJudgementOfEachChange)
 
 INSTANTIATE_TEST_SUITE_P(
         Table, LostNow,
-        testing::Values(LostCase{"NeverOk", {State::NotFound, State::PageFailed}, false},
+        testing::Values(LostCase{"NeverOk", {State::NotFound, State::PageNotFound}, false},
                         LostCase{"StillOk", {State::Ok, State::HollowOk}, false},
                         LostCase{"TermGone", {State::Ok, State::NotFound}, true},
-                        LostCase{"PageDownOnce", {State::Ok, State::PageFailed}, true},
+                        LostCase{"PageDownOnce", {State::Ok, State::PageNotFound}, true},
                         LostCase{"HollowThenGone", {State::HollowOk, State::NotFound}, true},
-                        LostCase{"GoneThenPageDown", {State::Ok, State::NotFound, State::PageFailed}, true},
+                        LostCase{"GoneThenPageDown", {State::Ok, State::NotFound, State::PageNotFound}, true},
                         LostCase{"GoneAndBack", {State::Ok, State::NotFound, State::Ok}, false},
                         LostCase{"BackThenGoneAgain", {State::Ok, State::NotFound, State::Ok, State::NotFound}, true}),
         [](const auto &info) { return std::string(info.param.name); });
