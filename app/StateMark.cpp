@@ -33,6 +33,21 @@ Hue HueOf(HistoryModel::Kind kind)
     return {-1, 0};
 }
 
+Hue HueOf(History::State state)
+{
+    switch (state) {
+    case History::State::Ok:
+        return HueOf(HistoryModel::Kind::Ok);
+    case History::State::HollowOk:
+        return HueOf(HistoryModel::Kind::Hollow);
+    case History::State::NotFound:
+        return HueOf(HistoryModel::Kind::Lost);
+    case History::State::PageNotFound:
+        break;
+    }
+    return HueOf(HistoryModel::Kind::NotFound);
+}
+
 double Luminance(const QColor &colour)
 {
     const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
@@ -109,6 +124,11 @@ double StateMark::Contrast(const QColor &a, const QColor &b)
 QColor StateMark::Colour(HistoryModel::Kind kind, const QPalette &palette)
 {
     return ColourOn(kind, {palette.color(QPalette::Active, QPalette::Base), palette.color(QPalette::Active, QPalette::AlternateBase)});
+}
+
+QColor StateMark::Colour(History::State state, const QPalette &palette)
+{
+    return Readable(HueOf(state), {palette.color(QPalette::Active, QPalette::Window)});
 }
 
 QIcon StateMark::Icon(HistoryModel::Kind kind, const QPalette &palette)

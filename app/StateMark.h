@@ -15,6 +15,9 @@ public:
     // The kind's colour, readable on the palette's base and alternate base; invalid for a
     // partner never checked.
     static QColor Colour(HistoryModel::Kind kind, const QPalette &palette);
+    // A state's colour in the timeline, drawn on the window's background: green OK, amber
+    // hollow, red not found, grey for a page that failed; readable on that background.
+    static QColor Colour(History::State state, const QPalette &palette);
     // The mark, with a version for selected rows ringed in the highlight's text colour; null
     // for a partner never checked.
     static QIcon Icon(HistoryModel::Kind kind, const QPalette &palette);

@@ -1,6 +1,7 @@
 #include "TimelineStrip.h"
 
 #include "HistoryCaptions.h"
+#include "StateMark.h"
 
 #include <QHelpEvent>
 #include <QPainter>
@@ -29,21 +30,6 @@ void TimelineStrip::setTimeline(std::vector<HistoryStore::Span> spans)
 {
     spans_ = std::move(spans);
     update();
-}
-
-QColor TimelineStrip::Colour(State state)
-{
-    switch (state) {
-    case State::Ok:
-        return QColor(0x2e, 0x9e, 0x44);
-    case State::HollowOk:
-        return QColor(0xe8, 0xa3, 0x17);
-    case State::NotFound:
-        return QColor(0xd2, 0x3a, 0x3a);
-    case State::PageNotFound:
-        return QColor(0x8a, 0x8a, 0x8a);
-    }
-    return Qt::black;
 }
 
 QSize TimelineStrip::sizeHint() const
@@ -107,7 +93,7 @@ void TimelineStrip::paintEvent(QPaintEvent *)
     }
     const std::vector<int> x = edges();
     for (std::size_t i = 0; i < spans_.size(); ++i)
-        painter.fillRect(QRect(x[i], strip.top(), x[i + 1] - x[i], strip.height()), Colour(spans_[i].state));
+        painter.fillRect(QRect(x[i], strip.top(), x[i + 1] - x[i], strip.height()), StateMark::Colour(spans_[i].state, palette()));
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(strip.adjusted(0, 0, -1, -1));
     paintTicks(painter);
@@ -163,7 +149,7 @@ void TimelineStrip::paintLegend(QPainter &painter) const
     const int box = metrics.ascent() - 2;
     int x = Margin;
     for (State state : Legend) {
-        painter.fillRect(QRect(x, top + (metrics.height() - box) / 2, box, box), Colour(state));
+        painter.fillRect(QRect(x, top + (metrics.height() - box) / 2, box, box), StateMark::Colour(state, palette()));
         x += box + 4;
         const QString caption = History::StateCaption(state);
         painter.setPen(palette().color(QPalette::WindowText));

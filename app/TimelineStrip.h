@@ -20,7 +20,6 @@ public:
     const std::vector<HistoryStore::Span> &spans() const { return spans_; }
     // Where a span is drawn; empty for one too short to be seen.
     QRect spanRect(std::size_t span) const;
-    static QColor Colour(History::State state);
     // The dates written under the strip, left to right, each below its tick.
     struct DateLabel {
         int tick;

@@ -293,6 +293,28 @@ TEST_P(StateMarks, EachKindIsReadableInItsOwnColour)
     EXPECT_TRUE(StateMark::Icon(Kind::Unchecked, palette).isNull());
 }
 
+// The timeline is drawn on the window's background, which a dark theme makes dark too.
+TEST_P(StateMarks, TimelineStatesAreReadableOnTheWindowInTheirOwnColours)
+{
+    using History::State;
+    const PaletteCase &c = GetParam();
+    QPalette palette;
+    palette.setColor(QPalette::Window, c.base);
+    const struct {
+        State state;
+        int leastHue, mostHue; // -1, -1: grey
+    } states[] = {{State::Ok, 90, 160}, {State::HollowOk, 30, 55}, {State::NotFound, 0, 12}, {State::PageNotFound, -1, -1}};
+    QList<QRgb> seen;
+    for (const auto &[state, leastHue, mostHue] : states) {
+        const QColor colour = StateMark::Colour(state, palette);
+        EXPECT_GE(StateMark::Contrast(colour, c.base), 3.0) << int(state) << " " << colour.name().toStdString();
+        EXPECT_GE(colour.hslHue(), leastHue) << int(state);
+        EXPECT_LE(colour.hslHue(), mostHue) << int(state);
+        EXPECT_FALSE(seen.contains(colour.rgb())) << int(state);
+        seen << colour.rgb();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, StateMarks, testing::ValuesIn(Palettes),
                          [](const auto &info) { return std::string(info.param.name); });
 

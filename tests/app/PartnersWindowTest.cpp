@@ -6,6 +6,7 @@
 #include "HistoryStore.h"
 #include "ScanFixture.h"
 #include "TestFiles.h"
+#include "StateMark.h"
 #include "TimelineStrip.h"
 #include "UserTimer.h"
 
@@ -342,8 +343,20 @@ TEST_F(PartnersWindowTest, TheTimelineOfAPartnerWithSeveralChanges)
         ASSERT_FALSE(rect.isEmpty()) << i;
         EXPECT_GE(rect.left(), lastRight) << "spans run left to right";
         lastRight = rect.right();
-        EXPECT_EQ(drawn.pixelColor((rect.center() * ratio)), TimelineStrip::Colour(states[i])) << i;
+        EXPECT_EQ(drawn.pixelColor(rect.center() * ratio).rgb(), StateMark::Colour(states[i], strip->palette()).rgb()) << i;
     }
+    // In a dark grey theme the same spans are drawn in colours that stand out from its background.
+    QPalette dark = strip->palette();
+    dark.setColor(QPalette::Window, QColor(0x50, 0x50, 0x50));
+    dark.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    strip->setPalette(dark);
+    const QImage darkDrawn = strip->grab().toImage();
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const QColor colour = darkDrawn.pixelColor(strip->spanRect(i).center() * ratio);
+        EXPECT_GE(StateMark::Contrast(colour, QColor(0x50, 0x50, 0x50)), StateMark::LeastContrast) << i;
+    }
+    // The grey of a failed page, which reads on the light background, is lighter on the dark one.
+    EXPECT_GT(darkDrawn.pixelColor(strip->spanRect(3).center() * ratio).lightness(), drawn.pixelColor(strip->spanRect(3).center() * ratio).lightness());
     // Each span is as long as its days: four days OK, then five not found.
     EXPECT_LT(strip->spanRect(0).width(), strip->spanRect(1).width());
     EXPECT_EQ(changeLines(), (QStringList{date(2) + " | (first check) | OK | new",
