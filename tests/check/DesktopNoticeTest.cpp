@@ -2,6 +2,7 @@
 // records each call.
 #include "DesktopNotice.h"
 #include "LocalServer.h"
+#include "NoticeStandIn.h"
 #include "PrivateBus.h"
 #include "RunProgram.h"
 #include "SitesFile.h"
@@ -15,35 +16,11 @@
 #include <QVariantMap>
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
 const std::string Program = TALLYWEAVE_CHECK;
 const char Term[] = "my-site.example";
-
-struct Notice {
-    QString app;
-    QString summary;
-    QString body;
-};
-
-class NotificationService : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    std::vector<Notice> notices;
-
-public slots:
-    uint Notify(const QString &app, uint, const QString &, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &, int)
-    {
-        notices.push_back({app, summary, body});
-        return uint(notices.size());
-    }
-};
 
 class Notify : public testing::Test
 {
@@ -52,12 +29,7 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon did not start";
-        connection_ = std::make_unique<QDBusConnection>(
-                QDBusConnection::connectToBus(bus_.address(), QStringLiteral("notice-service")));
-        ASSERT_TRUE(connection_->isConnected());
-        ASSERT_TRUE(connection_->registerService(QStringLiteral("org.freedesktop.Notifications")));
-        ASSERT_TRUE(connection_->registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service_,
-                                                QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service_.serve(bus_.address()));
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().toUtf8());
 
         for (const char *path : {"/a", "/b", "/c"}) {
@@ -81,8 +53,7 @@ protected:
 
     void TearDown() override
     {
-        if (connection_)
-            QDBusConnection::disconnectFromBus(QStringLiteral("notice-service"));
+        service_.leave();
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
 
@@ -91,23 +62,12 @@ protected:
     {
         std::vector<std::string> arguments = {"--sites", sitesFile_, "--quiet", "--confirm-after", "0"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
-        RunResult result;
-        std::atomic<bool> done = false;
-        std::thread runner([&] {
-            result = RunProgram(Program, arguments);
-            done = true;
-        });
-        while (!done)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        runner.join();
-        QCoreApplication::processEvents();
-        return result;
+        return RunAnsweringTheBus(Program, arguments);
     }
 
     QTemporaryDir dir_;
     PrivateBus bus_;
-    std::unique_ptr<QDBusConnection> connection_;
-    NotificationService service_;
+    NoticeStandIn service_;
     LocalServer server_;
     std::map<std::string, std::atomic<bool>> linked_;
     std::map<std::string, std::atomic<bool>> flagged_;
@@ -176,8 +136,7 @@ TEST_F(Notify, APageDownPastDownAfterIsNoticed)
 TEST_F(Notify, WithoutAServiceTheRunEndsAsItWouldAndSaysWhy)
 {
     run({});
-    QDBusConnection::disconnectFromBus(QStringLiteral("notice-service"));
-    connection_.reset();
+    service_.leave();
     linked_["/b"] = false;
     const RunResult r = run({"--notify"});
     EXPECT_EQ(r.exitCode, 1);
@@ -225,4 +184,3 @@ int main(int argc, char **argv)
     return RUN_ALL_TESTS();
 }
 
-#include "DesktopNoticeTest.moc"

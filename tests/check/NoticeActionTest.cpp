@@ -4,6 +4,7 @@
 // private session bus, with a stand-in notification service.
 #include "DesktopNotice.h"
 #include "LocalServer.h"
+#include "NoticeStandIn.h"
 #include "NoticeWaiter.h"
 #include "PrivateBus.h"
 #include "RunProgram.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,38 +22,12 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
 
 namespace {
 
 const std::string Checker = TALLYWEAVE_CHECK;
 const char Term[] = "my-site.example";
-const QString Path = QStringLiteral("/org/freedesktop/Notifications");
 const QString Interface = QStringLiteral("org.freedesktop.Notifications");
-
-struct Notice {
-    QString app;
-    QString icon;
-    QStringList actions;
-    QVariantMap hints;
-};
-
-class NotificationService : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    std::vector<Notice> notices;
-
-public slots:
-    uint Notify(const QString &app, uint, const QString &icon, const QString &, const QString &,
-                const QStringList &actions, const QVariantMap &hints, int)
-    {
-        notices.push_back({app, icon, actions, hints});
-        return uint(40 + notices.size());
-    }
-};
 
 bool WaitFor(const std::function<bool()> &done, int ms = 10000)
 {
@@ -74,10 +48,7 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         ASSERT_FALSE(bus_.address().isEmpty()) << "dbus-daemon did not start";
-        service_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("service")));
-        ASSERT_TRUE(service_->isConnected());
-        ASSERT_TRUE(service_->registerService(Interface));
-        ASSERT_TRUE(service_->registerObject(Path, &notices_, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(notices_.serve(bus_.address()));
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().toUtf8());
         // A window program that only writes down how it was started.
         QDir(dir_.path()).mkdir(QStringLiteral("bin"));
@@ -91,8 +62,7 @@ protected:
 
     void TearDown() override
     {
-        service_.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+        notices_.leave();
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
@@ -103,13 +73,6 @@ protected:
     {
         QFile file(started());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-    }
-
-    void emitSignal(const char *name, const QVariantList &arguments) const
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(Path, Interface, QString::fromLatin1(name));
-        signal.setArguments(arguments);
-        ASSERT_TRUE(service_->send(signal));
     }
 
     // A check of one partner whose link went since the last one, with the notice asked for;
@@ -132,23 +95,12 @@ protected:
         const std::vector<std::string> arguments = {"--sites", sites, "--quiet", "--confirm-after", "0", "--notify"};
         RunProgram(Checker, arguments, settings);
         linked = false;
-        RunResult result;
-        std::atomic<bool> done = false;
-        std::thread runner([&] {
-            result = RunProgram(Checker, arguments, settings);
-            done = true;
-        });
-        while (!done)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        runner.join();
-        QCoreApplication::processEvents();
-        return result;
+        return RunAnsweringTheBus(Checker, arguments, settings);
     }
 
     QTemporaryDir dir_;
     PrivateBus bus_;
-    std::unique_ptr<QDBusConnection> service_;
-    NotificationService notices_;
+    NoticeStandIn notices_;
     QString window_;
 };
 
@@ -158,7 +110,7 @@ TEST_F(NoticeAction, TheNoticeCarriesTheIconAndEntryAndItsActionOpensThePartners
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_EQ(r.err, "");
     ASSERT_EQ(notices_.notices.size(), 1u);
-    const Notice &notice = notices_.notices[0];
+    const NoticeStandIn::Notice &notice = notices_.notices[0];
     EXPECT_EQ(notice.app, QStringLiteral("tallyweave-check"));
     EXPECT_EQ(notice.icon, QStringLiteral("tallyweave"));
     EXPECT_EQ(notice.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("tallyweave"));
@@ -166,7 +118,7 @@ TEST_F(NoticeAction, TheNoticeCarriesTheIconAndEntryAndItsActionOpensThePartners
 
     // The checker has ended; the waiter it left answers the click. It may still be starting.
     EXPECT_TRUE(WaitFor([this] {
-        emitSignal("ActionInvoked", {uint(41), QStringLiteral("default")});
+        EXPECT_TRUE(notices_.emitSignal("ActionInvoked", {NoticeStandIn::FirstId, QStringLiteral("default")}));
         return !startedWith().isEmpty();
     })) << "the window was not started";
     EXPECT_EQ(startedWith(), QStringLiteral("--partners"));
@@ -208,7 +160,7 @@ TEST_P(Waiter, AnswersItsOwnNoticeOnly)
     QObject::connect(&waiter, &NoticeWaiter::done, [&done] { done = true; });
     // A call to the bus returns after the bus has taken the waiter's interest in the signals.
     client.interface()->isServiceRegistered(Interface);
-    emitSignal(c.signal, c.arguments);
+    ASSERT_TRUE(notices_.emitSignal(c.signal, c.arguments));
     WaitFor([&done] { return done; }, c.done ? 10000 : 500);
     EXPECT_EQ(done, c.done);
     if (!c.started.isEmpty())
@@ -250,4 +202,3 @@ TEST_F(NoticeAction, TheWaiterEndsWithTheSessionsBus)
 
 } // namespace
 
-#include "NoticeActionTest.moc"
