@@ -41,6 +41,30 @@ int UnitBytes(QStringView text, qsizetype k)
 
 } // namespace
 
+qsizetype Utf16Length(QByteArrayView utf8)
+{
+    // Every byte but a continuation byte starts a character; one of four bytes takes two units.
+    qsizetype units = 0;
+    qsizetype i = 0;
+    for (; utf8.size() - i >= 8; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, utf8.data() + i, sizeof eight);
+        if (!(eight & 0x8080808080808080u)) {
+            units += 8;
+            continue;
+        }
+        for (int k = 0; k < 8; ++k) {
+            const auto b = static_cast<unsigned char>(utf8[i + k]);
+            units += (b & 0xc0) != 0x80 ? 1 + (b >= 0xf0) : 0;
+        }
+    }
+    for (; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        units += (b & 0xc0) != 0x80 ? 1 + (b >= 0xf0) : 0;
+    }
+    return units;
+}
+
 QByteArray ToUtf8(QStringView text)
 {
     // No unit takes more than three bytes (a pair takes four for two units).
