@@ -56,16 +56,27 @@ bool Holds(QByteArrayView text, const std::vector<const Foreign *> &letters)
     };
     qsizetype i = 0;
 #ifdef __SSE2__
-    for (; i + 17 <= n; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1));
-        __m128i hit = _mm_setzero_si128();
-        for (const Foreign *letter : letters)
-            hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(letter->utf8[0])),
-                                                  _mm_cmpeq_epi8(b, _mm_set1_epi8(letter->utf8[1]))));
-        for (unsigned mask = unsigned(_mm_movemask_epi8(hit)); mask; mask &= mask - 1)
-            if (whole(i + std::countr_zero(mask)))
-                return true;
+    // Only bytes of 0x80 and above start one: a block of ASCII is passed over at once.
+    constexpr std::size_t Most = 4;
+    if (letters.size() <= Most) {
+        __m128i leads[Most];
+        __m128i nexts[Most];
+        for (std::size_t k = 0; k < letters.size(); ++k) {
+            leads[k] = _mm_set1_epi8(letters[k]->utf8[0]);
+            nexts[k] = _mm_set1_epi8(letters[k]->utf8[1]);
+        }
+        for (; i + 17 <= n; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            if (!_mm_movemask_epi8(a))
+                continue;
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1));
+            __m128i hit = _mm_setzero_si128();
+            for (std::size_t k = 0; k < letters.size(); ++k)
+                hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpeq_epi8(a, leads[k]), _mm_cmpeq_epi8(b, nexts[k])));
+            for (unsigned mask = unsigned(_mm_movemask_epi8(hit)); mask; mask &= mask - 1)
+                if (whole(i + std::countr_zero(mask)))
+                    return true;
+        }
     }
 #endif
     for (; i < n; ++i)
