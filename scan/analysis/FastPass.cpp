@@ -626,6 +626,16 @@ bool FastPass::Markup()
             return false;
         pos_ = std::size_t(static_cast<const char *>(close) - data_) + 1;
         mode_ = Mode::BeforeHtml;
+        // <!DOCTYPE html> alone puts the parser in no-quirks mode; others are not told apart.
+        std::size_t name = at + 9;
+        while (name < pos_ && IsSpace(data_[name]))
+            ++name;
+        std::size_t end = pos_ - 1;
+        while (end > name && IsSpace(data_[end - 1]))
+            --end;
+        doctype_ = SameLetters(std::string_view(data_ + name, end - name), "html") && name > at + 9
+            ? Doctype::Standards
+            : Doctype::Other;
         return true;
     }
     if (c == '!' || c == '?' || c == '/') {
@@ -790,10 +800,13 @@ bool FastPass::CloseItem(std::uint8_t item, std::uint8_t list)
                 Pop();
             return true;
         }
-        if (kind == list || kind == Body)
-            return true;
-        if (kind != Paragraph && kind != Division)
+        if (kind == Paragraph || kind == Division)
+            continue;
+        // The search stops at any other element of special rules, with none closed. The
+        // parser's list of them lacks <main>, past which it would look on.
+        if (!Special(kind))
             return false;
+        return kind != Block || !SameLetters(names_[stack_[i].holder], "main");
     }
     return false;
 }
@@ -1080,6 +1093,22 @@ bool FastPass::InTableScope(std::size_t nameBegin, std::size_t nameEnd) const
     return false;
 }
 
+// Whether an element of the end tag's name (for a heading, any heading) is open within the
+// scope the parser looks in for it: up to the first table, cell, caption, object or the html
+// element, and for a list item also up to a list.
+bool FastPass::InScope(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind) const
+{
+    for (std::size_t i = stack_.size(); i-- > 0;) {
+        const std::uint8_t open = stack_[i].kind;
+        if (kind == Heading ? open == Heading : SameName(stack_[i], nameBegin, nameEnd))
+            return true;
+        if (open == Html || open == Table || open == TableCell || open == Caption || open == Scoped
+            || (kind == ListItem && open == List))
+            return false;
+    }
+    return false;
+}
+
 // The parser drops a newline right after the start tag of <pre>, <listing> and <textarea>.
 void FastPass::SkipFirstNewline()
 {
@@ -1162,8 +1191,11 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
             Pop();
         break;
     case Table:
-        // Whether it closes an open <p> depends on the document's quirks mode.
-        if (OnStack(Paragraph))
+        // It closes an open <p> unless the document is in quirks mode, as without a doctype;
+        // doctypes other than the plain one are not told apart.
+        if (OnStack(Paragraph) && doctype_ == Doctype::Other)
+            return false;
+        if (doctype_ == Doctype::Standards && !CloseP())
             return false;
         mode_ = Mode::InTable;
         break;
@@ -1372,6 +1404,9 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
     case Button:
     case Preformatted:
     case Scoped:
+        // With none of its name open within the scope the parser looks in, it is dropped.
+        if (!InScope(nameBegin, nameEnd, kind))
+            return true;
         while (ImpliedEnd(stack_.back().kind) && !SameName(stack_.back(), nameBegin, nameEnd))
             Pop();
         break;
@@ -1446,8 +1481,14 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
         return true;
     }
     case Void:
-        // </br> stands for <br>.
-        return !SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br");
+        // </br> stands for <br> without attributes; any other is dropped.
+        if (!SameLetters(std::string_view(data_ + nameBegin, nameEnd - nameBegin), "br"))
+            return true;
+        if (!reopen_.empty())
+            return false;
+        attributes_.clear();
+        selfClosing_ = false;
+        return InBodyStart(nameBegin, nameEnd, kind);
     case Head:
     case HeadVoid:
     case Rule:
@@ -1458,6 +1499,15 @@ bool FastPass::InBodyEnd(std::size_t nameBegin, std::size_t nameEnd, std::uint8_
     case Textarea:
         // Never open here, so dropped.
         return true;
+    case Table:
+    case TableSection:
+    case TableRow:
+    case TableCell:
+    case Caption:
+    case ColumnGroup:
+    case Column:
+        // Outside a table none of its parts is open, and the parser drops their end tags.
+        return mode_ == Mode::InBody;
     default:
         return false;
     }
