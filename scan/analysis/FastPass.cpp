@@ -62,9 +62,31 @@ enum Kind : std::uint8_t {
 constexpr std::size_t MaxDepth = 256;
 constexpr std::size_t MaxNameLength = 16;
 
+// What a byte is to the tokenizer, looked up for every byte of tags.
+enum : std::uint8_t {
+    Blank = 1,     // space, tab, line feed, form feed, carriage return
+    EndsName = 2,  // a blank, '/' or '>': the end of a tag's name
+    NotPlain = 4,  // a control character other than a blank, DEL, or a byte of a non-ASCII one
+};
+
+constexpr std::array<std::uint8_t, 256> ByteClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int b = 0; b < 256; ++b) {
+        const bool blank = b == ' ' || b == '\n' || b == '\t' || b == '\f' || b == '\r';
+        classes[std::size_t(b)] = std::uint8_t((blank ? Blank | EndsName : 0) | (b == '/' || b == '>' ? EndsName : 0)
+                                               | (!blank && (b < 0x20 || b >= 0x7f) ? NotPlain : 0));
+    }
+    return classes;
+}();
+
+std::uint8_t ClassOf(char c)
+{
+    return ByteClasses[static_cast<unsigned char>(c)];
+}
+
 bool IsSpace(char c)
 {
-    return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
+    return ClassOf(c) & Blank;
 }
 
 bool IsAlpha(char c)
@@ -595,9 +617,8 @@ bool FastPass::Markup()
         const std::size_t nameBegin = at + (end ? 2 : 1);
         std::size_t nameEnd = nameBegin;
         char lower[MaxNameLength];
-        while (nameEnd < size_ && !IsSpace(data_[nameEnd]) && data_[nameEnd] != '/'
-               && data_[nameEnd] != '>') {
-            if (data_[nameEnd] < 0x20 || data_[nameEnd] >= 0x7f)
+        for (std::uint8_t cls; nameEnd < size_ && !((cls = ClassOf(data_[nameEnd])) & EndsName);) {
+            if (cls & NotPlain)
                 return false;
             if (nameEnd - nameBegin < MaxNameLength)
                 lower[nameEnd - nameBegin] = Lower(data_[nameEnd]);
@@ -723,8 +744,7 @@ bool FastPass::TagRest(std::size_t from)
         }
         Attribute attribute{};
         attribute.name = i++;
-        while (i < size_ && !IsSpace(data_[i]) && data_[i] != '/' && data_[i] != '>'
-               && data_[i] != '=')
+        while (i < size_ && !(ClassOf(data_[i]) & EndsName) && data_[i] != '=')
             ++i;
         attribute.nameEnd = i;
         if (!Printable(attribute.name, attribute.nameEnd))
@@ -788,7 +808,7 @@ bool FastPass::CloseP()
 }
 
 // A new <li> (or <dd>, <dt>) closes the one open in the same list.
-bool FastPass::CloseItem(std::uint8_t item, std::uint8_t list)
+bool FastPass::CloseItem(std::uint8_t item)
 {
     for (std::size_t i = stack_.size(); i-- > 0;) {
         const std::uint8_t kind = stack_[i].kind;
@@ -1135,11 +1155,11 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
     case Head:
         return true;
     case ListItem:
-        if (!CloseItem(ListItem, List))
+        if (!CloseItem(ListItem))
             return false;
         break;
     case DefinitionItem:
-        if (!CloseItem(DefinitionItem, DefinitionList))
+        if (!CloseItem(DefinitionItem))
             return false;
         break;
     case Anchor:

@@ -76,7 +76,7 @@ private:
     bool EndsAt(std::size_t at, std::string_view name) const;
     std::size_t ScriptEnd(std::size_t from) const;
     bool CloseP();
-    bool CloseItem(std::uint8_t item, std::uint8_t list);
+    bool CloseItem(std::uint8_t item);
 
     void Begin(std::size_t at);
     void Flush(std::size_t at);
