@@ -23,8 +23,8 @@ public:
         qsizetype position = -1;
         SiteVerdict::SiteResult result; // judged; analysed in place
         QString text;
-        // The page as it came, when its text is still to be decoded; the worker decodes it, so
-        // that a page waiting for a worker holds its bytes only.
+        // The page as it came, when its text is still to be decoded: a worker reads UTF-8 in
+        // these bytes and decodes any other, so that a page holds its bytes only.
         QByteArray bytes;
         PageAnalysis::Headers headers;
         QString term;

@@ -53,10 +53,10 @@ struct Settings {
     qsizetype analysisQueue = 4;
     // Bytes that the downloads in flight and the pages waiting for or under analysis hold
     // together, at most (TransferBudget); never less than one page of limits.maxBytes, counted
-    // at three times its size when analysed (its text and the analysis's copy). Downloads wait
-    // for room rather than fail. A page larger than 4 MiB is parsed within the room left when
-    // it arrives, at most 8 MiB, one such page at a time, and its analysis gives up rather than
-    // exceed it.
+    // at three times its size when analysed (the page and the analysis's reading of it).
+    // Downloads wait for room rather than fail. A page larger than 4 MiB is parsed within the
+    // room left when it arrives, at most 8 MiB, one such page at a time, and its analysis gives
+    // up rather than exceed it.
     qint64 memoryBudget = 256LL * 1024 * 1024;
     // Set from any thread to end the run at once: the downloads under way are dropped, and
     // the sites judged so far are still delivered, in order, skipping those not judged.

@@ -58,14 +58,15 @@ void noteHollow(SiteVerdict::SiteResult &result, bool strict)
 
 void analyse(bool strict, AnalysisPool::Job &job)
 {
-    if (job.text.isEmpty()) {
-        GetSource::Page page;
-        page.bytes = std::move(job.bytes);
-        page.error = job.result.error;
-        GetSource::DecodeText(page);
-        job.text = std::move(page.text);
+    if (!job.text.isEmpty()) {
+        SiteVerdict::Analyse(job.result, job.text, job.headers, job.term, strict, job.limits);
+        return;
     }
-    SiteVerdict::Analyse(job.result, job.text, job.headers, job.term, strict, job.limits);
+    GetSource::Page page;
+    page.bytes = std::move(job.bytes);
+    page.error = job.result.error;
+    page.headers = std::move(job.headers);
+    SiteVerdict::Analyse(job.result, page, job.term, strict, job.limits);
 }
 
 } // namespace

@@ -118,8 +118,9 @@ private:
     const qsizetype lookAhead_;
     const qsizetype jobs_;
     // A page that will be analysed is counted from its first byte at what its analysis will
-    // hold: its text (two bytes for each byte of a plain page) and the analysis's UTF-8 copy of
-    // it, once the bytes themselves are gone. It keeps that charge until its analysis is done.
+    // hold: a UTF-8 page its bytes and the reader's pieces of them (about twice their size),
+    // any other its text (two bytes for each byte) and a UTF-8 copy once the bytes are gone.
+    // It keeps that charge until its analysis is done.
     const int weight_;
     GetSource::Limits robotsLimits_;
     GetSource::Limits crawlerLimits_;

@@ -45,15 +45,36 @@ bool Analysable(const SiteResult &result)
     return result.status == Verdict::Ok;
 }
 
+static void keepAnalysis(SiteResult &result, PageAnalysis::Analysis analysis, bool strict)
+{
+    result.analysis = std::move(analysis);
+    PageAnalysis::NoteStatus(*result.analysis, result.httpStatus);
+    if (strict && result.analysis->hollow)
+        result.verified = false;
+}
+
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
              bool strict, const PageAnalysis::Limits &limits)
 {
     if (!Analysable(result))
         return;
-    result.analysis = PageAnalysis::Analyse(text, term, headers, limits, result.finalUrl);
-    PageAnalysis::NoteStatus(*result.analysis, result.httpStatus);
-    if (strict && result.analysis->hollow)
-        result.verified = false;
+    keepAnalysis(result, PageAnalysis::Analyse(text, term, headers, limits, result.finalUrl), strict);
+}
+
+void Analyse(SiteResult &result, GetSource::Page &page, QStringView term, bool strict,
+             const PageAnalysis::Limits &limits)
+{
+    if (!Analysable(result))
+        return;
+    if (page.text.isEmpty()) {
+        if (const std::optional<QByteArrayView> utf8 = GetSource::Utf8Text(page)) {
+            keepAnalysis(result, PageAnalysis::AnalyseUtf8(*utf8, term, page.headers, limits, result.finalUrl),
+                         strict);
+            return;
+        }
+        GetSource::DecodeText(page);
+    }
+    Analyse(result, page.text, page.headers, term, strict, limits);
 }
 
 // Why the download failed or fell short.

@@ -53,6 +53,10 @@ bool Analysable(const SiteResult &result);
 // judged on). When strict, a hollow match is then no longer verified; the status stays ok.
 void Analyse(SiteResult &result, QStringView text, const PageAnalysis::Headers &headers, QStringView term,
              bool strict, const PageAnalysis::Limits &limits = {});
+// The same for a page as it came: read in its bytes when they are UTF-8, else in its text,
+// which is decoded here when the verdict did not need it.
+void Analyse(SiteResult &result, GetSource::Page &page, QStringView term, bool strict,
+             const PageAnalysis::Limits &limits = {});
 
 // Why a site's page failed, for both front ends: a status code of 400 or more, a time-out, a
 // name not resolved, a refused or broken connection, a page too large; and a render that

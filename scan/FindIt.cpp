@@ -413,6 +413,9 @@ qsizetype Utf16Units(QByteArrayView bytes, qsizetype length)
 
 std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringView term)
 {
+    // Decoding drops a byte order mark at the start.
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
     if (term.isEmpty() || bytes.isEmpty())
         return std::nullopt;
     const CaseTable &cases = Cases();

@@ -80,19 +80,6 @@ qsizetype UnfinishedUtf8Tail(QByteArrayView bytes)
     return 0;
 }
 
-QString DecodePage(const QByteArray &bytes, bool cutShort)
-{
-    // A download cut short can stop inside a character; that alone must not turn a UTF-8 page
-    // into Windows-1252.
-    if (cutShort) {
-        const qsizetype whole = bytes.size() - UnfinishedUtf8Tail(bytes);
-        const QByteArrayView head = QByteArrayView(bytes).first(whole);
-        if (whole < bytes.size() && CodePage::IsValidUtf8(head))
-            return QString::fromUtf8(head);
-    }
-    return CodePage::Decode(bytes);
-}
-
 // curl's C interface ends the address at a NUL, and the other control characters have no
 // place in one: refused, so that no other page than the one named is fetched.
 std::optional<char16_t> ControlCharacterIn(const QString &address)
@@ -533,11 +520,26 @@ void PageTransfer::resume()
     curl_easy_pause(s.curl.handle(), CURLPAUSE_CONT);
 }
 
+std::optional<QByteArrayView> Utf8Text(const Page &page)
+{
+    const QByteArrayView bytes = page.bytes;
+    // An opened page that ended with an error (a broken transfer, the size cap, the idle
+    // bound) was cut short, possibly inside a character; that alone must not turn a UTF-8
+    // page into Windows-1252.
+    if (!page.error.isEmpty()) {
+        const QByteArrayView head = bytes.first(bytes.size() - UnfinishedUtf8Tail(bytes));
+        if (head.size() < bytes.size() && CodePage::IsValidUtf8(head))
+            return head;
+    }
+    if (CodePage::IsValidUtf8(bytes))
+        return bytes;
+    return std::nullopt;
+}
+
 void DecodeText(Page &page)
 {
-    // An opened page that ended with an error (a broken transfer, the size cap, the idle
-    // bound) was cut short, possibly inside a character.
-    page.text = DecodePage(page.bytes, !page.error.isEmpty());
+    const std::optional<QByteArrayView> utf8 = Utf8Text(page);
+    page.text = utf8 ? QString::fromUtf8(*utf8) : CodePage::FromWindows1252(page.bytes);
 }
 
 Page Fetch(const QString &address, const Limits &limits)

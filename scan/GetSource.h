@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include <curl/curl.h>
 
@@ -108,6 +110,9 @@ Page Fetch(const QString &address, const Limits &limits = DefaultLimits());
 
 // Fills the text of an opened page from its bytes, as finish() does.
 void DecodeText(Page &page);
+// The bytes that DecodeText reads as UTF-8 (all of them, or those before a character that a
+// page cut short stops inside of); nullopt when it reads the page as Windows-1252.
+std::optional<QByteArrayView> Utf8Text(const Page &page);
 
 // The page text; empty when the page cannot be opened, and *opened then false.
 QString GetPageSource(const QString &address, bool *opened = nullptr);

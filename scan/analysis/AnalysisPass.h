@@ -20,6 +20,10 @@ enum class Pass { Either, Fast, Tree };
 std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
                                   const Headers &headers = {}, const Limits &limits = {},
                                   const QString &pageUrl = {});
+// AnalyseUtf8 by the given reader.
+std::optional<Analysis> AnalyseUtf8By(Pass pass, QByteArrayView page, QStringView term,
+                                      const Headers &headers = {}, const Limits &limits = {},
+                                      const QString &pageUrl = {});
 
 // A place a reader finds on a page, named: what the readers are compared by.
 struct Place {

@@ -64,6 +64,7 @@ private:
     bool CloseCell();
     void ResetMode();
     bool InTableScope(std::size_t nameBegin, std::size_t nameEnd) const;
+    bool InScope(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t kind) const;
     void SkipFirstNewline();
     bool InsertForeign(std::uint8_t kind, std::string_view name);
     bool ForeignStart(std::size_t nameBegin, std::size_t nameEnd, std::size_t length);
@@ -75,7 +76,7 @@ private:
     bool EndsAt(std::size_t at, std::string_view name) const;
     std::size_t ScriptEnd(std::size_t from) const;
     bool CloseP();
-    bool CloseItem(std::uint8_t item, std::uint8_t list);
+    bool CloseItem(std::uint8_t item);
 
     void Begin(std::size_t at);
     void Flush(std::size_t at);
@@ -102,6 +103,7 @@ private:
     bool form_ = false;     // a form is open: the tree builder's form element pointer
     bool selfClosing_ = false; // the tag just read ends in "/>"
     bool math_ = false;     // the foreign element being inserted is MathML
+    enum class Doctype : std::uint8_t { None, Standards, Other } doctype_ = Doctype::None;
     std::size_t textBegin_ = 0;
     std::vector<Open> stack_;
     std::vector<Attribute> attributes_;

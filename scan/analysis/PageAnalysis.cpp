@@ -8,6 +8,7 @@
 #include "PageAddress.h"
 #include "PageFacts.h"
 #include "SourceBytes.h"
+#include "Utf8Matches.h"
 
 #include <gumbo.h>
 
@@ -399,13 +400,13 @@ bool Visible(Context context)
     return context != Context::Comment && context != Context::ScriptStyleNoscript && context != Context::None;
 }
 
-QString Text(const QByteArray &bytes, std::size_t begin, std::size_t end)
+QString Text(QByteArrayView bytes, std::size_t begin, std::size_t end)
 {
     return QString::fromUtf8(bytes.constData() + begin, qsizetype(end - begin));
 }
 
 // An attribute's value without its quotes, character references decoded.
-QString AttributeValue(const QByteArray &bytes, const Piece &piece)
+QString AttributeValue(QByteArrayView bytes, const Piece &piece)
 {
     std::size_t begin = piece.begin;
     std::size_t end = piece.end;
@@ -423,7 +424,7 @@ struct Addresses {
     QUrl base;
 };
 
-Addresses AddressesOf(const QString &pageUrl, const PageFacts &facts, const QByteArray &bytes)
+Addresses AddressesOf(const QString &pageUrl, const PageFacts &facts, QByteArrayView bytes)
 {
     Addresses addresses{QUrl(pageUrl), QUrl(pageUrl)};
     if (facts.base) {
@@ -436,7 +437,7 @@ Addresses AddressesOf(const QString &pageUrl, const PageFacts &facts, const QByt
 }
 
 // The link's text (an image link's alt when it has none) and where it goes.
-void NoteLink(const std::vector<Piece> &pieces, int link, const QByteArray &bytes, const PageFacts &facts,
+void NoteLink(const std::vector<Piece> &pieces, int link, QByteArrayView bytes, const PageFacts &facts,
               const QUrl &base, Analysis &result)
 {
     QString text;
@@ -485,8 +486,86 @@ void NoteCanonical(const Addresses &addresses, const QString *element, const Hea
         AddReason(result, Hollow::Canonical, result.canonical);
 }
 
+// A place of the term: where it starts in the text, in units, and the bytes it covers.
+struct Occurrence {
+    qsizetype unit; // -1 until asked for by UnitOf
+    std::size_t begin;
+    std::size_t end;
+};
+
+// The places of the term on a page, in ascending order, the first known beforehand.
+class Occurrences
+{
+public:
+    explicit Occurrences(const Occurrence &first) : first_(first) {}
+    virtual ~Occurrences() = default;
+
+    const Occurrence &First() const { return first_; }
+    // The place after the last one given (after the first at the start).
+    virtual std::optional<Occurrence> Next() = 0;
+    virtual qsizetype UnitOf(const Occurrence &occurrence) const = 0;
+
+private:
+    Occurrence first_;
+};
+
+// Found in the decoded text, each place mapped to the bytes of its UTF-8 form.
+class TextOccurrences : public Occurrences
+{
+public:
+    TextOccurrences(QStringView text, QStringView term, qsizetype first, ByteOffsets offsets)
+        : Occurrences({first, std::size_t(offsets.Start(first)), std::size_t(offsets.End(first, first + term.size()))}),
+          text_(text), term_(term), at_(first), offsets_(offsets)
+    {
+    }
+
+    std::optional<Occurrence> Next() override
+    {
+        at_ = FindFrom(text_, term_, at_ + 1);
+        if (at_ < 0)
+            return std::nullopt;
+        return Occurrence{at_, std::size_t(offsets_.Start(at_)), std::size_t(offsets_.End(at_, at_ + term_.size()))};
+    }
+    qsizetype UnitOf(const Occurrence &occurrence) const override { return occurrence.unit; }
+
+private:
+    QStringView text_;
+    QStringView term_;
+    qsizetype at_;
+    ByteOffsets offsets_;
+};
+
+// Found in the bytes of a UTF-8 text; the unit where a place starts is counted only for the
+// place that is reported.
+class ByteOccurrences : public Occurrences
+{
+public:
+    ByteOccurrences(QByteArrayView bytes, Utf8Matches &matches, qsizetype first, qsizetype length)
+        : Occurrences({-1, std::size_t(first), std::size_t(first + length)}),
+          bytes_(bytes), matches_(matches), length_(length)
+    {
+    }
+
+    std::optional<Occurrence> Next() override
+    {
+        const qsizetype at = matches_.next();
+        if (at < 0)
+            return std::nullopt;
+        return Occurrence{-1, std::size_t(at), std::size_t(at + length_)};
+    }
+    qsizetype UnitOf(const Occurrence &occurrence) const override
+    {
+        return Utf16Length(bytes_.first(qsizetype(occurrence.begin)));
+    }
+
+private:
+    QByteArrayView bytes_;
+    Utf8Matches &matches_;
+    qsizetype length_;
+};
+
 // Where each occurrence lies, by the facts of one reading of the page.
-void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &bytes, PageFacts &facts,
+void PlaceOccurrences(Occurrences &occurrences, bool emptyTerm, QByteArrayView bytes, PageFacts &facts,
                       const Headers &headers, const QString &pageUrl, Analysis &result)
 {
     const std::vector<Piece> pieces =
@@ -499,24 +578,23 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
     // Of two occurrences in places alike, one that is not hidden is the stronger.
     const Piece *best = nullptr;
     bool bestHidden = false;
-    if (!term.isEmpty()) {
+    Occurrence reported = occurrences.First();
+    if (!emptyTerm) {
         result.occurrences = 0;
-        const bool ascii = bytes.size() == source.size();
-        ByteOffsets offsets(source, ascii);
         Window window(pieces);
-        for (qsizetype at = result.matchOffset; at >= 0; at = FindFrom(source, term, at + 1)) {
+        for (std::optional<Occurrence> at = occurrences.First(); at; at = occurrences.Next()) {
             ++result.occurrences;
-            const auto [context, piece] = window.Classify(
-                std::size_t(offsets.Start(at)), std::size_t(offsets.End(at, at + term.size())));
+            const auto [context, piece] = window.Classify(at->begin, at->end);
             const bool hidden = piece && facts.ConcealerOf(*piece) != Piece::NoName;
             if (Stronger(context, result.context) || (context == result.context && bestHidden && !hidden)) {
                 result.context = context;
-                result.matchOffset = at;
+                reported = *at;
                 best = piece;
                 bestHidden = hidden;
             }
         }
     }
+    result.matchOffset = occurrences.UnitOf(reported);
 
     if (best) {
         if (best->holder != Piece::NoName)
@@ -542,32 +620,22 @@ void PlaceOccurrences(QStringView source, QStringView term, const QByteArray &by
 // 20 bytes of tree a byte and 4 MiB a second): its answer is then the one the parser would give.
 constexpr qsizetype FastPassBytes = qsizetype(16) << 20;
 
-} // namespace
-
-std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
-                                  const Headers &headers, const Limits &limits, const QString &pageUrl)
+// The analysis of a page whose term was found: its UTF-8 bytes read by the given reader.
+std::optional<Analysis> Read(Pass pass, QByteArrayView bytes, bool emptyTerm, Occurrences &occurrences,
+                             const Headers &headers, const Limits &limits, const QString &pageUrl,
+                             Analysis result)
 {
-    Analysis result;
-    AddHeaderDirectives(headers, result);
-    if (source.isEmpty())
-        return result;
-
-    const qsizetype first = FindIt::Find(source, term);
-    if (first < 0)
-        return result;
     result.found = true;
-    result.matchOffset = first;
     result.occurrences = 1;
-    if (term.isEmpty())
+    if (emptyTerm)
         AddReason(result, Hollow::EmptyTerm);
 
-    const QByteArray bytes = ToUtf8(source);
     if (pass != Pass::Tree) {
         const bool defaults = limits.parseTime.count() <= 0 && limits.parseMemory <= 0;
         PageFacts facts;
         FastPass fast(bytes.constData(), std::size_t(bytes.size()));
         if (defaults && bytes.size() <= FastPassBytes && fast.Read(facts)) {
-            PlaceOccurrences(source, term, bytes, facts, headers, pageUrl, result);
+            PlaceOccurrences(occurrences, emptyTerm, bytes, facts, headers, pageUrl, result);
             Finish(result);
             return result;
         }
@@ -580,9 +648,9 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
                              std::size_t(effective.parseMemory));
     if (!parse.output()) {
         result.gaveUp = true;
-        if (!term.isEmpty())
-            for (qsizetype at = FindFrom(source, term, first + 1); at >= 0;
-                 at = FindFrom(source, term, at + 1))
+        result.matchOffset = occurrences.UnitOf(occurrences.First());
+        if (!emptyTerm)
+            while (occurrences.Next())
                 ++result.occurrences;
         NoteCanonical({QUrl(pageUrl), QUrl(pageUrl)}, nullptr, headers, result);
         Finish(result);
@@ -592,9 +660,56 @@ std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView ter
     PageFacts facts;
     Collector collector(bytes.constData(), std::size_t(bytes.size()), facts);
     collector.Walk(parse.output()->document);
-    PlaceOccurrences(source, term, bytes, facts, headers, pageUrl, result);
+    PlaceOccurrences(occurrences, emptyTerm, bytes, facts, headers, pageUrl, result);
     Finish(result);
     return result;
+}
+
+// The analysis of a decoded text, read in its UTF-8 form: `utf8` when given, else encoded here.
+std::optional<Analysis> ReadText(Pass pass, QStringView source, QByteArrayView given, QStringView term,
+                                 const Headers &headers, const Limits &limits, const QString &pageUrl,
+                                 Analysis result)
+{
+    const qsizetype first = FindIt::Find(source, term);
+    if (first < 0)
+        return result;
+    const QByteArray encoded = given.isEmpty() ? ToUtf8(source) : QByteArray();
+    const QByteArrayView utf8 = given.isEmpty() ? QByteArrayView(encoded) : given;
+    TextOccurrences occurrences(source, term, first, ByteOffsets(source, utf8.size() == source.size()));
+    return Read(pass, utf8, term.isEmpty(), occurrences, headers, limits, pageUrl, result);
+}
+
+} // namespace
+
+std::optional<Analysis> AnalyseBy(Pass pass, QStringView source, QStringView term,
+                                  const Headers &headers, const Limits &limits, const QString &pageUrl)
+{
+    Analysis result;
+    AddHeaderDirectives(headers, result);
+    if (source.isEmpty())
+        return result;
+    return ReadText(pass, source, {}, term, headers, limits, pageUrl, result);
+}
+
+std::optional<Analysis> AnalyseUtf8By(Pass pass, QByteArrayView page, QStringView term,
+                                      const Headers &headers, const Limits &limits, const QString &pageUrl)
+{
+    Analysis result;
+    AddHeaderDirectives(headers, result);
+    // Decoding drops a byte order mark at the start.
+    const QByteArrayView bytes = page.startsWith("\xEF\xBB\xBF") ? page.sliced(3) : page;
+    if (bytes.isEmpty())
+        return result;
+    Utf8Matches matches(bytes, term);
+    if (!matches.usable()) {
+        const QString text = QString::fromUtf8(page);
+        return ReadText(pass, text, bytes, term, headers, limits, pageUrl, result);
+    }
+    const qsizetype first = matches.next();
+    if (first < 0)
+        return result;
+    ByteOccurrences occurrences(bytes, matches, first, term.size());
+    return Read(pass, bytes, false, occurrences, headers, limits, pageUrl, result);
 }
 
 std::optional<Reading> ReadBy(Pass pass, const QByteArray &page)
@@ -635,6 +750,12 @@ Analysis Analyse(QStringView source, QStringView term, const Headers &headers,
                  const Limits &limits, const QString &pageUrl)
 {
     return *AnalyseBy(Pass::Either, source, term, headers, limits, pageUrl);
+}
+
+Analysis AnalyseUtf8(QByteArrayView page, QStringView term, const Headers &headers, const Limits &limits,
+                     const QString &pageUrl)
+{
+    return *AnalyseUtf8By(Pass::Either, page, term, headers, limits, pageUrl);
 }
 
 void NoteStatus(Analysis &analysis, long status)

@@ -3,6 +3,7 @@
 #include "HollowReason.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -86,6 +87,12 @@ struct Limits {
 // are resolved against; without it a canonical address cannot be told from the page's own.
 Analysis Analyse(QStringView source, QStringView term, const Headers &headers = {},
                  const Limits &limits = {}, const QString &pageUrl = {});
+
+// The same analysis of a page that came as UTF-8 (valid, as CodePage::IsValidUtf8 tells), read
+// in its own bytes: what Analyse gives for its decoded text, offsets counted in that text.
+// A byte order mark at the start is not part of the text, as decoding drops it.
+Analysis AnalyseUtf8(QByteArrayView page, QStringView term, const Headers &headers = {},
+                     const Limits &limits = {}, const QString &pageUrl = {});
 
 // Records why a found match is hollow; nothing for a match not found.
 void AddReason(Analysis &analysis, Hollow why, const QString &detail = {});

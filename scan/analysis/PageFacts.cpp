@@ -136,12 +136,17 @@ std::vector<Piece> PageFacts::TakePieces(const char *base, std::size_t size)
     // The piece that starts first keeps the contested bytes.
     std::size_t reach = 0;
     std::size_t kept = 0;
-    for (Piece &piece : pieces) {
-        piece.begin = std::max(piece.begin, reach);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        Piece &piece = pieces[i];
+        if (piece.begin < reach)
+            piece.begin = reach;
         if (piece.begin >= piece.end)
             continue;
         reach = piece.end;
-        pieces[kept++] = piece;
+        // Most pages overlap nowhere: nothing is moved then.
+        if (kept != i)
+            pieces[kept] = piece;
+        ++kept;
     }
     pieces.resize(kept);
     HideNoscriptContent(base, size);

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace PageAnalysis {
 
 namespace {
@@ -40,6 +44,40 @@ int UnitBytes(QStringView text, qsizetype k)
 }
 
 } // namespace
+
+qsizetype Utf16Length(QByteArrayView utf8)
+{
+    // Every byte but a continuation byte starts a character; one of four bytes takes two units.
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const qsizetype n = utf8.size();
+    qsizetype units = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // As signed bytes, continuation bytes lie below -64 and leads of four bytes above -17.
+    const __m128i continuationEnd = _mm_set1_epi8(char(0xC0));
+    const __m128i fourByteLead = _mm_set1_epi8(char(0xEF));
+    const __m128i zero = _mm_setzero_si128();
+    const auto total = [&](__m128i counts) {
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        return qsizetype(_mm_cvtsi128_si32(sums)) + qsizetype(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    };
+    while (n - i >= 16) {
+        // Per-byte counters, added up before they can overflow.
+        __m128i counts = zero;
+        for (int round = 0; round < 127 && n - i >= 16; ++round, i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            const __m128i starts = _mm_andnot_si128(_mm_cmplt_epi8(x, continuationEnd), _mm_set1_epi8(1));
+            const __m128i pairs = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi8(x, fourByteLead), _mm_cmplt_epi8(x, zero)),
+                                                _mm_set1_epi8(1));
+            counts = _mm_add_epi8(counts, _mm_add_epi8(starts, pairs));
+        }
+        units += total(counts);
+    }
+#endif
+    for (; i < n; ++i)
+        units += (p[i] & 0xc0) != 0x80 ? 1 + (p[i] >= 0xf0) : 0;
+    return units;
+}
 
 QByteArray ToUtf8(QStringView text)
 {

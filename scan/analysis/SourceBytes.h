@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QStringView>
 
 // The page text as UTF-8 for the parser, and the way from UTF-16 offsets (where the term is
 // matched) to byte offsets (where the parser places the markup).
 namespace PageAnalysis {
+
+// UTF-16 units that valid UTF-8 decodes to.
+qsizetype Utf16Length(QByteArrayView utf8);
 
 // A lone surrogate becomes U+FFFD, three bytes, as in any UTF-8 encoder that does not fail.
 QByteArray ToUtf8(QStringView text);

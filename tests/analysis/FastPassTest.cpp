@@ -156,6 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"PreAfterAParagraph", QStringLiteral("<p>a<pre>\n\nmysite.example</pre>")},
         PageCase{"IframeFallback", QStringLiteral("<iframe src=x><p>mysite.example</iframe><p>b")},
         PageCase{"ButtonWithABlock", QStringLiteral("<button><div>mysite.example</div></button>")},
+        PageCase{"EndTagsWithNothingOpen", QStringLiteral("<div>a</div></div></section></ul></li></h3></pre></button></object>mysite.example<p>b</dd></p>")},
+        PageCase{"EndTagsPastAScope", QStringLiteral("<div><table><tr><td>a</div>mysite.example</td></tr></table></div><ul><li><ol><li>x</ol></li></ul>")},
+        PageCase{"LineBreakEndTag", QStringLiteral("<p>Used by: <a href=x>y</a><br></br class=mysite.example>See also<b>b</b></BR></p><table><tr><td>c</br>mysite.example</td></tr></table>")},
+        PageCase{"TableInAParagraphOfAPlainDoctype", QStringLiteral("<!DOCTYPE html>\n<p>a<table><tr><td>mysite.example</table>b</p>")},
+        PageCase{"TableInAParagraphWithoutDoctype", QStringLiteral("<p>a<table><tr><td>mysite.example</table>b</p><p>c</p>")},
+        PageCase{"TableEndTagsOutsideATable", QStringLiteral("<dl><dt>a</td>\n<dd>b</tr></tbody></table></caption></colgroup></col></th><p>mysite.example</thead></p></dl>")},
+        PageCase{"ListItemInAPre", QStringLiteral("<ul><pre>\n<li>mysite.example\n</li><li>b</li></pre></ul><dl><dd><form><dt>x</form></dl><ol><li><button><li>y</button></ol>")},
         PageCase{"LayoutTableWithForms", QStringLiteral("<table><tr><td><form><select><option>1</select><button>Add</button></form></td><td><ul><li>a<li>mysite.example</ul></td></tr></table>")}),
     CaseName);
 
@@ -214,8 +221,12 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"FormInAForm", QStringLiteral("<form id=a><form id=mysite.example>x</form>y</form>z")},
         PageCase{"TextInATable", QStringLiteral("<table><tr><td>a</td>mysite.example</tr></table>")},
         PageCase{"FormInATable", QStringLiteral("<table><form><tr><td>mysite.example</td></tr></form></table>")},
-        PageCase{"TableInAParagraph", QStringLiteral("<p>a<table><tr><td>mysite.example</table>")},
+        PageCase{"TableInAParagraphOfAnOldDoctype", QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\"><p>a<table><tr><td>mysite.example</table>")},
+        PageCase{"TableInAParagraphOfALegacyDoctype", QStringLiteral("<!DOCTYPE html SYSTEM \"about:legacy-compat\"><p>a<table><tr><td>mysite.example</table>")},
         PageCase{"OtherTagInASelect", QStringLiteral("<select><option>a<b>mysite.example</b></select>")},
+        PageCase{"LineBreakEndTagReopensFormatting", QStringLiteral("<p><b><i>x</b></br>mysite.example</i></p>")},
+        PageCase{"ListItemPastMain", QStringLiteral("<ul><li>a<main><li>mysite.example</main></ul>")},
+        PageCase{"ListItemPastASpan", QStringLiteral("<ul><li>a<span><li>mysite.example</span></ul>")},
         PageCase{"DeepNesting", QStringLiteral("<div>").repeated(300) + QStringLiteral("mysite.example")}),
     CaseName);
 

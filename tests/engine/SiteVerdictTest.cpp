@@ -79,7 +79,10 @@ INSTANTIATE_TEST_SUITE_P(
                         JudgeCase{"empty_term", true, "abc", "", Verdict::Ok, 0, 3},
                         JudgeCase{"offset_in_characters", true, "caf\u00e9 \U0001F517 term", "TERM", Verdict::Ok, 8, 15},
                         JudgeCase{"windows_1252", true, "caf\xe9 term", "TERM", Verdict::Ok, 5, 9},
-                        JudgeCase{"dotless_i_counts_as_i", true, "l\xc4\xb1nk", "LINK", Verdict::Ok, 0, 5}),
+                        JudgeCase{"dotless_i_counts_as_i", true, "l\xc4\xb1nk", "LINK", Verdict::Ok, 0, 5},
+                        JudgeCase{"byte_order_mark_is_no_character", true, "\xef\xbb\xbf" "caf\xc3\xa9 term", "TERM",
+                                  Verdict::Ok, 5, 13},
+                        JudgeCase{"byte_order_mark_alone_is_empty", true, "\xef\xbb\xbf", "x", Verdict::Empty, -1, 3}),
         [](const auto &info) { return std::string(info.param.label); });
 
 struct AnalyseCase {
@@ -145,6 +148,63 @@ INSTANTIATE_TEST_SUITE_P(
                 AnalyseCase{"not_found_is_left_alone", "<p>nothing</p>", "noindex", true, Verdict::NotFound, nullptr,
                             false, false},
                 AnalyseCase{"empty_is_left_alone", "", nullptr, true, Verdict::Empty, nullptr, false, false}),
+        [](const auto &info) { return std::string(info.param.label); });
+
+// A page as it came, however it is encoded, is analysed as its decoded text is: UTF-8 in its
+// own bytes, any other decoded first.
+struct AsItCameCase {
+    const char *label;
+    QByteArray bytes;
+    const char *error; // a page cut short ends with an error
+    const char *context;
+    qsizetype matchOffset;
+};
+
+class AnalyseAsItCame : public testing::TestWithParam<AsItCameCase> { };
+
+TEST_P(AnalyseAsItCame, PlacesTheMatchAsInTheDecodedText)
+{
+    const AsItCameCase &c = GetParam();
+    const QString term = QStringLiteral("my-site.example");
+    GetSource::Page page;
+    page.opened = true;
+    page.status = 200;
+    page.bytes = c.bytes;
+    page.error = QString::fromUtf8(c.error);
+    page.finalUrl = QStringLiteral("https://partner.example/");
+    GetSource::Page decoded = page;
+    GetSource::DecodeText(decoded);
+
+    SiteVerdict::SiteResult r = SiteVerdict::Judge(page, term);
+    SiteVerdict::Analyse(r, page, term, true);
+    SiteVerdict::SiteResult expected = SiteVerdict::Judge(decoded, term);
+    SiteVerdict::Analyse(expected, decoded.text, decoded.headers, term, true);
+    ASSERT_TRUE(r.analysis.has_value());
+    ASSERT_TRUE(expected.analysis.has_value());
+    EXPECT_EQ(r.analysis->contextName.toStdString(), c.context);
+    EXPECT_EQ(r.analysis->matchOffset, c.matchOffset);
+    EXPECT_EQ(r.analysis->contextName, expected.analysis->contextName);
+    EXPECT_EQ(r.analysis->matchOffset, expected.analysis->matchOffset);
+    EXPECT_EQ(r.analysis->linkText, expected.analysis->linkText);
+    EXPECT_EQ(r.analysis->hollow, expected.analysis->hollow);
+    EXPECT_EQ(r.verified, expected.verified);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Table, AnalyseAsItCame,
+        testing::Values(
+                AsItCameCase{"utf8", "<p>caf\xc3\xa9</p><a href=\"http://my-site.example/\">Caf\xc3\xa9</a>", "",
+                             "link-href", 27},
+                AsItCameCase{"windows_1252", "<p>caf\xe9</p><a href=\"http://my-site.example/\">\x93me\x94</a>", "",
+                             "link-href", 27},
+                AsItCameCase{"invalid_utf8_read_as_windows_1252",
+                             "<p>\xc3\xa9\xc3</p><!-- my-site.example --><a href=\"/\">my-site.example</a>", "",
+                             "link-text", 46},
+                AsItCameCase{"byte_order_mark", "\xef\xbb\xbf<p>\xc3\xa9</p><a href=\"http://my-site.example/\">me</a>",
+                             "", "link-href", 24},
+                AsItCameCase{"cut_short_inside_a_character",
+                             "<p>\xc3\xa9</p><a href=\"http://my-site.example/\">me</a><p>\xe2\x82",
+                             "the transfer took longer than 10 ms", "link-href", 24}),
         [](const auto &info) { return std::string(info.param.label); });
 
 // The page's own addresses are read against the address it was finally fetched from.

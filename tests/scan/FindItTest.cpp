@@ -334,7 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
                         ByteCase{"LongSBeforeTheMatch", "\xc5\xbfite ---------------------------- site", "site", false},
                         ByteCase{"DotlessIRightAfterTheMatch", "lin\xc4\xb1", "INK", false},
                         ByteCase{"OtherTwoByteCharactersOfTheSameLeads", "\xc4\x85\xc5\x82 links", "LINKS", true},
-                        ByteCase{"KelvinSignIsNoK", "\xe2\x84\xaa" "ey key", "KEY", true}),
+                        ByteCase{"KelvinSignIsNoK", "\xe2\x84\xaa" "ey key", "KEY", true},
+                        ByteCase{"ByteOrderMark", "\xef\xbb\xbf" "caf\xc3\xa9 term", "TERM", true},
+                        ByteCase{"TwoByteOrderMarks", "\xef\xbb\xbf\xef\xbb\xbf" "term", "TERM", true},
+                        ByteCase{"ByteOrderMarkAlone", "\xef\xbb\xbf", "TERM", false}),
         [](const testing::TestParamInfo<ByteCase> &info) { return std::string(info.param.label); });
 
 TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)

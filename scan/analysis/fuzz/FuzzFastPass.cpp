@@ -1,8 +1,8 @@
 // The fast reader against the HTML5 parser's tree: on every page the fast reader does not
 // decline, both must find the same places (position, context, element, attribute, rel) and the
 // same robots directives, and the analyses of the input's term and of terms cut from the page
-// must be equal. Input: the search term, a newline, then the page bytes, decoded the way the
-// fetcher decodes them.
+// must be equal, and equal to the analysis of the page's UTF-8 bytes. Input: the search term, a
+// newline, then the page bytes, decoded the way the fetcher decodes them.
 
 #include "AnalysisPass.h"
 #include "CodePage.h"
@@ -48,33 +48,45 @@ bool SameReasons(const HollowReasons &a, const HollowReasons &b)
     });
 }
 
+bool Same(const Analysis &a, const Analysis &b)
+{
+    return a.found == b.found && a.context == b.context && a.contextName == b.contextName
+        && a.matchOffset == b.matchOffset && a.occurrences == b.occurrences && a.element == b.element
+        && a.attribute == b.attribute && a.rel == b.rel && a.robots == b.robots && a.noindex == b.noindex
+        && a.nofollow == b.nofollow && a.hollow == b.hollow && a.gaveUp == b.gaveUp
+        && a.linkText == b.linkText && a.linkHref == b.linkHref && a.canonical == b.canonical
+        && SameReasons(a.reasons, b.reasons);
+}
+
+void Differ(const char *what, const QString &term, const Analysis &a, const Analysis &b)
+{
+    std::fprintf(stderr, "%s, term \"%s\": %s at %lld <%s> (%lld places), against %s at %lld <%s> (%lld places)\n",
+                 what, qPrintable(term), qPrintable(a.contextName), static_cast<long long>(a.matchOffset),
+                 qPrintable(a.element), static_cast<long long>(a.occurrences), qPrintable(b.contextName),
+                 static_cast<long long>(b.matchOffset), qPrintable(b.element), static_cast<long long>(b.occurrences));
+    __builtin_trap();
+}
+
 void Compare(const QString &page, const QString &term)
 {
     // An address with a path, for the page's relative addresses to resolve against.
     const QString address = QStringLiteral("https://partner.example/links/page.html");
     const std::optional<Analysis> fast = AnalyseBy(Pass::Fast, page, term, {}, {}, address);
+    // The same page as it would have come, in UTF-8, read in its own bytes.
+    const std::optional<Analysis> bytes = AnalyseUtf8By(Pass::Fast, ToUtf8(page), term, {}, {}, address);
+    if (fast.has_value() != bytes.has_value())
+        __builtin_trap();
     if (!fast)
         return;
+    if (!Same(*bytes, *fast))
+        Differ("bytes against text", term, *bytes, *fast);
     const Analysis tree = *AnalyseBy(Pass::Tree, page, term, {}, {}, address);
     // The parser's time limit is on the clock: on a busy machine, and slowed by the
     // sanitizers, it can give up on a page it reads in time elsewhere.
     if (tree.gaveUp)
         return;
-    if (fast->found != tree.found || fast->context != tree.context
-        || fast->contextName != tree.contextName || fast->matchOffset != tree.matchOffset
-        || fast->occurrences != tree.occurrences || fast->element != tree.element
-        || fast->attribute != tree.attribute || fast->rel != tree.rel
-        || fast->robots != tree.robots || fast->noindex != tree.noindex
-        || fast->nofollow != tree.nofollow || fast->hollow != tree.hollow
-        || fast->gaveUp != tree.gaveUp || fast->linkText != tree.linkText || fast->linkHref != tree.linkHref
-        || fast->canonical != tree.canonical || !SameReasons(fast->reasons, tree.reasons)) {
-        std::fprintf(stderr, "term \"%s\": fast %s at %lld <%s>, tree %s at %lld <%s>\n",
-                     qPrintable(term), qPrintable(fast->contextName),
-                     static_cast<long long>(fast->matchOffset), qPrintable(fast->element),
-                     qPrintable(tree.contextName), static_cast<long long>(tree.matchOffset),
-                     qPrintable(tree.element));
-        __builtin_trap();
-    }
+    if (!Same(*fast, tree))
+        Differ("fast against tree", term, *fast, tree);
 }
 
 } // namespace
