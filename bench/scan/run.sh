@@ -18,8 +18,9 @@
 # --parallel-max the same) it runs curl --parallel, tallyweave-check --no-analysis (the plain
 # check, which does not analyse pages) and tallyweave-check --strict (which analyses every page
 # that carries the term), both with --no-history so that the analysis is all they differ in, and
-# prints the median wall times of R rounds in one table with what the analysis adds, beside the
-# loopback figures above and the server's own CPU use.
+# prints the median wall times of R rounds in one table with what the analysis adds at each
+# --jobs (the target holds at each), beside the loopback figures above and the server's own CPU
+# use. The analysis fetches each host's robots.txt once, a request the plain check does not make.
 #
 # The term is an address that holds i and s, as real terms do (the dotless i and the long s
 # upper-case to them, which the byte search must rule out).
@@ -509,14 +510,12 @@ cpu_after=$(server_cpu)
     printf "\nLatency: %d pages (%.1f MiB of HTML) on %d hosts, each answering after 20 to 200 ms\n", \
         sites, bytes / 1048576, hosts
     printf "at 1 to 5 MB/s; tallyweave-check with --no-history; median of %d rounds\n", rounds
-    printf "  %6s %9s %11s %9s %15s\n", "jobs", "curl s", "without s", "with s", "analysis adds"
+    printf "  %6s %9s %11s %9s %15s   %s\n", "jobs", "curl s", "without s", "with s", "analysis adds", "target at most 10%"
     for (k = 2; k + 3 <= NF; k += 4) {
         added = ($(k + 2) > 0) ? ($(k + 3) - $(k + 2)) / $(k + 2) * 100 : 0
-        printf "  %6d %9.2f %11.2f %9.2f %14.0f%%\n", $k, $(k + 1), $(k + 2), $(k + 3), added
-        last = added
+        printf "  %6d %9.2f %11.2f %9.2f %14.1f%%   %s\n", $k, $(k + 1), $(k + 2), $(k + 3), added, \
+            (added <= 10) ? "met" : "missed"
     }
-    printf "  analysis added at --jobs %d: %+.0f%% wall (target at most 10%%: %s)\n", $(NF - 3), last, \
-        (last <= 10) ? "met" : "missed"
     printf "  loopback, %d pages on 8 hosts, --jobs 16: curl %.2f s, --no-analysis %.2f s (%.2fx curl), with %.2f s (analysis adds %+.0f%%)\n", \
         loop, cw, tw, (cw > 0) ? tw / cw : 0, sw, (tw > 0) ? (sw - tw) / tw * 100 : 0
     printf "  bench_paced_server used %.2f s of CPU over %.1f s of measured runs (%.1f%% of one core)\n", \
