@@ -28,8 +28,8 @@ const QList<QCommandLineOption> &Definitions()
             {"site", "check only the site of that name (each of them when several share it); a name the file does "
                        "not hold is an error",
              "NAME"},
-            {{"j", "jobs"}, "at most N downloads at once, 1 to 256 (default 16), and never more than 2 at once to any "
-                            "one host",
+            {{"j", "jobs"}, "at most N pages downloading at once, 1 to 256 (default 16), and never more than 2 at once "
+                            "to any one host; each host's robots.txt is fetched beside them",
              "N"},
             {{"f", "format"}, "text (default), json or csv", "FORMAT"},
             {{"o", "output"}, "write the report to FILE instead of standard output, whole or not at all (an existing "

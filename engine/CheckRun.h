@@ -26,7 +26,7 @@ inline constexpr int PerHost = 2;
 inline constexpr char CrawlerAgent[] = "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
 
 struct Settings {
-    int jobs = DefaultJobs;  // downloads at once
+    int jobs = DefaultJobs;  // pages downloading at once; a robots.txt goes beside them
     int perHost = PerHost;   // downloads at once to one host
     GetSource::Limits limits = GetSource::DefaultLimits();
     // How far past the first site not yet delivered a download may start. Bounds what is

@@ -93,7 +93,9 @@ SiteRun::SiteRun(const QList<SiteRecord> &sites, const CheckRun::Settings &setti
     // libcurl enforces the same limits on the connections themselves, which also covers
     // redirects that lead several sites to one host.
     curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, long(settings.perHost));
-    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, long(jobs_));
+    // A host's robots.txt goes beside the pages, with connections of its own.
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS,
+                      long(settings.analyse && settings.robots ? 2 * jobs_ : jobs_));
     if (settings.analyse)
         analysers_.emplace(
                 settings.analysers, settings.analysisQueue,
@@ -330,7 +332,7 @@ void SiteRun::startMore()
     startSecondLooks();
     // Downloads wait for the analysis to catch up, which bounds the pages held, and for room
     // in the memory budget.
-    while (held_.empty() && qsizetype(running_.size()) < jobs_ && (running_.empty() || !budget_.crowded())) {
+    while (held_.empty() && pagesRunning() < jobs_ && (running_.empty() || !budget_.crowded())) {
         qsizetype position = nextDue();
         if (position < 0)
             position = scheduler_.next(nextToDeliver_ + lookAhead_);
@@ -342,7 +344,10 @@ void SiteRun::startMore()
 
 void SiteRun::startSecondLooks()
 {
-    for (auto it = robotsToFetch_.begin(); it != robotsToFetch_.end() && qsizetype(running_.size()) < jobs_;) {
+    // A robots.txt is small and asked for once per host; on a network with latency, taking a
+    // page's place would cost the run a page's wait for every host. It goes beside the pages,
+    // within its host's limit, as many at once as the pages.
+    for (auto it = robotsToFetch_.begin(); it != robotsToFetch_.end() && robotsRunning_ < jobs_;) {
         const QString host = HostScheduler::HostKey(it->address);
         if (!scheduler_.hasRoom(host)) {
             ++it;
@@ -354,7 +359,7 @@ void SiteRun::startSecondLooks()
     }
     // A copy is a whole page: it waits as the sites' pages do.
     for (auto it = crawlerCopiesToFetch_.begin(); it != crawlerCopiesToFetch_.end() && held_.empty()
-         && qsizetype(running_.size()) < jobs_ && (running_.empty() || !budget_.crowded());) {
+         && pagesRunning() < jobs_ && (running_.empty() || !budget_.crowded());) {
         const QString host = HostScheduler::HostKey(sites_[*it].Url);
         if (!scheduler_.hasRoom(host)) {
             ++it;
@@ -384,6 +389,8 @@ void SiteRun::start(Kind kind, qsizetype position, const QString &address, const
         return;
     }
     running_.emplace(handle, Running{kind, position, std::move(transfer), host, robotsKey});
+    if (kind == Kind::RobotsTxt)
+        ++robotsRunning_;
 }
 
 void SiteRun::ended(Kind kind, qsizetype position, const QString &host, const QString &robotsKey, GetSource::Page page,
@@ -424,6 +431,8 @@ void SiteRun::collectFinished()
         curl_multi_remove_handle(multi_.get(), handle);
         Running done = std::move(it->second);
         running_.erase(it);
+        if (done.kind == Kind::RobotsTxt)
+            --robotsRunning_;
         madeRoom = true;
         ended(done.kind, done.position, done.host, done.robotsKey, done.transfer.finish(result, false), true);
     }
@@ -435,6 +444,7 @@ void SiteRun::collectFinished()
 
 void SiteRun::abandonRunning(CURLMcode code)
 {
+    robotsRunning_ = 0;
     for (auto &[handle, entry] : std::exchange(running_, {})) {
         curl_multi_remove_handle(multi_.get(), handle);
         GetSource::Page page = entry.transfer.finish(CURLE_FAILED_INIT, false);
@@ -451,6 +461,7 @@ void SiteRun::stopAll()
     for (auto &entry : running_)
         curl_multi_remove_handle(multi_.get(), entry.first);
     running_.clear();
+    robotsRunning_ = 0;
     for (auto &[position, result] : waitingForDelivery_)
         deliver_(position, result);
 }
@@ -459,6 +470,11 @@ void SiteRun::resumeAll()
 {
     for (auto &entry : running_)
         entry.second.transfer.resume();
+}
+
+qsizetype SiteRun::pagesRunning() const
+{
+    return qsizetype(running_.size()) - robotsRunning_;
 }
 
 bool SiteRun::busy() const

@@ -105,6 +105,8 @@ private:
     // Drops the transfers under way and delivers what was judged, skipping what was not.
     void stopAll();
     void resumeAll();
+    // The sites' pages and the crawler's copies among the transfers: what --jobs bounds.
+    qsizetype pagesRunning() const;
     bool busy() const;
     // Until the next event at the latest, or until the first waiting site is due.
     int pollMs() const;
@@ -135,6 +137,7 @@ private:
     // Declared before the transfers, which give their room back when they go.
     TransferBudget budget_;
     std::unordered_map<CURL *, Running> running_;
+    qsizetype robotsRunning_ = 0; // the robots.txt files among them
     std::map<qsizetype, SiteVerdict::SiteResult> waitingForDelivery_;
     qsizetype nextToDeliver_ = 0;
     qsizetype judged_ = 0;

@@ -175,6 +175,7 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
     m_notice.clear();
     m_held.clear();
     m_heldStanding.clear();
+    m_previewed.reset();
     m_runs.clear();
     m_backoffMs = 0;
     m_recoveries = 0;
@@ -362,6 +363,7 @@ bool HistoryStore::fail(const SqliteDatabase::Error &error)
         m_failure = QStringLiteral("history is off from here on: %1 could not be written (%2)").arg(m_path, error.message);
     m_held.clear();
     m_heldStanding.clear();
+    m_previewed.reset();
     return true;
 }
 
@@ -374,6 +376,8 @@ bool HistoryStore::recoverFromDamage()
         m_failure = QStringLiteral("history is off from here on: %1 is damaged again and again").arg(m_path);
         m_held.clear();
         m_heldStanding.clear();
+        m_previewed.reset();
+    m_previewed.reset();
         return false;
     }
     const Opened opened = setAsideAndBegin(m_path);
@@ -385,6 +389,7 @@ bool HistoryStore::recoverFromDamage()
     m_failure = opened.message;
     m_held.clear();
     m_heldStanding.clear();
+    m_previewed.reset();
     return false;
 }
 
@@ -479,6 +484,7 @@ HistoryStore::Tried HistoryStore::tryWrite()
         return Tried::Failed;
     m_held.clear();
     m_heldStanding.clear();
+    m_previewed.reset();
     m_batchAge.invalidate();
     return Tried::Written;
 }
@@ -593,6 +599,7 @@ std::optional<HistoryStore::Recorded> HistoryStore::preview(const SiteKey &site,
     const std::optional<Standing> before = standingOf(site, &failed);
     if (failed)
         return std::nullopt;
+    m_previewed = Previewed{{site.url, site.term}, before};
     return judged(before, outcome, nowOr(0));
 }
 
@@ -603,7 +610,9 @@ std::optional<HistoryStore::Recorded> HistoryStore::record(const Run &run, const
         return std::nullopt;
     at = nowOr(at);
     bool failed = false;
-    const std::optional<Standing> before = standingOf(site, &failed);
+    const bool previewed = m_previewed && m_previewed->site == std::pair(site.url, site.term);
+    const std::optional<Standing> before = previewed ? m_previewed->standing : standingOf(site, &failed);
+    m_previewed.reset();
     if (failed)
         return std::nullopt;
     const Recorded out = judged(before, outcome, at);

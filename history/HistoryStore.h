@@ -170,6 +170,13 @@ private:
     std::vector<Held> m_held;
     // Where each site with held records stands after them, for the judgement of its next check.
     std::map<std::pair<QString, QString>, History::Standing> m_heldStanding;
+    // What the last preview found, for the record of the same site that usually follows it at
+    // once: the file is then read once for both.
+    struct Previewed {
+        std::pair<QString, QString> site;
+        std::optional<History::Standing> standing;
+    };
+    std::optional<Previewed> m_previewed;
     std::map<qint64, RunRow> m_runs;
     qint64 m_lastRun = 0;
     QElapsedTimer m_batchAge;

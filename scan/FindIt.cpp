@@ -264,9 +264,9 @@ void AddForeign(QVarLengthArray<Foreign, 4> &foreign, char16_t unit, bool utf8)
     }
 }
 
-// Whether the first `length` bytes hold the start of one of the foreign characters. One pass
-// for all of them, however many letters of the term they fold to.
-bool HoldsForeign(QByteArrayView bytes, qsizetype length, const QVarLengthArray<Foreign, 4> &foreign)
+// Whether the bytes from `from` up to `length` hold the start of one of the foreign characters.
+// One pass for all of them, however many letters of the term they fold to.
+bool HoldsForeign(QByteArrayView bytes, qsizetype from, qsizetype length, const QVarLengthArray<Foreign, 4> &foreign)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto at = [&](qsizetype i) {
@@ -276,32 +276,8 @@ bool HoldsForeign(QByteArrayView bytes, qsizetype length, const QVarLengthArray<
         }
         return false;
     };
-    qsizetype i = 0;
-#ifdef __SSE2__
-    // Pairs of bytes at i and i + 1, so a block needs one byte of the page after it.
-    const auto hits = [&](qsizetype from) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + from + 1));
-        __m128i hit = _mm_setzero_si128();
-        for (const Foreign &f : foreign) {
-            __m128i one = _mm_cmpeq_epi8(a, _mm_set1_epi8(char(f.lead)));
-            if (!f.anyNext)
-                one = _mm_and_si128(one, _mm_cmpeq_epi8(b, _mm_set1_epi8(char(f.next))));
-            hit = _mm_or_si128(hit, one);
-        }
-        return hit;
-    };
-    for (; i + 32 <= length && i + 33 <= bytes.size(); i += 32) {
-        if (_mm_movemask_epi8(_mm_or_si128(hits(i), hits(i + 16))))
-            break;
-    }
-    for (; i + 16 <= length && i + 17 <= bytes.size(); i += 16) {
-        if (_mm_movemask_epi8(hits(i)))
-            break;
-    }
-#endif
-    for (; i < length; ++i) {
-        if (at(i))
+    for (qsizetype i = from; i < length; ++i) {
+        if (p[i] >= 0x80 && at(i))
             return true;
     }
     return false;
@@ -312,102 +288,153 @@ inline unsigned char FoldAscii(unsigned char b)
     return (b >= 'a' && b <= 'z') ? b - ('a' - 'A') : b;
 }
 
-// Leftmost place where the bytes, ASCII letters folded to upper case, equal `upper` (which is
-// upper-case ASCII); -1 when none; nullopt when the candidates cost too much to check.
-std::optional<qsizetype> FindFolded(QByteArrayView bytes, QByteArrayView upper)
+// UTF-16 units that the bytes from `from` up to `length` of valid UTF-8 decode to: every byte
+// but a continuation byte starts a character, and a four-byte one takes two units.
+qsizetype Utf16Units(QByteArrayView bytes, qsizetype from, qsizetype length)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype n = bytes.size();
-    const qsizetype m = upper.size();
-    const auto first = static_cast<unsigned char>(upper.front());
-    const auto last = static_cast<unsigned char>(upper.back());
-    const qsizetype lastStart = n - m;
-    qint64 budget = 4 * n + 4096;
-
-    const auto matchesAt = [&](qsizetype i) {
-        for (qsizetype k = 1; k + 1 < m; ++k) {
-            if (FoldAscii(p[i + k]) != static_cast<unsigned char>(upper[k]))
-                return false;
-        }
-        return true;
-    };
-
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const __m128i lowA = _mm_set1_epi8('a' - 1);
-    const __m128i highZ = _mm_set1_epi8('z' + 1);
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    const auto fold = [&](__m128i x) {
-        // Bytes of 0x80 and above compare as negative, so they are never taken for letters.
-        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(x, lowA), _mm_cmplt_epi8(x, highZ));
-        return _mm_sub_epi8(x, _mm_and_si128(letter, caseBit));
-    };
-    const __m128i firstV = _mm_set1_epi8(char(first));
-    const __m128i lastV = _mm_set1_epi8(char(last));
-    for (; i + 16 <= lastStart + 1; i += 16) {
-        const __m128i a = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)));
-        const __m128i b = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + m - 1)));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firstV), _mm_cmpeq_epi8(b, lastV))));
-        while (mask) {
-            const qsizetype at = i + std::countr_zero(mask);
-            budget -= m;
-            if (budget < 0)
-                return std::nullopt;
-            if (matchesAt(at))
-                return at;
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; i <= lastStart; ++i) {
-        if (FoldAscii(p[i]) != first || FoldAscii(p[i + m - 1]) != last)
-            continue;
-        budget -= m;
-        if (budget < 0)
-            return std::nullopt;
-        if (matchesAt(i))
-            return i;
-    }
-    return -1;
-}
-
-// UTF-16 units that the first `length` bytes of valid UTF-8 decode to.
-qsizetype Utf16Units(QByteArrayView bytes, qsizetype length)
-{
-    // Every byte but a continuation byte starts a character; a four-byte one takes two units.
     qsizetype units = 0;
-    qsizetype i = 0;
-#ifdef __SSE2__
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    // As signed bytes, 0x80..0xBF lie below 0xC0 (-64) and 0xF0..0xFF above 0xEF (-17).
-    const __m128i continuationEnd = _mm_set1_epi8(char(0xC0));
-    const __m128i fourByteLead = _mm_set1_epi8(char(0xEF));
-    const __m128i zero = _mm_setzero_si128();
-    const auto total = [&](__m128i counts) {
-        const __m128i sums = _mm_sad_epu8(counts, zero);
-        return qsizetype(_mm_cvtsi128_si32(sums)) + qsizetype(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    };
-    while (i + 16 <= length) {
-        // Per-byte counters, emptied before they can overflow.
-        __m128i starts = zero;
-        __m128i pairs = zero;
-        for (int round = 0; round < 255 && i + 16 <= length; ++round, i += 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-            const __m128i continuation = _mm_cmplt_epi8(x, continuationEnd);
-            const __m128i lead4 = _mm_and_si128(_mm_cmpgt_epi8(x, fourByteLead), _mm_cmplt_epi8(x, zero));
-            starts = _mm_sub_epi8(starts, _mm_andnot_si128(continuation, _mm_set1_epi8(-1)));
-            pairs = _mm_sub_epi8(pairs, lead4);
-        }
-        units += total(starts) + total(pairs);
-    }
-#endif
-    for (; i < length; ++i) {
+    for (qsizetype i = from; i < length; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if ((b & 0xC0) != 0x80)
             units += b >= 0xF0 ? 2 : 1;
     }
     return units;
 }
+
+// One pass over the undecoded page for the leftmost place where its bytes, ASCII letters
+// folded to upper case, equal `upper` (upper-case ASCII). On the way it counts the UTF-16 units
+// before that place and looks for the foreign characters, so that the page is read once: in
+// the decoded text a foreign character matches the letter it upper-cases to, and the bytes
+// alone cannot tell where such a match would lie, so a page holding one before the match (or
+// within the three bytes a character that a match starting earlier could take) is declined.
+// Gives the match in UTF-16 units (in bytes when not utf8), -1 when there is none, nullopt
+// when the page must be decoded or the candidates cost too much to check.
+class ByteScan
+{
+public:
+    ByteScan(QByteArrayView bytes, bool utf8, QByteArrayView upper, const QVarLengthArray<Foreign, 4> &foreign)
+        : m_bytes(bytes), m_p(reinterpret_cast<const unsigned char *>(bytes.data())), m_n(bytes.size()),
+          m_upper(upper), m_m(upper.size()), m_utf8(utf8), m_foreign(foreign), m_budget(4 * m_n + 4096)
+    {
+    }
+
+    std::optional<qsizetype> run()
+    {
+        const auto first = static_cast<unsigned char>(m_upper.front());
+        const auto last = static_cast<unsigned char>(m_upper.back());
+        const qsizetype lastStart = m_n - m_m;
+        qsizetype i = 0;
+#ifdef __SSE2__
+        const __m128i lowA = _mm_set1_epi8('a' - 1);
+        const __m128i highZ = _mm_set1_epi8('z' + 1);
+        const __m128i caseBit = _mm_set1_epi8(0x20);
+        const auto fold = [&](__m128i x) {
+            // Bytes of 0x80 and above compare as negative, so they are never taken for letters.
+            const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(x, lowA), _mm_cmplt_epi8(x, highZ));
+            return _mm_sub_epi8(x, _mm_and_si128(letter, caseBit));
+        };
+        const __m128i firstV = _mm_set1_epi8(char(first));
+        const __m128i lastV = _mm_set1_epi8(char(last));
+        for (; i + 16 <= lastStart + 1; i += 16) {
+            const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_p + i));
+            const __m128i a = fold(raw);
+            const __m128i b = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(m_p + i + m_m - 1)));
+            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firstV), _mm_cmpeq_epi8(b, lastV))));
+            while (mask) {
+                const qsizetype at = i + std::countr_zero(mask);
+                if (const Candidate c = check(at); c != Candidate::NoMatch)
+                    return c == Candidate::Match ? matched(at) : std::nullopt;
+                mask &= mask - 1;
+            }
+            if (!account(i, raw))
+                return std::nullopt;
+        }
+#endif
+        for (; i <= lastStart; ++i) {
+            if (FoldAscii(m_p[i]) != first || FoldAscii(m_p[i + m_m - 1]) != last)
+                continue;
+            if (const Candidate c = check(i); c != Candidate::NoMatch)
+                return c == Candidate::Match ? matched(i) : std::nullopt;
+        }
+        if (!m_foreign.isEmpty() && HoldsForeign(m_bytes, m_accounted, m_n, m_foreign))
+            return std::nullopt;
+        return -1;
+    }
+
+private:
+    enum class Candidate { NoMatch, Match, TooCostly };
+    Candidate check(qsizetype at)
+    {
+        m_budget -= m_m;
+        if (m_budget < 0)
+            return Candidate::TooCostly;
+        for (qsizetype k = 1; k + 1 < m_m; ++k) {
+            if (FoldAscii(m_p[at + k]) != static_cast<unsigned char>(m_upper[k]))
+                return Candidate::NoMatch;
+        }
+        return Candidate::Match;
+    }
+
+    // The answer for a match at `at`.
+    std::optional<qsizetype> matched(qsizetype at) const
+    {
+        const qsizetype reach = std::min(m_n, at + 3 * m_m);
+        if (!m_foreign.isEmpty() && HoldsForeign(m_bytes, m_accounted, reach, m_foreign))
+            return std::nullopt;
+        if (!m_utf8)
+            return at;
+        return m_units + Utf16Units(m_bytes, m_accounted, at);
+    }
+
+#ifdef __SSE2__
+    // Counts the block at i, which holds no match, and looks in it for a foreign character;
+    // false when it holds one. A block after one that was not counted is not counted either:
+    // the bytes from the first one left are counted when the search ends.
+    bool account(qsizetype i, __m128i raw)
+    {
+        if (m_accounted != i || i + 17 > m_n)
+            return true;
+        const unsigned high = unsigned(_mm_movemask_epi8(raw));
+        m_accounted = i + 16;
+        if (!high) {
+            m_units += 16;
+            return true;
+        }
+        if (!m_foreign.isEmpty()) {
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_p + i + 1));
+            __m128i hit = _mm_setzero_si128();
+            for (const Foreign &f : m_foreign) {
+                __m128i one = _mm_cmpeq_epi8(raw, _mm_set1_epi8(char(f.lead)));
+                if (!f.anyNext)
+                    one = _mm_and_si128(one, _mm_cmpeq_epi8(next, _mm_set1_epi8(char(f.next))));
+                hit = _mm_or_si128(hit, one);
+            }
+            if (_mm_movemask_epi8(hit))
+                return false;
+        }
+        if (m_utf8) {
+            // As signed bytes, 0x80..0xBF lie below 0xC0 (-64) and 0xF0..0xFF above 0xEF (-17).
+            const unsigned continuation = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(raw, _mm_set1_epi8(char(0xC0)))));
+            const unsigned lead4 = unsigned(_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpgt_epi8(raw, _mm_set1_epi8(char(0xEF))), _mm_cmplt_epi8(raw, _mm_setzero_si128()))));
+            m_units += 16 - std::popcount(continuation) + std::popcount(lead4);
+        }
+        return true;
+    }
+#endif
+
+    QByteArrayView m_bytes;
+    const unsigned char *m_p;
+    qsizetype m_n;
+    QByteArrayView m_upper;
+    qsizetype m_m;
+    bool m_utf8;
+    const QVarLengthArray<Foreign, 4> &m_foreign;
+    qint64 m_budget;
+    // The bytes before m_accounted hold no foreign character and decode to m_units units.
+    qsizetype m_accounted = 0;
+    qsizetype m_units = 0;
+};
 
 } // namespace
 
@@ -438,21 +465,7 @@ std::optional<qsizetype> FindInBytes(QByteArrayView bytes, bool utf8, QStringVie
     }
     if (upper.size() > bytes.size())
         return -1;
-    const std::optional<qsizetype> at = FindFolded(bytes, QByteArrayView(upper.data(), upper.size()));
-    if (!at)
-        return at;
-    // In the decoded text a foreign character matches the letter it upper-cases to; the bytes
-    // alone cannot tell where such a match would lie, so a page holding one goes the long way.
-    // Only a match starting before the one found matters, and it takes at most three bytes a
-    // character.
-    if (!foreign.isEmpty()) {
-        const qsizetype reach = *at < 0 ? bytes.size() : std::min(bytes.size(), *at + 3 * upper.size());
-        if (HoldsForeign(bytes, reach, foreign))
-            return std::nullopt;
-    }
-    if (*at < 0 || !utf8)
-        return at;
-    return Utf16Units(bytes, *at);
+    return ByteScan(bytes, utf8, QByteArrayView(upper.data(), upper.size()), foreign).run();
 }
 
 qsizetype Find(QStringView page, QStringView term)

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -252,6 +255,59 @@ TEST(RobotsTxtInARun, ASlowFileHoldsUpNoOtherHost)
     EXPECT_EQ(reasonsOf(results[0]), "robots-txt: Disallow: / (for *);");
     for (std::size_t i = 1; i < results.size(); ++i)
         EXPECT_EQ(reasonsOf(results[i]), "") << i;
+}
+
+// A host's robots.txt goes beside the pages, not in a page's place: with one download at a
+// time, the next page is fetched while the file is still coming, and pages never overlap.
+TEST(RobotsTxtInARun, GoesBesideThePagesNotInTheirPlace)
+{
+    LocalServer server;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool secondPageAsked = false;
+    int pagesAtOnce = 0;
+    int mostPagesAtOnce = 0;
+    std::atomic<bool> pageCameBesideTheFile{false};
+    std::atomic<int> filesAsked{0};
+    server.http().Get("/robots.txt", [&](const httplib::Request &, httplib::Response &response) {
+        ++filesAsked;
+        std::unique_lock lock(mutex);
+        pageCameBesideTheFile = changed.wait_for(lock, 3s, [&] { return secondPageAsked; });
+        response.set_content("User-agent: *\nDisallow: /private/\n", "text/plain");
+    });
+    server.http().Get(R"(/page/(\d+))", [&](const httplib::Request &request, httplib::Response &response) {
+        {
+            std::lock_guard lock(mutex);
+            mostPagesAtOnce = std::max(mostPagesAtOnce, ++pagesAtOnce);
+            if (request.matches[1] == "1")
+                secondPageAsked = true;
+        }
+        changed.notify_all();
+        std::this_thread::sleep_for(20ms);
+        {
+            std::lock_guard lock(mutex);
+            --pagesAtOnce;
+        }
+        response.set_content(Linked, "text/html");
+    });
+    ASSERT_TRUE(server.start());
+    QList<SiteRecord> sites;
+    for (int i = 0; i < 4; ++i)
+        sites.append({QString::number(i), server.url("/page/" + std::to_string(i)), QStringLiteral("the-link")});
+    CheckRun::Settings settings = analysing();
+    settings.jobs = 1;
+    settings.perHost = 2;
+
+    const std::vector<SiteVerdict::SiteResult> results = check(sites, settings);
+
+    EXPECT_TRUE(pageCameBesideTheFile);
+    EXPECT_EQ(mostPagesAtOnce, 1);
+    EXPECT_EQ(filesAsked, 1);
+    ASSERT_EQ(results.size(), 4u);
+    for (const SiteVerdict::SiteResult &r : results) {
+        EXPECT_EQ(r.status, SiteVerdict::Status::Ok);
+        EXPECT_EQ(reasonsOf(r), "");
+    }
 }
 
 } // namespace

@@ -253,6 +253,34 @@ TEST_F(HistoryFile, PreviewRecordsNothing)
     EXPECT_EQ(store.site(Shop.url, Shop.term)->checks, 1);
 }
 
+// A record after a preview judges against where its own site stands: a preview of another
+// site, or of the same site under another term, lends it nothing.
+TEST_F(HistoryFile, RecordAfterAPreviewJudgesItsOwnSite)
+{
+    HistoryStore store;
+    open(store);
+    const SiteKey otherTerm{Shop.url, QStringLiteral("other.example"), Shop.name};
+    check(store, Shop, {State::Ok}, 100);
+    check(store, otherTerm, {State::NotFound}, 100);
+    const HistoryStore::Run run = store.beginRun(QStringLiteral("test"), 200);
+    ASSERT_TRUE(store.preview(Shop, {State::NotFound}));
+    const auto back = store.record(run, otherTerm, {State::Ok}, 200);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->judgement.change, Change::Back);
+    ASSERT_TRUE(store.preview(numbered(1), {State::Ok}));
+    const auto lost = store.record(run, Shop, {State::NotFound}, 200);
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->judgement.change, Change::Lost);
+    // The same site once more, now that its held record moved it.
+    ASSERT_TRUE(store.preview(Shop, {State::Ok}));
+    const auto again = store.record(run, Shop, {State::Ok}, 210);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->judgement.change, Change::Back);
+    store.endRun(run, 3, 220);
+    EXPECT_EQ(store.site(Shop.url, Shop.term)->state, State::Ok);
+    EXPECT_EQ(store.site(otherTerm.url, otherTerm.term)->state, State::Ok);
+}
+
 TEST_F(HistoryFile, UntrustedTextIsStoredAsItCame)
 {
     HistoryStore store;

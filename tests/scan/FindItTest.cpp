@@ -379,6 +379,51 @@ TEST(FindInBytesTest, RandomPagesAgreeWithTheDecodedSearch)
     EXPECT_GT(answered, 1000);
 }
 
+// Long pages, so that the match lies many 16-byte blocks in: the units counted block by block
+// on the way must add up to the decoded offset, whatever characters straddle the blocks, and a
+// dotless i or long s anywhere before the match (or just after it) must make the search decline.
+TEST(FindInBytesTest, LongPagesCountEveryBlockOnTheWay)
+{
+    std::mt19937 random(20261208);
+    const std::vector<QByteArray> pieces{"<p>", " ", "a", "Z", "\xc3\xa9", "\xe2\x80\x94", "\xf0\x9f\x94\x97",
+                                         "\xc2\xb6", "\xc4\x85", "\xc5\x82", "link"};
+    const std::vector<QByteArray> foreign{"\xc4\xb1", "\xc5\xbf"};
+    const QString term = QStringLiteral("https://Partner.example/links.html");
+    int answered = 0;
+    int declined = 0;
+    for (int round = 0; round < 1500; ++round) {
+        QByteArray page;
+        const int length = 50 + int(random() % 1500);
+        for (int i = 0; i < length; ++i)
+            page += pieces[random() % pieces.size()];
+        const qsizetype planted = page.size();
+        page += round % 2 ? term.toUtf8() : term.toLower().toUtf8();
+        for (int i = 0, tail = int(random() % 40); i < tail; ++i)
+            page += pieces[random() % pieces.size()];
+        // A foreign letter in one round of four: before the match, inside its reach, or far after.
+        if (round % 4 == 3) {
+            const qsizetype at = qsizetype(random() % unsigned(page.size()));
+            qsizetype place = at < planted || at >= planted + term.size() ? at : planted + term.size();
+            while (place > 0 && (static_cast<unsigned char>(page[place]) & 0xC0) == 0x80)
+                --place;
+            page.insert(place, foreign[random() % foreign.size()]);
+        }
+        ASSERT_TRUE(CodePage::IsValidUtf8(page));
+        const std::optional<qsizetype> at = FindIt::FindInBytes(page, true, term);
+        const qsizetype decoded = FindIt::Find(CodePage::Decode(page), term);
+        if (!at) {
+            ++declined;
+            ASSERT_EQ(round % 4, 3) << page.toHex().toStdString();
+            continue;
+        }
+        ++answered;
+        ASSERT_EQ(*at, decoded) << page.toHex().toStdString();
+        ASSERT_GE(decoded, 0);
+    }
+    EXPECT_GT(answered, 1000);
+    EXPECT_GT(declined, 100);
+}
+
 // --- Every letter at the fast paths' block boundaries ---------------------------------------
 
 // Page lengths and match places around the blocks the vectorised searches take (8 UTF-16 units
