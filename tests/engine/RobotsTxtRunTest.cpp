@@ -305,7 +305,7 @@ TEST(RobotsTxtInARun, GoesBesideThePagesNotInTheirPlace)
     EXPECT_EQ(filesAsked, 1);
     ASSERT_EQ(results.size(), 4u);
     for (const SiteVerdict::SiteResult &r : results) {
-        EXPECT_EQ(r.status, SiteVerdict::Status::Ok);
+        EXPECT_EQ(r.status, Verdict::Ok);
         EXPECT_EQ(reasonsOf(r), "");
     }
 }
