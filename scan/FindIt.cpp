@@ -1,6 +1,7 @@
 #include "FindIt.h"
 
 #include "CodePage.h"
+#include "TermEnds.h"
 
 #include <QChar>
 #include <QVarLengthArray>
@@ -325,21 +326,10 @@ public:
         const qsizetype lastStart = m_n - m_m;
         qsizetype i = 0;
 #ifdef __SSE2__
-        const __m128i lowA = _mm_set1_epi8('a' - 1);
-        const __m128i highZ = _mm_set1_epi8('z' + 1);
-        const __m128i caseBit = _mm_set1_epi8(0x20);
-        const auto fold = [&](__m128i x) {
-            // Bytes of 0x80 and above compare as negative, so they are never taken for letters.
-            const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(x, lowA), _mm_cmplt_epi8(x, highZ));
-            return _mm_sub_epi8(x, _mm_and_si128(letter, caseBit));
-        };
-        const __m128i firstV = _mm_set1_epi8(char(first));
-        const __m128i lastV = _mm_set1_epi8(char(last));
+        const TermEnds ends(first, last, m_m);
         for (; i + 16 <= lastStart + 1; i += 16) {
             const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_p + i));
-            const __m128i a = fold(raw);
-            const __m128i b = fold(_mm_loadu_si128(reinterpret_cast<const __m128i *>(m_p + i + m_m - 1)));
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firstV), _mm_cmpeq_epi8(b, lastV))));
+            unsigned mask = ends.candidates(m_p + i);
             while (mask) {
                 const qsizetype at = i + std::countr_zero(mask);
                 if (const Candidate c = check(at); c != Candidate::NoMatch)
