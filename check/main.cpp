@@ -20,6 +20,8 @@
 
 #include <curl/curl.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -82,6 +84,12 @@ QString readSites(const QString &path, QList<SiteRecord> &records)
 
 int main(int argc, char *argv[])
 {
+    // Pages and the parser's trees come and go in blocks of a megabyte and more. Left to itself
+    // the C library raises its bar for handing such blocks back to the system each time one is
+    // freed, and later ones stay in heaps that do not shrink; a fixed bar would hand back the
+    // top of the heap after each page, had it not room to spare.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    mallopt(M_TRIM_THRESHOLD, 32 << 20);
     QCoreApplication app(argc, argv);
     // Left behind by an earlier run that showed a desktop notice.
     if (const std::optional<int> waited = NoticeWaiter::RunIfAsked(QCoreApplication::arguments()))

@@ -50,7 +50,8 @@ void *Allocate(void *userdata, size_t size)
             std::longjmp(arena->escape, 1);
     }
     if (size > std::size_t(arena->end - arena->next)) {
-        const std::size_t room = std::max(arena->chunkSize, size);
+        // Never more than the cap leaves: a doubled chunk would otherwise hold up to twice it.
+        const std::size_t room = std::clamp(arena->chunkSize, size, arena->memoryCap - arena->used);
         auto *chunk = static_cast<ChunkHead *>(std::malloc(sizeof(ChunkHead) + room));
         if (!chunk)
             std::longjmp(arena->escape, 1);
