@@ -194,6 +194,7 @@ HistoryStore::Opened HistoryStore::open(const QString &path)
 // Statements hold the connection open; it must be closed whole before its file is moved.
 void HistoryStore::dropStatements()
 {
+    endSnapshot();
     for (SqliteStatement *statement :
          {&m_selectSite, &m_insertSite, &m_updateSite, &m_insertChange, &m_insertRun, &m_endRun})
         *statement = SqliteStatement();
@@ -462,6 +463,7 @@ bool HistoryStore::flush(int waitMs)
 // One transaction for everything held: the lock is taken only when the records are ready.
 HistoryStore::Tried HistoryStore::tryWrite()
 {
+    endSnapshot();
     sqlite3_busy_timeout(m_db.handle(), LockTryMs);
     SqliteDatabase::Error error = m_db.exec("BEGIN IMMEDIATE");
     sqlite3_busy_timeout(m_db.handle(), ReadWaitMs);
@@ -591,10 +593,32 @@ HistoryStore::Recorded HistoryStore::judged(const std::optional<Standing> &befor
     return out;
 }
 
+// A read transaction of its own for each site cost more than the lookup in it; the previews of
+// a run read one snapshot instead. It is renewed as often as held records are written, so what
+// another program records is seen as soon as our own records would be, and it ends before
+// anything is written or read for the window.
+void HistoryStore::readSnapshot()
+{
+    if (m_snapshotAge.isValid() && m_snapshotAge.elapsed() < m_batchMs)
+        return;
+    endSnapshot();
+    if (!m_db.exec("BEGIN"))
+        m_snapshotAge.start();
+}
+
+void HistoryStore::endSnapshot()
+{
+    if (!m_snapshotAge.isValid())
+        return;
+    m_snapshotAge.invalidate();
+    m_db.exec("COMMIT");
+}
+
 std::optional<HistoryStore::Recorded> HistoryStore::preview(const SiteKey &site, const Outcome &outcome)
 {
     if (!isUsable())
         return std::nullopt;
+    readSnapshot();
     bool failed = false;
     const std::optional<Standing> before = standingOf(site, &failed);
     if (failed)
@@ -662,6 +686,7 @@ HistoryStore::SiteRow siteRow(const SqliteStatement &query)
 
 std::vector<HistoryStore::SiteRow> HistoryStore::sites()
 {
+    endSnapshot();
     std::vector<SiteRow> rows;
     if (!isUsable())
         return rows;
@@ -682,6 +707,7 @@ std::vector<HistoryStore::SiteRow> HistoryStore::sites()
 
 std::optional<HistoryStore::SiteRow> HistoryStore::site(const QString &url, const QString &term)
 {
+    endSnapshot();
     if (!isUsable())
         return std::nullopt;
     SqliteStatement query;
@@ -702,6 +728,7 @@ std::optional<HistoryStore::SiteRow> HistoryStore::site(const QString &url, cons
 
 std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
 {
+    endSnapshot();
     std::vector<Span> spans;
     if (!isUsable())
         return spans;
@@ -738,6 +765,7 @@ std::vector<HistoryStore::Span> HistoryStore::timeline(qint64 siteId)
 
 std::optional<int> HistoryStore::storedDownAfter()
 {
+    endSnapshot();
     if (!isUsable())
         return std::nullopt;
     SqliteStatement query;
@@ -761,6 +789,7 @@ std::optional<int> HistoryStore::storedDownAfter()
 
 bool HistoryStore::storeDownAfter(int checks)
 {
+    endSnapshot();
     if (!isUsable() || checks < 1)
         return false;
     SqliteStatement statement;

@@ -152,6 +152,8 @@ private:
     void dropStatements();
     std::optional<Known> lookup(const History::SiteKey &site);
     std::optional<History::Standing> standingOf(const History::SiteKey &site, bool *failed);
+    void readSnapshot();
+    void endSnapshot();
     Tried tryWrite();
     SqliteDatabase::Error writeOne(const Held &held);
     SqliteDatabase::Error runRow(qint64 run, qint64 *id);
@@ -181,8 +183,10 @@ private:
     qint64 m_lastRun = 0;
     QElapsedTimer m_batchAge;
     QElapsedTimer m_sinceBusy;
-    int m_backoffMs = 0;
-    int m_recoveries = 0; // how long to leave the lock alone after it was found taken
+    int m_backoffMs = 0; // how long to leave the lock alone after it was found taken
+    int m_recoveries = 0;
+    // Previews read one snapshot of the file, begun at the first of them; see readSnapshot().
+    QElapsedTimer m_snapshotAge;
     SqliteStatement m_selectSite;
     SqliteStatement m_insertSite;
     SqliteStatement m_updateSite;

@@ -558,4 +558,54 @@ TEST_F(HistoryFile, TwoWritersAtOnceLoseNothing)
     EXPECT_EQ(first.sites().size(), std::size_t(2 * Each));
 }
 
+// As the checker does: each site previewed, then recorded. The previews of one program read
+// while the other writes, and neither program's writing is refused for it.
+TEST_F(HistoryFile, TwoProgramsPreviewingAndRecordingAtOnceLoseNothing)
+{
+    constexpr int Each = 400;
+    HistoryStore first;
+    HistoryStore second;
+    open(first);
+    open(second);
+    first.setBatch(20, 5);
+    second.setBatch(50, 1000);
+    auto write = [](HistoryStore &store, int offset) {
+        const HistoryStore::Run run = store.beginRun(QStringLiteral("test"));
+        for (int i = 0; i < Each; ++i) {
+            // Both programs check the same first sites.
+            const SiteKey site = numbered(i < 50 ? i : offset + i);
+            store.preview(site, {State::Ok});
+            store.record(run, site, {State::Ok});
+        }
+        store.endRun(run, Each);
+    };
+    std::thread a(write, std::ref(first), 0);
+    std::thread b(write, std::ref(second), Each);
+    a.join();
+    b.join();
+    EXPECT_EQ(first.failure().toStdString(), "");
+    EXPECT_EQ(second.failure().toStdString(), "");
+    const auto rows = first.sites();
+    EXPECT_EQ(rows.size(), std::size_t(2 * Each - 50));
+    int checkedByBoth = 0;
+    for (const auto &row : rows)
+        checkedByBoth += row.checks == 2 ? 1 : 0;
+    EXPECT_EQ(checkedByBoth, 50);
+}
+
+// What another program recorded is seen by the next preview once this program's own records
+// would have been written.
+TEST_F(HistoryFile, APreviewSeesWhatAnotherProgramRecorded)
+{
+    HistoryStore first;
+    HistoryStore second;
+    open(first);
+    open(second);
+    check(first, Shop, {State::Ok}, 100);
+    first.setBatch(256, 0);
+    EXPECT_EQ(first.preview(Shop, {State::NotFound})->judgement.change, Change::Lost);
+    check(second, Shop, {State::NotFound}, 200);
+    EXPECT_EQ(first.preview(Shop, {State::NotFound})->judgement.change, Change::Unchanged);
+}
+
 } // namespace
