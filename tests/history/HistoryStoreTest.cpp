@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <thread>
@@ -534,47 +535,34 @@ TEST_F(HistoryFile, AKilledWriterKeepsEveryBatchItCommitted)
         EXPECT_EQ(rows[i].name, numbered(int(i)).name);
 }
 
-TEST_F(HistoryFile, TwoWritersAtOnceLoseNothing)
-{
-    constexpr int Each = 400;
-    HistoryStore first;
-    HistoryStore second;
-    open(first);
-    open(second);
-    first.setBatch(1, 0);
-    second.setBatch(50, 1000);
-    auto write = [](HistoryStore &store, int offset) {
-        const HistoryStore::Run run = store.beginRun(QStringLiteral("test"));
-        for (int i = 0; i < Each; ++i)
-            store.record(run, numbered(offset + i), {State::Ok});
-        store.endRun(run, Each);
-    };
-    std::thread a(write, std::ref(first), 0);
-    std::thread b(write, std::ref(second), Each);
-    a.join();
-    b.join();
-    EXPECT_EQ(first.failure().toStdString(), "");
-    EXPECT_EQ(second.failure().toStdString(), "");
-    EXPECT_EQ(first.sites().size(), std::size_t(2 * Each));
-}
+struct TwoProgramsCase {
+    const char *name;
+    int firstBatchRecords;
+    int firstBatchMs;
+    bool previews; // each site previewed before it is recorded, as the checker does
+    int shared;    // the first sites, checked by both programs
+};
 
-// As the checker does: each site previewed, then recorded. The previews of one program read
-// while the other writes, and neither program's writing is refused for it.
-TEST_F(HistoryFile, TwoProgramsPreviewingAndRecordingAtOnceLoseNothing)
+class TwoProgramsAtOnce : public HistoryFile, public testing::WithParamInterface<TwoProgramsCase> {};
+
+// Two programs record into one file at once. The previews of one read while the other writes,
+// and neither program's writing is refused for them.
+TEST_P(TwoProgramsAtOnce, LoseNothing)
 {
+    const TwoProgramsCase &c = GetParam();
     constexpr int Each = 400;
     HistoryStore first;
     HistoryStore second;
     open(first);
     open(second);
-    first.setBatch(20, 5);
+    first.setBatch(c.firstBatchRecords, c.firstBatchMs);
     second.setBatch(50, 1000);
-    auto write = [](HistoryStore &store, int offset) {
+    auto write = [&c](HistoryStore &store, int offset) {
         const HistoryStore::Run run = store.beginRun(QStringLiteral("test"));
         for (int i = 0; i < Each; ++i) {
-            // Both programs check the same first sites.
-            const SiteKey site = numbered(i < 50 ? i : offset + i);
-            store.preview(site, {State::Ok});
+            const SiteKey site = numbered(i < c.shared ? i : offset + i);
+            if (c.previews)
+                store.preview(site, {State::Ok});
             store.record(run, site, {State::Ok});
         }
         store.endRun(run, Each);
@@ -586,12 +574,14 @@ TEST_F(HistoryFile, TwoProgramsPreviewingAndRecordingAtOnceLoseNothing)
     EXPECT_EQ(first.failure().toStdString(), "");
     EXPECT_EQ(second.failure().toStdString(), "");
     const auto rows = first.sites();
-    EXPECT_EQ(rows.size(), std::size_t(2 * Each - 50));
-    int checkedByBoth = 0;
-    for (const auto &row : rows)
-        checkedByBoth += row.checks == 2 ? 1 : 0;
-    EXPECT_EQ(checkedByBoth, 50);
+    EXPECT_EQ(rows.size(), std::size_t(2 * Each - c.shared));
+    EXPECT_EQ(std::count_if(rows.cbegin(), rows.cend(), [](const auto &row) { return row.checks == 2; }), c.shared);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, TwoProgramsAtOnce,
+                         testing::Values(TwoProgramsCase{"Recording", 1, 0, false, 0},
+                                         TwoProgramsCase{"PreviewingAndRecording", 20, 5, true, 50}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // What another program recorded is seen by the next preview once this program's own records
 // would have been written.
