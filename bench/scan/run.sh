@@ -20,7 +20,9 @@
 # that carries the term), both with --no-history so that the analysis is all they differ in, and
 # prints the median wall times of R rounds in one table with what the analysis adds at each
 # --jobs (the target holds at each), beside the loopback figures above and the server's own CPU
-# use. The analysis fetches each host's robots.txt once, a request the plain check does not make.
+# use, and the peak memory at --jobs 64 of --strict and of two runs of --changes (the nightly
+# job, which records). The analysis fetches each host's robots.txt once, a request the plain
+# check does not make.
 #
 # The term is an address that holds i and s, as real terms do (the dotless i and the long s
 # upper-case to them, which the byte search must rule out).
@@ -73,7 +75,7 @@ while [ $# -gt 0 ]; do
         --latency) latency=yes; shift ;;
         --server) server=$2; shift 2 ;;
         --pages) pages_dir=$2; shift 2 ;;
-        -h|--help) sed -n '2,45p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,47p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -476,6 +478,7 @@ slow_strict=$(tail -n 1 "$work/slow-with.out" | sed -n 's/^Finished \. \. \.\([0
 
 lat_jobs=(16 32 64)
 declare -A slow_walls
+slow_peak=0
 measured_wall=0
 cpu_before=$(server_cpu)
 for r in $(seq "$rounds"); do
@@ -487,6 +490,9 @@ for r in $(seq "$rounds"); do
             run_slow "$name" "$j"
             w=$(wall_of "$work/time.slow-$name")
             slow_walls[$name,$j]+="$w "
+            if [ "$name" = with ] && [ "$j" = 64 ]; then
+                p=$(peak_of "$work/time.slow-with"); [ "$p" -gt "$slow_peak" ] && slow_peak=$p
+            fi
             measured_wall=$(awk -v a="$measured_wall" -v b="$w" 'BEGIN { print a + b }')
             line="$line$sep$name $w s"
             sep=", "
@@ -497,6 +503,17 @@ for r in $(seq "$rounds"); do
 done
 cpu_after=$(server_cpu)
 
+# The nightly job at --jobs 64: --changes records each run, so the second run judges every page
+# against the first's records.
+changes_peak=0
+for run in first second; do
+    code=0
+    /usr/bin/time -v -o "$work/time.slow-changes" "$check" --sites "$work/Slow.dqx" --jobs 64 --quiet --changes \
+        > "$work/slow-changes.out" 2> "$work/slow-changes.err" || code=$?
+    [ "$code" -le 1 ] || fail "tallyweave-check --changes exited with $code: $(cat "$work/slow-changes.err")"
+    p=$(peak_of "$work/time.slow-changes"); [ "$p" -gt "$changes_peak" ] && changes_peak=$p
+done
+
 {
     printf 'jobs'
     for j in "${lat_jobs[@]}"; do
@@ -506,7 +523,8 @@ cpu_after=$(server_cpu)
     echo
 } | awk -v sites="$lat_sites" -v hosts="$lat_hosts" -v bytes="$lat_bytes" -v rounds="$rounds" \
     -v cw="$curl_wall" -v tw="$check_wall" -v sw="$strict_wall" -v loop="$sites" \
-    -v cpu="$(awk -v a="$cpu_before" -v b="$cpu_after" 'BEGIN { print b - a }')" -v measured="$measured_wall" '{
+    -v cpu="$(awk -v a="$cpu_before" -v b="$cpu_after" 'BEGIN { print b - a }')" -v measured="$measured_wall" \
+    -v sp="$slow_peak" -v cp="$changes_peak" '{
     printf "\nLatency: %d pages (%.1f MiB of HTML) on %d hosts, each answering after 20 to 200 ms\n", \
         sites, bytes / 1048576, hosts
     printf "at 1 to 5 MB/s; tallyweave-check with --no-history; median of %d rounds\n", rounds
@@ -518,6 +536,8 @@ cpu_after=$(server_cpu)
     }
     printf "  loopback, %d pages on 8 hosts, --jobs 16: curl %.2f s, --no-analysis %.2f s (%.2fx curl), with %.2f s (analysis adds %+.0f%%)\n", \
         loop, cw, tw, (cw > 0) ? tw / cw : 0, sw, (tw > 0) ? (sw - tw) / tw * 100 : 0
+    printf "  peak memory at --jobs 64: --strict %.1f MiB, --changes (two runs, recording) %.1f MiB (target under 64 MiB: %s)\n", \
+        sp / 1024, cp / 1024, (sp < 65536 && cp < 65536) ? "met" : "missed"
     printf "  bench_paced_server used %.2f s of CPU over %.1f s of measured runs (%.1f%% of one core)\n", \
         cpu, measured, (measured > 0) ? cpu / measured * 100 : 0
 }'
