@@ -84,10 +84,10 @@ QString readSites(const QString &path, QList<SiteRecord> &records)
 
 int main(int argc, char *argv[])
 {
-    // Pages and the parser's trees come and go in blocks of a megabyte and more. Left to itself
-    // the C library raises its bar for handing such blocks back to the system each time one is
-    // freed, and later ones stay in heaps that do not shrink; a fixed bar would hand back the
-    // top of the heap after each page, had it not room to spare.
+    // Pages and the parser's trees come and go in blocks of a megabyte and more. Left to
+    // itself, the C library raises its bar for handing such blocks back to the system each time
+    // one is freed, and later ones then stay in heaps that do not shrink. The bar is fixed here;
+    // the heap keeps room at its top, or it would be trimmed and grown again for every page.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
     mallopt(M_TRIM_THRESHOLD, 32 << 20);
     QCoreApplication app(argc, argv);
