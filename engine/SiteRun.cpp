@@ -347,7 +347,7 @@ void SiteRun::startSecondLooks()
     // A robots.txt is small and asked for once per host; on a network with latency, taking a
     // page's place would cost the run a page's wait for every host. It goes beside the pages,
     // within its host's limit, as many at once as the pages.
-    for (auto it = robotsToFetch_.begin(); it != robotsToFetch_.end() && robotsRunning_ < jobs_;) {
+    for (auto it = robotsToFetch_.begin(); it != robotsToFetch_.end() && robotsRunning() < jobs_;) {
         const QString host = HostScheduler::HostKey(it->address);
         if (!scheduler_.hasRoom(host)) {
             ++it;
@@ -389,8 +389,6 @@ void SiteRun::start(Kind kind, qsizetype position, const QString &address, const
         return;
     }
     running_.emplace(handle, Running{kind, position, std::move(transfer), host, robotsKey});
-    if (kind == Kind::RobotsTxt)
-        ++robotsRunning_;
 }
 
 void SiteRun::ended(Kind kind, qsizetype position, const QString &host, const QString &robotsKey, GetSource::Page page,
@@ -431,8 +429,6 @@ void SiteRun::collectFinished()
         curl_multi_remove_handle(multi_.get(), handle);
         Running done = std::move(it->second);
         running_.erase(it);
-        if (done.kind == Kind::RobotsTxt)
-            --robotsRunning_;
         madeRoom = true;
         ended(done.kind, done.position, done.host, done.robotsKey, done.transfer.finish(result, false), true);
     }
@@ -444,7 +440,6 @@ void SiteRun::collectFinished()
 
 void SiteRun::abandonRunning(CURLMcode code)
 {
-    robotsRunning_ = 0;
     for (auto &[handle, entry] : std::exchange(running_, {})) {
         curl_multi_remove_handle(multi_.get(), handle);
         GetSource::Page page = entry.transfer.finish(CURLE_FAILED_INIT, false);
@@ -461,7 +456,6 @@ void SiteRun::stopAll()
     for (auto &entry : running_)
         curl_multi_remove_handle(multi_.get(), entry.first);
     running_.clear();
-    robotsRunning_ = 0;
     for (auto &[position, result] : waitingForDelivery_)
         deliver_(position, result);
 }
@@ -472,9 +466,15 @@ void SiteRun::resumeAll()
         entry.second.transfer.resume();
 }
 
+qsizetype SiteRun::robotsRunning() const
+{
+    return std::count_if(running_.cbegin(), running_.cend(),
+                         [](const auto &entry) { return entry.second.kind == Kind::RobotsTxt; });
+}
+
 qsizetype SiteRun::pagesRunning() const
 {
-    return qsizetype(running_.size()) - robotsRunning_;
+    return qsizetype(running_.size()) - robotsRunning();
 }
 
 bool SiteRun::busy() const

@@ -105,7 +105,9 @@ private:
     // Drops the transfers under way and delivers what was judged, skipping what was not.
     void stopAll();
     void resumeAll();
-    // The sites' pages and the crawler's copies among the transfers: what --jobs bounds.
+    // The robots.txt files among the transfers, and the rest: the sites' pages and the
+    // crawler's copies, which --jobs bounds.
+    qsizetype robotsRunning() const;
     qsizetype pagesRunning() const;
     bool busy() const;
     // Until the next event at the latest, or until the first waiting site is due.
@@ -137,7 +139,6 @@ private:
     // Declared before the transfers, which give their room back when they go.
     TransferBudget budget_;
     std::unordered_map<CURL *, Running> running_;
-    qsizetype robotsRunning_ = 0; // the robots.txt files among them
     std::map<qsizetype, SiteVerdict::SiteResult> waitingForDelivery_;
     qsizetype nextToDeliver_ = 0;
     qsizetype judged_ = 0;

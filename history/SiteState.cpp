@@ -4,17 +4,7 @@ namespace History {
 
 const char *StateWord(State state)
 {
-    switch (state) {
-    case State::Ok:
-        return VerdictWord(Verdict::Ok);
-    case State::HollowOk:
-        return "hollow_ok";
-    case State::NotFound:
-        return VerdictWord(Verdict::NotFound);
-    case State::PageNotFound:
-        return VerdictWord(Verdict::PageNotFound);
-    }
-    return "";
+    return state == State::HollowOk ? "hollow_ok" : VerdictWord(VerdictOf(state));
 }
 
 State StateOf(Verdict verdict, bool hollow)
