@@ -8,6 +8,7 @@
 #include "HistoryRecorder.h"
 #include "NoticeWaiter.h"
 #include "ProgressBar.h"
+#include "RecordingThread.h"
 #include "RenderStage.h"
 #include "SitesFile.h"
 #include "SitesLocation.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -43,8 +45,13 @@ int fail(const QString &message)
     return ExitTrouble;
 }
 
+// The run's lines are written on the recording thread while the progress bar is drawn on the
+// transfers' thread.
+std::mutex terminal;
+
 void warn(const QString &message)
 {
+    const std::lock_guard lock(terminal);
     std::cerr << CheckOptions::ProgramName << ": " << VisibleText::Of(message).toStdString() << '\n';
 }
 
@@ -201,21 +208,24 @@ int main(int argc, char *argv[])
     if (options.crawlerCheck)
         settings.crawlerAgent = options.crawlerAgent;
     const HistoryRecorder::Report report = [&](qsizetype position, const SiteVerdict::SiteResult &result) {
+        const std::lock_guard lock(terminal);
         if (sharedTerminal)
             bar.clear();
-        gate.site(sites[position], result);
+        gate.site(std::as_const(sites)[position], result);
         summary.add(result);
         if (sharedTerminal)
             std::cout.flush();
     };
+    RecordingThread recordingThread(recorder, sites, report);
     RenderStage::CheckSites(
             sites, settings, rendering,
-            [&](qsizetype position, const SiteVerdict::SiteResult &result) {
-                recorder.deliver(sites, position, result, report);
-            },
-            [&](qsizetype judged, qsizetype total) { bar.update(judged, total); });
+            [&](qsizetype position, const SiteVerdict::SiteResult &result) { recordingThread.deliver(position, result); },
+            [&](qsizetype judged, qsizetype total) {
+                const std::lock_guard lock(terminal);
+                bar.update(judged, total);
+            });
     // Sites held for a second check come last; the bar's final state follows them.
-    recorder.finish(sites, settings, report);
+    recordingThread.finish(settings);
     bar.finish();
     summary.ms = clock.elapsed();
     gate.end(summary);
