@@ -202,7 +202,8 @@ public:
         add({"h1", "h2", "h3", "h4", "h5", "h6"}, Heading);
         add({"li"}, ListItem);
         add({"dd", "dt"}, DefinitionItem);
-        add({"b", "big", "code", "em", "font", "i", "s", "small", "strike", "strong", "tt", "u"},
+        add({"b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt",
+             "u"},
             Formatting);
         add({"a"}, Anchor);
         add({"area", "br", "embed", "img", "wbr", "input", "param", "source", "track"}, Void);
@@ -236,7 +237,7 @@ public:
         add({"html"}, Html);
         add({"head"}, Head);
         add({"body"}, Body);
-        add({"image", "isindex", "nobr", "menu", "dir", "menuitem"}, Unmodelled);
+        add({"image", "isindex", "menu", "dir", "menuitem"}, Unmodelled);
     }
 
     std::uint8_t Find(std::string_view lowerName) const
@@ -1167,6 +1168,12 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
             return false;
         break;
     case Formatting: {
+        // A <nobr> inside another runs the adoption agency first; not modelled.
+        if (SameLetters(name, "nobr")
+            && std::any_of(stack_.cbegin(), stack_.cend(), [this](const Open &open) {
+                   return open.kind == Formatting && SameLetters(names_[open.holder], "nobr");
+               }))
+            return false;
         // Three alike make the parser forget the earliest; not modelled.
         int alike = 0;
         for (const Open &open : stack_)

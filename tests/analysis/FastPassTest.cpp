@@ -107,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"CommentForm", QStringLiteral("<form method=post><label for=c>Comment</label><textarea id=c name=c>\nmysite.example</textarea>"
                                                "<input type=text name=url value=\"https://mysite.example\"><button type=submit>Post</button></form>")},
         PageCase{"Button", QStringLiteral("<p><button class=b><span>mysite.example</span></button></p>")},
+        PageCase{"Nobr", QStringLiteral("<p>Use <nobr>type-name</nobr> and <NOBR class=n><b>mysite.example</nobr></b></p><nobr>x")},
         PageCase{"Select", QStringLiteral("<select name=s><option value=1>a<option>mysite.example<optgroup label=g><option>c</optgroup></select>z")},
         PageCase{"SelectEndTags", QStringLiteral("<select><option>a</option><optgroup><option>b</option></optgroup><option>mysite.example</select>")},
         PageCase{"OptionsOutsideASelect", QStringLiteral("<datalist id=d><option value=mysite.example><option>b</datalist>")},
@@ -198,6 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"MisnestedFormattingReopened", QStringLiteral("<p><b><i>x</b>mysite.example</i></p>")},
         PageCase{"MisnestedFormattingOverABlock", QStringLiteral("<b><div>x</b>mysite.example</div>")},
         PageCase{"MisnestedFormatting", QStringLiteral("<b><i>x</b>mysite.example</i>")},
+        PageCase{"NobrInNobr", QStringLiteral("<nobr>a<nobr>mysite.example</nobr>b</nobr>")},
         PageCase{"FormattingClosedByABlock", QStringLiteral("<div><b>x</div>mysite.example")},
         PageCase{"LinkInALink", QStringLiteral("<a href=/a>x<a href=//mysite.example>y</a></a>")},
         PageCase{"ThreeAlikeFormatting", QStringLiteral("<b><b><b>mysite.example</b></b></b>")},
