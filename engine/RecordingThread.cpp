@@ -1,5 +1,7 @@
 #include "RecordingThread.h"
 
+#include "ThreadPriority.h"
+
 #include <chrono>
 
 namespace {
@@ -34,6 +36,9 @@ void RecordingThread::deliver(qsizetype position, SiteVerdict::SiteResult result
 
 void RecordingThread::run()
 {
+    // Recording can wait while pages are coming in: the transfers' thread, and a server on the
+    // same machine, go first.
+    ThreadPriority::Background();
     std::vector<std::pair<qsizetype, SiteVerdict::SiteResult>> taken;
     std::unique_lock lock(mutex_);
     for (;;) {

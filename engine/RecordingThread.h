@@ -14,8 +14,8 @@
 
 // Hands each verdict to a HistoryRecorder on a thread of its own, so that the thread driving the
 // transfers never waits on the history file or on the report: recording a site and writing its
-// line cost as much as fetching a small page over a fast link. The recorder and `report` are
-// used on that thread only, until `finish`.
+// line cost as much as fetching a small page over a fast link. The thread runs at a background
+// priority. The recorder and `report` are used on that thread only, until `finish`.
 class RecordingThread
 {
 public:
