@@ -1304,6 +1304,9 @@ bool FastPass::EndTag(std::size_t nameBegin, std::size_t nameEnd, std::uint8_t k
             return InBodyEnd(nameBegin, nameEnd, kind);
         case Mode::InCell:
             if (kind == TableCell) {
+                // </th> in a <td>, or the other way round, is dropped.
+                if (!InTableScope(nameBegin, nameEnd))
+                    return true;
                 while (ImpliedEnd(stack_.back().kind))
                     Pop();
                 if (!SameName(stack_.back(), nameBegin, nameEnd))

@@ -120,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"TableWithEverything", QStringLiteral("<table><caption>c</caption><colgroup><col><col span=2></colgroup><thead><tr><th>h<th>i</thead>"
                                                        "<tbody><tr><td>a<td>mysite.example<tr><td>b</tbody><tfoot><tr><td>f</tfoot></table>")},
         PageCase{"TableImpliedParts", QStringLiteral("<table><col width=1><tr><td>a</table><table><td>mysite.example</td></tr></table>")},
+        PageCase{"OtherCellsEndTagInACell", QStringLiteral("<table><tr><td><b>a</b></td><td width=10>&nbsp;</th><td>mysite.example</td></tr></table>"
+                                                          "<table><tr><th><table><tr><td>x</th>y</td></tr></table></th></tr></table>")},
         PageCase{"TableClosedInACell", QStringLiteral("<table><tr><td>a</tr><tr><td>b</tbody></table><p>mysite.example")},
         PageCase{"NestedTables", QStringLiteral("<table><tr><td><table><tr><td>mysite.example</td></tr></table>x</td></tr></table>")},
         PageCase{"TableScriptAndBlanks", QStringLiteral("<table> \n <script>var a;</script> <tr> <td> <p>mysite.example </td> </tr> </table>")},
