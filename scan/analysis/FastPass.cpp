@@ -1168,17 +1168,12 @@ bool FastPass::InBodyStart(std::size_t nameBegin, std::size_t nameEnd, std::uint
             return false;
         break;
     case Formatting: {
-        // A <nobr> inside another runs the adoption agency first; not modelled.
-        if (SameLetters(name, "nobr")
-            && std::any_of(stack_.cbegin(), stack_.cend(), [this](const Open &open) {
-                   return open.kind == Formatting && SameLetters(names_[open.holder], "nobr");
-               }))
-            return false;
-        // Three alike make the parser forget the earliest; not modelled.
+        // Three alike make the parser forget the earliest, and a <nobr> inside another runs
+        // the adoption agency first; neither is modelled.
         int alike = 0;
         for (const Open &open : stack_)
             alike += open.kind == Formatting && SameLetters(names_[open.holder], name);
-        if (alike >= 2)
+        if (alike >= (SameLetters(name, "nobr") ? 1 : 2))
             return false;
         break;
     }
